@@ -1,0 +1,33 @@
+# The two commands of the README: `make run` and `make test`.
+.PHONY: all deps release run test asan-test bench clean
+
+QUORVANE_RELEASE := build/release/src/quorvane
+
+all: test
+
+deps:
+	scripts/install-deps
+
+release: deps
+	cmake --preset release
+	cmake --build --preset release
+
+run: release
+	@scripts/run-samples $(QUORVANE_RELEASE)
+
+test: deps
+	cmake --preset dev
+	cmake --build --preset dev
+	ctest --preset dev
+
+asan-test: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+bench: release
+	build/release/bench/quorvane_bench
+	scripts/bench-files $(QUORVANE_RELEASE)
+
+clean:
+	rm -rf build

@@ -1,0 +1,27 @@
+// The subcommands of `quorvane`: each one defines its options on its own
+// CLI11 subcommand and hands back the function that runs it.
+#pragma once
+
+#include <functional>
+
+#include <CLI/CLI.hpp>
+
+namespace quorvane::cli {
+
+// Exit statuses shared by every subcommand.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+using CommandRunner = std::function<int()>;
+
+struct CliCommand {
+  const char* name;
+  const char* summary;
+  CommandRunner (*attach)(CLI::App& sub);
+};
+
+CommandRunner AttachDtmf(CLI::App& sub);
+CommandRunner AttachSynth(CLI::App& sub);
+
+}  // namespace quorvane::cli

@@ -1,0 +1,48 @@
+// quorvane: the command-line front end. Each subcommand is one row of the
+// table below; main only parses and dispatches.
+#include <cstdio>
+#include <vector>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+
+namespace {
+
+using quorvane::cli::CliCommand;
+
+const CliCommand kCommands[] = {
+    {"dtmf", "Find the DTMF digits in mu-law .pcm recordings", quorvane::cli::AttachDtmf},
+    {"synth", "Synthesise mu-law test recordings (DTMF keys, caller ID)", quorvane::cli::AttachSynth},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+  CLI::App app{
+      "quorvane: a test bench for telephony signal processing on 8 kHz G.711 mu-law audio\n"
+      "(headerless .pcm files, one mu-law byte per sample).",
+      "quorvane"};
+  app.set_version_flag("--version", quorvane::cli::kVersionText);
+  app.require_subcommand(1);
+  app.fallthrough(false);
+
+  std::vector<std::pair<CLI::App*, quorvane::cli::CommandRunner>> runners;
+  for (const CliCommand& command : kCommands) {
+    CLI::App* sub = app.add_subcommand(command.name, command.summary);
+    sub->set_version_flag("--version", quorvane::cli::kVersionText);
+    runners.emplace_back(sub, command.attach(*sub));
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? quorvane::cli::kExitOk : quorvane::cli::kExitUsage;
+  }
+  for (auto& [sub, run] : runners) {
+    if (sub->parsed()) return run();
+  }
+  return quorvane::cli::kExitUsage;
+}

@@ -1,0 +1,55 @@
+#include "codec/pcm_raw_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace quorvane {
+
+bool PcmRawFile::Open(const std::string& path) {
+  Close();
+  errno = 0;
+  file_ = std::fopen(path.c_str(), "rb");
+  openErrno_ = file_ ? 0 : (errno ? errno : EIO);
+  readErrno_ = 0;
+  position_ = 0;
+  return file_ != nullptr;
+}
+
+void PcmRawFile::Close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void PcmRawFile::Skip(int count) {
+  if (!file_ || count <= 0) return;
+  // Offsets are below one frame, so this is a single read.
+  std::uint8_t scratch[kUlawFrameBytes];
+  while (count > 0) {
+    const std::size_t want = count < kUlawFrameBytes ? static_cast<std::size_t>(count) : sizeof scratch;
+    errno = 0;
+    const std::size_t got = std::fread(scratch, 1, want, file_);
+    position_ += static_cast<std::int64_t>(got);
+    if (got < want) {
+      if (std::ferror(file_)) readErrno_ = errno ? errno : EIO;
+      return;
+    }
+    count -= static_cast<int>(want);
+  }
+}
+
+bool PcmRawFile::ReadFrame(UlawFrame& frame) {
+  if (!file_ || readErrno_) return false;
+  errno = 0;
+  const std::size_t got = std::fread(frame.data(), 1, frame.size(), file_);
+  position_ += static_cast<std::int64_t>(got);
+  if (got == frame.size()) return true;
+  if (std::ferror(file_)) readErrno_ = errno ? errno : EIO;
+  return false;
+}
+
+std::string PcmRawFile::Error() const {
+  const int code = readErrno_ ? readErrno_ : openErrno_;
+  return code ? std::strerror(code) : std::string();
+}
+
+}  // namespace quorvane

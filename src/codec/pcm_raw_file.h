@@ -1,0 +1,47 @@
+// Reading a headerless mu-law file in whole 160-byte frames.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "codec/ulaw.h"
+
+namespace quorvane {
+
+class PcmRawFile {
+ public:
+  PcmRawFile() = default;
+  PcmRawFile(const PcmRawFile&) = delete;
+  PcmRawFile& operator=(const PcmRawFile&) = delete;
+  ~PcmRawFile() { Close(); }
+
+  // Opens `path` for reading in binary mode; on failure the errno reason is
+  // kept for Error().
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+
+  // Reads `count` bytes in one read and discards them; a short read is fine.
+  void Skip(int count);
+
+  // True only for a full frame; a final piece shorter than a frame is never
+  // handed out.
+  bool ReadFrame(UlawFrame& frame);
+
+  // Byte position in the file of the next unread byte.
+  std::int64_t Position() const { return position_; }
+
+  // True once a read failed for a reason other than the end of the file.
+  bool ReadFailed() const { return readErrno_ != 0; }
+  // The reason of the last failure to open or read, as text.
+  std::string Error() const;
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::int64_t position_ = 0;
+  int openErrno_ = 0;
+  int readErrno_ = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,56 @@
+// Building blocks of the test-signal synthesisers: levels, noise and a
+// streaming mu-law file writer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+// 0 dBm0 is a sine of peak 22 700 in 16-bit linear units (the digital
+// milliwatt); the peak of a sine at `dbm0`.
+double Dbm0ToPeak(double dbm0);
+
+// Deterministic white Gaussian noise (unit variance) from a 64-bit seed, so
+// a synthesised file is the same on every machine.
+class GaussianNoise {
+ public:
+  explicit GaussianNoise(std::uint64_t seed) : state_(seed) {}
+  double Next();
+
+ private:
+  std::uint64_t NextBits();
+  double Uniform();  // in (0, 1]
+  std::uint64_t state_;
+  double spare_ = 0.0;
+  bool hasSpare_ = false;
+};
+
+// Rounds linear samples to 16 bits, compresses them to mu-law and writes
+// them through a buffer. Close() tells whether everything reached the file.
+class UlawFileWriter {
+ public:
+  UlawFileWriter() = default;
+  UlawFileWriter(const UlawFileWriter&) = delete;
+  UlawFileWriter& operator=(const UlawFileWriter&) = delete;
+  ~UlawFileWriter();
+
+  bool Open(const std::string& path);
+  void Put(double linear);
+  void PutSilence(std::int64_t samples);
+  bool Close();
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Flush();
+  std::FILE* file_ = nullptr;
+  std::vector<std::uint8_t> buffer_;
+  std::string error_;
+};
+
+// Number of samples in `ms` milliseconds at 8000 samples/s, rounded.
+std::int64_t MsToSamples(double ms);
+
+}  // namespace quorvane

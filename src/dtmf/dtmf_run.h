@@ -1,0 +1,31 @@
+// The DTMF detection run over a mu-law file: what button 1000 and
+// `quorvane dtmf` do, without any form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+struct DtmfDigitEvent {
+  char digit;
+  std::int64_t frameStartByte;  // file position of the frame that reported it
+};
+
+struct DtmfRunResult {
+  bool opened = false;      // false: nothing was done and the offset did not move
+  bool readFailed = false;  // the file opened but a read failed before its end
+  std::string error;        // reason for !opened or readFailed
+  std::string digits;       // every reported digit, in order
+  std::vector<DtmfDigitEvent> events;
+};
+
+// Runs a fresh DtmfChannel over `path`. When the file opens, `startOffset`
+// is reduced modulo 160, that many bytes are skipped, and it advances by 5.
+DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset);
+
+// The process-wide rotating start offset of the window's DTMF runs.
+std::int32_t& DtmfStartOffset();
+
+}  // namespace quorvane

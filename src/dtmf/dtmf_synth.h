@@ -1,0 +1,28 @@
+// A DTMF test-signal synthesiser writing mu-law files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quorvane {
+
+struct DtmfSynthOptions {
+  std::string digits;          // keys of "123A456B789C*0#D" (a-d accepted)
+  double toneMs = 50.0;        // length of each key tone
+  double gapMs = 50.0;         // silence after each key tone
+  double leadMs = 50.0;        // silence before the first key
+  double levelDbm0 = -10.0;    // level of the row tone
+  double twistDb = 0.0;        // column tone level minus row tone level
+  double freqOffsetPercent = 0.0;  // both tones shifted by this much
+  std::optional<double> snrDb;     // white noise relative to the dual tone's power
+  std::uint64_t seed = 1;
+};
+
+// Index of `key` in the keypad map (row * 4 + column), or -1.
+int DtmfKeyIndex(char key);
+
+// Writes the signal to `path`. On failure returns false with the reason.
+bool SynthesizeDtmf(const DtmfSynthOptions& options, const std::string& path, std::string& error);
+
+}  // namespace quorvane

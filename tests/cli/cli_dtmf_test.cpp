@@ -1,0 +1,95 @@
+// End-to-end: the real quorvane binary on real files.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RunQuorvane;
+using testing::TempDir;
+
+const std::string kSample = std::string(QUORVANE_SAMPLES) + "/dtmf-keys.pcm";
+
+std::string MakeKeys(const TempDir& dir, const std::string& name, const std::string& keys) {
+  const std::string path = dir.File(name);
+  const auto r = RunQuorvane({"synth", "dtmf", keys, "-o", path});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return path;
+}
+
+TEST(CliDtmf, PrintsTheDigitsOfOneFile) {
+  const auto r = RunQuorvane({"dtmf", kSample});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "0123456789*#ABCD\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(CliDtmf, SeveralFilesGiveTabbedLinesAndAMissingOneFails) {
+  TempDir dir;
+  const std::string a = MakeKeys(dir, "a.pcm", "42");
+  const std::string b = MakeKeys(dir, "b b.pcm", "#*");
+  const std::string missing = dir.File("missing.pcm");
+  const auto r = RunQuorvane({"dtmf", a, missing, b});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, a + "\t42\n" + b + "\t#*\n");
+  EXPECT_NE(r.err.find(missing), std::string::npos);
+  EXPECT_NE(r.err.find("No such file"), std::string::npos);
+}
+
+TEST(CliDtmf, JsonListsDigitsWithTimes) {
+  TempDir dir;
+  const std::string a = MakeKeys(dir, "a.pcm", "5");
+  const auto r = RunQuorvane({"dtmf", "--json", "--offset", "165", a, dir.File("gone.pcm")});
+  EXPECT_EQ(r.exitCode, 1);
+  const auto report = nlohmann::json::parse(r.out);
+  ASSERT_EQ(report.size(), 2u);
+  EXPECT_EQ(report[0]["file"], a);
+  EXPECT_EQ(report[0]["digits"], "5");
+  ASSERT_EQ(report[0]["events"].size(), 1u);
+  EXPECT_EQ(report[0]["events"][0]["digit"], "5");
+  // --offset 165 is 5 bytes: frames start at 5 + 160 n bytes.
+  const double time = report[0]["events"][0]["time"];
+  const double frames = (time * 8000.0 - 5.0) / 160.0;
+  EXPECT_DOUBLE_EQ(frames, std::round(frames));
+  EXPECT_TRUE(report[1].contains("error"));
+}
+
+struct UsageCase {
+  std::vector<std::string> args;
+};
+
+TEST(CliDtmf, UsageErrorsExitWithTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"dtmf"}, {"dtmf", "--offset", "-1", "x.pcm"}, {"dtmf", "--bogus", "x.pcm"},
+      {"dtmf", "--offset", "abc", "x.pcm"}, {}, {"nosuchcommand"}};
+  for (const auto& args : cases) {
+    const auto r = RunQuorvane(args);
+    EXPECT_EQ(r.exitCode, 2) << ::testing::PrintToString(args);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(CliDtmf, HelpAndVersionSucceed) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"--version"}, {"dtmf", "--help"}, {"dtmf", "--version"}, {"synth", "dtmf", "--help"}}) {
+    const auto r = RunQuorvane(args);
+    EXPECT_EQ(r.exitCode, 0) << ::testing::PrintToString(args);
+    EXPECT_FALSE(r.out.empty());
+  }
+  EXPECT_NE(RunQuorvane({"--version"}).out.find("quorvane 1.0.0"), std::string::npos);
+}
+
+TEST(CliDtmf, FolderAsFileFails) {
+  TempDir dir;
+  const auto r = RunQuorvane({"dtmf", dir.path().string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Is a directory"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::RunQuorvane;
+using testing::TempDir;
+
+TEST(CliSynthDtmf, WritesTheRequestedLength) {
+  TempDir dir;
+  const std::string path = dir.File("k.pcm");
+  const auto r = RunQuorvane({"synth", "dtmf", "12", "-o", path, "--tone-ms", "40", "--gap-ms", "60", "--lead-ms", "10"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(testing::ReadBytes(path).size(), 80u + 2 * (320u + 480u));
+}
+
+TEST(CliSynthDtmf, NoisyTwistedShiftedKeysAreStillFound) {
+  TempDir dir;
+  const std::string path = dir.File("noisy.pcm");
+  ASSERT_EQ(RunQuorvane({"synth", "dtmf", "159D", "-o", path, "--snr", "25", "--twist", "3",
+                         "--freq-offset", "1", "--level", "-20", "--seed", "9"})
+                .exitCode,
+            0);
+  EXPECT_EQ(RunQuorvane({"dtmf", path}).out, "159D\n");
+}
+
+TEST(CliSynthDtmf, BadKeyOrUnwritableOutput) {
+  TempDir dir;
+  const auto bad = RunQuorvane({"synth", "dtmf", "12x", "-o", dir.File("x.pcm")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("not a DTMF key"), std::string::npos);
+  const auto unwritable = RunQuorvane({"synth", "dtmf", "1", "-o", dir.File("no/such/dir/x.pcm")});
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_NE(unwritable.err.find("No such file"), std::string::npos);
+  EXPECT_EQ(RunQuorvane({"synth", "dtmf", "1"}).exitCode, 2);  // -o is required
+}
+
+}  // namespace
+}  // namespace quorvane

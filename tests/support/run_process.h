@@ -1,0 +1,22 @@
+// Runs a program with arguments and collects its exit status and output.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvane::testing {
+
+struct ProcessResult {
+  int exitCode = -1;  // -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir = "",
+                         const std::vector<std::string>& extraEnv = {});
+
+// Runs the built quorvane binary with `args`.
+ProcessResult RunQuorvane(const std::vector<std::string>& args, const std::string& workDir = "",
+                          const std::vector<std::string>& extraEnv = {});
+
+}  // namespace quorvane::testing
