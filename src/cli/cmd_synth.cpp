@@ -1,10 +1,12 @@
 // quorvane synth dtmf DIGITS -o PATH [...]
+// quorvane synth callerid -o PATH [...]
 #include <memory>
 #include <string>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "dtmf/dtmf_synth.h"
+#include "fsk/callerid_synth.h"
 
 namespace quorvane::cli {
 namespace {
@@ -45,6 +47,64 @@ CommandRunner AttachSynthDtmf(CLI::App& sub) {
   return [args, snr] { return RunSynthDtmf(*args, snr->count() > 0); };
 }
 
+struct SynthCallerIdArgs {
+  CallerIdSynthOptions options;
+  std::string format = "mdmf";
+  std::string numberAbsence = "O";
+  std::string nameAbsence = "O";
+  double snrDb = 0.0;
+  std::string output;
+};
+
+int RunSynthCallerId(SynthCallerIdArgs& args, bool withNoise) {
+  CallerIdSynthOptions& o = args.options;
+  o.multipleDataMessage = args.format == "mdmf";
+  o.numberAbsence = args.numberAbsence[0];
+  o.nameAbsence = args.nameAbsence[0];
+  if (withNoise) o.snrDb = args.snrDb;
+  std::string error;
+  if (BuildCallerIdMessage(o, error).empty()) {
+    PrintError("synth callerid", error);
+    return kExitUsage;
+  }
+  if (!SynthesizeCallerId(o, args.output, error)) {
+    PrintError(args.output, error);
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+CommandRunner AttachSynthCallerId(CLI::App& sub) {
+  auto args = std::make_shared<SynthCallerIdArgs>();
+  CallerIdSynthOptions& o = args->options;
+  sub.description(
+      "Write a mu-law .pcm recording of an on-hook caller-ID burst: channel seizure\n"
+      "(0x55 bytes), a mark period, then a single (0x04) or multiple (0x80) data\n"
+      "message with its checksum, as continuous-phase FSK at 1200 bit/s, 8-N-1.\n"
+      "Levels are in dBm0: 0 dBm0 is a sine of peak 22700 in 16-bit linear units,\n"
+      "the level of the digital milliwatt.");
+  sub.add_option("-o,--output", args->output, "Output .pcm file")->required();
+  sub.add_option("--format", args->format, "mdmf (multiple data message) or sdmf (single)")
+      ->capture_default_str()->check(CLI::IsMember({"mdmf", "sdmf"}));
+  sub.add_option("--number", o.number, "Calling number (empty: the number absence code)");
+  sub.add_option("--name", o.name, "Caller's name, mdmf only (empty: the name absence code)");
+  sub.add_option("--datetime", o.dateTime, "Month, day, hour, minute as eight digits MMDDHHMM")->capture_default_str();
+  sub.add_option("--number-absent", args->numberAbsence, "Absence code sent without a number: O unavailable, P withheld")
+      ->capture_default_str()->check(CLI::IsMember({"O", "P"}));
+  sub.add_option("--name-absent", args->nameAbsence, "Absence code sent without a name: O unavailable, P withheld")
+      ->capture_default_str()->check(CLI::IsMember({"O", "P"}));
+  sub.add_flag("--v23", o.v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
+  sub.add_option("--level", o.levelDbm0, "Tone level in dBm0")->capture_default_str();
+  sub.add_option("--seizure", o.seizureBytes, "Channel-seizure 0x55 bytes")->capture_default_str()->check(CLI::Range(0, 10000));
+  sub.add_option("--mark-ms", o.markMs, "Mark period before the message in ms")->capture_default_str()->check(CLI::Range(0.0, 60000.0));
+  sub.add_option("--lead-ms", o.leadMs, "Silence before the burst in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
+  sub.add_option("--trail-ms", o.trailMs, "Silence after the burst in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
+  sub.add_option("--freq-offset", o.freqOffsetPercent, "Shift both tones by this many percent")->capture_default_str();
+  CLI::Option* snr = sub.add_option("--snr", args->snrDb, "Add white noise at this signal-to-noise ratio in dB");
+  sub.add_option("--seed", o.seed, "Seed of the noise")->capture_default_str();
+  return [args, snr] { return RunSynthCallerId(*args, snr->count() > 0); };
+}
+
 }  // namespace
 
 CommandRunner AttachSynth(CLI::App& sub) {
@@ -52,8 +112,12 @@ CommandRunner AttachSynth(CLI::App& sub) {
   CLI::App* dtmf = sub.add_subcommand("dtmf", "Write a recording of DTMF keys");
   dtmf->set_version_flag("--version", kVersionText);
   CommandRunner runDtmf = AttachSynthDtmf(*dtmf);
-  return [dtmf, runDtmf]() -> int {
+  CLI::App* callerId = sub.add_subcommand("callerid", "Write a recording of a caller-ID burst");
+  callerId->set_version_flag("--version", kVersionText);
+  CommandRunner runCallerId = AttachSynthCallerId(*callerId);
+  return [dtmf, runDtmf, callerId, runCallerId]() -> int {
     if (dtmf->parsed()) return runDtmf();
+    if (callerId->parsed()) return runCallerId();
     return kExitUsage;
   };
 }

@@ -22,6 +22,7 @@ struct CliCommand {
 };
 
 CommandRunner AttachDtmf(CLI::App& sub);
+CommandRunner AttachCallerId(CLI::App& sub);
 CommandRunner AttachSynth(CLI::App& sub);
 
 }  // namespace quorvane::cli

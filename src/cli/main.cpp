@@ -12,6 +12,7 @@ using quorvane::cli::CliCommand;
 
 const CliCommand kCommands[] = {
     {"dtmf", "Find the DTMF digits in mu-law .pcm recordings", quorvane::cli::AttachDtmf},
+    {"callerid", "Decode the FSK caller-ID messages in mu-law .pcm recordings", quorvane::cli::AttachCallerId},
     {"synth", "Synthesise mu-law test recordings (DTMF keys, caller ID)", quorvane::cli::AttachSynth},
 };
 

@@ -1,0 +1,60 @@
+// An on-hook caller-ID test-signal synthesiser: data message, channel
+// seizure and mark period as continuous-phase 1200 bit/s FSK in mu-law.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+struct CallerIdSynthOptions {
+  bool multipleDataMessage = true;  // 0x80 with parameters; false: 0x04
+  std::string dateTime = "12081530";  // MMDDHHMM, eight digits
+  std::string number;                 // empty: the absence code below
+  std::string name;                   // empty: the absence code below (multiple only)
+  char numberAbsence = 'O';           // 'O' unavailable, 'P' withheld
+  char nameAbsence = 'O';
+  bool v23 = false;                   // V.23 tones 1300/2100 Hz instead of Bell 202 1200/2200 Hz
+  double levelDbm0 = -13.0;
+  int seizureBytes = 30;              // 0x55 characters before the mark period
+  double markMs = 150.0;
+  double leadMs = 100.0;              // silence before the burst
+  double trailMs = 100.0;             // silence after it
+  double freqOffsetPercent = 0.0;
+  std::optional<double> snrDb;        // white noise relative to the tone's power
+  std::uint64_t seed = 1;
+};
+
+// The message as sent: type, length, payload, checksum. Empty with `error`
+// set when the options cannot make one.
+std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& options, std::string& error);
+
+// Bits as continuous-phase FSK at 1200 bit/s and 8000 samples/s, handed to
+// `put` one linear sample at a time (true bits at `markHz`).
+template <typename Sink>
+void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put);
+
+// Bits of one 8-N-1 character: start (space), data LSB first, stop (mark).
+void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte);
+
+bool SynthesizeCallerId(const CallerIdSynthOptions& options, const std::string& path, std::string& error);
+
+template <typename Sink>
+void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put) {
+  constexpr double kTwoPi = 6.283185307179586;
+  if (bits.empty()) return;
+  // Continuous phase: a bit only changes how fast the phase turns.
+  const auto total = static_cast<std::int64_t>(std::ceil(static_cast<double>(bits.size()) * 8000.0 / 1200.0));
+  double phase = 0.0;
+  for (std::int64_t n = 0; n < total; ++n) {
+    const auto bit = std::min(static_cast<std::size_t>(static_cast<double>(n) * 1200.0 / 8000.0), bits.size() - 1);
+    put(peak * std::sin(phase));
+    phase = std::fmod(phase + kTwoPi * (bits[bit] ? markHz : spaceHz) / 8000.0, kTwoPi);
+  }
+}
+
+}  // namespace quorvane
