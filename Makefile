@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test asan-test bench clean
+.PHONY: all deps release run test asan-test bench gui screenshot clean
 
 QUORVANE_RELEASE := build/release/src/quorvane
 
@@ -28,6 +28,13 @@ asan-test: deps
 bench: release
 	build/release/bench/quorvane_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
+
+gui: release
+	build/release/src/quorvane-gui
+
+# The README's picture of the window, drawn under Xvfb with the CJK font.
+screenshot: test
+	xvfb-run -a -s "-screen 0 1024x768x24" build/dev/tests/app/quorvane-screenshot docs/main-window.png
 
 clean:
 	rm -rf build

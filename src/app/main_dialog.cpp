@@ -1,0 +1,226 @@
+#include "app/main_dialog.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/app_icon.h"
+#include "app/dialog_template.h"
+#include "app/form_builder.h"
+#include "app/user_prompts.h"
+#include "dtmf/dtmf_run.h"
+#include "fsk/fsk_run.h"
+
+namespace quorvane::app {
+namespace {
+
+const QString kOpenFilter = QStringLiteral("PCM Raw File (*.pcm);;(*.*) (*)");
+const QString kSaveFilter = QStringLiteral("PCM Raw File (*.pcm)");
+constexpr std::uint32_t kMaxRepeatCount = 99999;
+constexpr int kRepeatCountEdit = 1012;
+
+}  // namespace
+
+std::uint64_t& AdpcmTestCounter() {
+  static std::uint64_t counter = 0;
+  return counter;
+}
+
+MainDialog::MainDialog(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent), m_hIcon(AppIcon()), prompts_(prompts) {
+  // A fixed frame with a close box and no minimise or maximise box.
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  controls_ = BuildForm(*this, kMainDialogSpec, m_hIcon);
+  setWindowIcon(m_hIcon);
+  WireCommands();
+  UpdateData(false);
+  Control(1000)->setFocus();
+}
+
+MainDialog::~MainDialog() = default;
+
+QWidget* MainDialog::Control(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void MainDialog::WireCommands() {
+  const std::pair<int, void (MainDialog::*)()> table[] = {
+      {IDOK, &MainDialog::OnOK},
+      {IDCANCEL, &MainDialog::OnCancel},
+      {1000, &MainDialog::OnDtmfDetect},
+      {1003, &MainDialog::OnDbTest},
+      {1004, &MainDialog::OnButton4},
+      {1005, &MainDialog::OnAdpcmTest},
+      {1007, &MainDialog::OnBrowseDtmfFile},
+      {1009, &MainDialog::OnBrowseSavePath},
+      {1011, &MainDialog::GeneratePcmFile},
+      {1013, &MainDialog::RunFskDetection},
+      {1016, &MainDialog::OnBrowseFskFile},
+      {1002, &MainDialog::RunAuthTest},
+      {1017, &MainDialog::RemoveHum},
+      {1018, &MainDialog::RunDriverScript},
+  };
+  for (const auto& [id, handler] : table) {
+    connect(static_cast<QPushButton*>(Control(id)), &QPushButton::clicked, this, handler);
+  }
+}
+
+// ---- pull and push ----
+
+bool MainDialog::UpdateData(bool saveAndValidate) { return DoDataExchange(saveAndValidate); }
+
+bool MainDialog::DoDataExchange(bool save) {
+  ExchangeText(save, 1001, m_dtmfResult);
+  ExchangeText(save, 1006, m_dtmfFile);
+  ExchangeText(save, 1010, m_savePath);
+  ExchangeText(save, 1008, m_ulawData);
+  if (!ExchangeRepeatCount(save)) return false;  // the rest keep their values
+  ExchangeText(save, 1015, m_fskFile);
+  ExchangeText(save, 1014, m_fskResult);
+  return true;
+}
+
+void MainDialog::ExchangeText(bool save, int id, std::string& member) {
+  auto* edit = static_cast<QLineEdit*>(Control(id));
+  if (save) member = edit->text().toStdString();
+  else edit->setText(QString::fromStdString(member));
+}
+
+bool MainDialog::ExchangeRepeatCount(bool save) {
+  auto* edit = static_cast<QLineEdit*>(Control(kRepeatCountEdit));
+  if (!save) {
+    edit->setText(QString::number(m_repeatCount));
+    return true;
+  }
+  bool isNumber = false;
+  const qulonglong value = edit->text().trimmed().toULongLong(&isNumber);
+  if (!isNumber || value > kMaxRepeatCount) {
+    // The member keeps its last valid value.
+    prompts_.ShowValidationMessage(this, isNumber ? QStringLiteral("请输入一个介于 0 和 99999 之间的整数。")
+                                                  : QStringLiteral("请输入一个无符号整数。"));
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+  }
+  m_repeatCount = static_cast<std::uint32_t>(value);
+  return true;
+}
+
+// ---- window commands ----
+
+void MainDialog::OnSysCommand(unsigned command, long /*param*/) {
+  if ((command & 0xFFF0u) == kAboutCommand) prompts_.ShowAbout(this);
+}
+
+std::unique_ptr<QMenu> MainDialog::CreateSystemMenu() {
+  auto menu = std::make_unique<QMenu>(this);
+  const QString text = QString::fromUtf8(kAboutMenuText);
+  if (!text.isEmpty()) {
+    connect(menu->addAction(text), &QAction::triggered, this, [this] { OnSysCommand(kAboutCommand, 0); });
+  }
+  return menu;
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  CreateSystemMenu()->exec(event->globalPos());
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      // Enter on a visible button clicks it; anywhere else it is OK.
+      auto* button = qobject_cast<QPushButton*>(focusWidget());
+      if (button && button->isVisible()) button->click();
+      else OnOK();
+      return;
+    }
+    case Qt::Key_Escape:
+      OnCancel();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void MainDialog::OnOK() {
+  if (UpdateData(true)) accept();
+}
+
+void MainDialog::OnCancel() { QDialog::reject(); }
+
+// The close box comes here too: cancel, without a pull.
+void MainDialog::reject() { OnCancel(); }
+
+// ---- the buttons ----
+
+void MainDialog::OnDtmfDetect() {
+  UpdateData(true);
+  const DtmfRunResult run = RunDtmfDetection(m_dtmfFile, DtmfStartOffset());
+  if (!run.opened) return;
+  m_dtmfResult = run.digits;
+  UpdateData(false);
+}
+
+void MainDialog::RunFskDetection() {
+  UpdateData(true);
+  m_fskResult.clear();
+  const FskRunResult run = quorvane::RunFskDetection(m_fskFile, FskStartOffset());
+  if (!run.opened) return;
+  m_dtmfResult.clear();
+  m_fskResult = run.number;
+  UpdateData(false);
+}
+
+void MainDialog::OnDbTest() {}
+
+void MainDialog::OnButton4() {
+  char scratch[64];
+  std::snprintf(scratch, sizeof scratch, "fdsfdfs%s", "");
+}
+
+void MainDialog::OnAdpcmTest() {
+  for (int i = 0; i < 100; ++i) {
+    AdpcmTestCounter() += 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+void MainDialog::OnBrowseDtmfFile() {
+  std::string path;
+  if (!prompts_.ChooseOpenFile(this, kOpenFilter, path)) return;
+  m_dtmfFile = path;
+  UpdateData(false);
+}
+
+void MainDialog::OnBrowseSavePath() {
+  std::string path;
+  if (!prompts_.ChooseSaveFile(this, kSaveFilter, path)) return;
+  UpdateData(true);
+  m_savePath = path;
+  UpdateData(false);
+}
+
+void MainDialog::OnBrowseFskFile() {
+  std::string path;
+  if (!prompts_.ChooseOpenFile(this, kOpenFilter, path)) return;
+  m_fskFile = path;
+  UpdateData(false);
+}
+
+void MainDialog::GeneratePcmFile() { UpdateData(true); }
+
+void MainDialog::RunAuthTest() {}
+
+void MainDialog::RemoveHum() {}
+
+void MainDialog::RunDriverScript() {}
+
+}  // namespace quorvane::app
