@@ -14,6 +14,7 @@
 #include "app/dialog_template.h"
 #include "app/form_builder.h"
 #include "app/user_prompts.h"
+#include "auth/auth_test.h"
 #include "dtmf/dtmf_run.h"
 #include "fsk/fsk_run.h"
 
@@ -217,7 +218,7 @@ void MainDialog::OnBrowseFskFile() {
 
 void MainDialog::GeneratePcmFile() { UpdateData(true); }
 
-void MainDialog::RunAuthTest() {}
+void MainDialog::RunAuthTest() { quorvane::RunAuthTest(); }
 
 void MainDialog::RemoveHum() {}
 

@@ -24,5 +24,7 @@ struct CliCommand {
 CommandRunner AttachDtmf(CLI::App& sub);
 CommandRunner AttachCallerId(CLI::App& sub);
 CommandRunner AttachSynth(CLI::App& sub);
+CommandRunner AttachAuthTest(CLI::App& sub);
+CommandRunner AttachDigest(CLI::App& sub);
 
 }  // namespace quorvane::cli

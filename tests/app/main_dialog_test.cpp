@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "auth/auth_test.h"
 #include "dtmf/dtmf_run.h"
+#include "platform/debug_output.h"
 #include "fsk/fsk_run.h"
 #include "gui_test_support.h"
 #include "support/temp_dir.h"
@@ -200,6 +202,30 @@ TEST(MainDialogHidden, AdpcmTestCountsAHundred) {
   const auto before = app::AdpcmTestCounter();
   Click(dialog, 1005);
   EXPECT_EQ(app::AdpcmTestCounter() - before, 100u);
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+struct CapturedDebug {
+  std::vector<std::string> texts;
+  static void Sink(void* self, const char* text) { static_cast<CapturedDebug*>(self)->texts.push_back(text); }
+};
+
+TEST(MainDialogTools, AuthTestSendsTheResponseOnEveryPress) {
+  testing::FakePrompts prompts;
+  app::MainDialog dialog(prompts);
+  Type(dialog, 1012, "");  // no pull: an invalid count is never looked at
+  CapturedDebug captured;
+  platform::SetDebugOutputSink(CapturedDebug::Sink, &captured);
+  Click(dialog, 1002);
+  Click(dialog, 1002);
+  platform::SetDebugOutputSink(nullptr, nullptr);
+  EXPECT_EQ(captured.texts, (std::vector<std::string>{AuthTestResponse(), "\n", AuthTestResponse(), "\n"}));
+  EXPECT_TRUE(prompts.validations.empty());
 }
 
 }  // namespace
