@@ -17,6 +17,9 @@
 #include "auth/auth_test.h"
 #include "dtmf/dtmf_run.h"
 #include "fsk/fsk_run.h"
+#include "platform/drive_d.h"
+#include "tools/hum_remover.h"
+#include "tools/pcm_generator.h"
 
 namespace quorvane::app {
 namespace {
@@ -33,8 +36,8 @@ std::uint64_t& AdpcmTestCounter() {
   return counter;
 }
 
-MainDialog::MainDialog(UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent), m_hIcon(AppIcon()), prompts_(prompts) {
+MainDialog::MainDialog(UserPrompts& prompts, OutputFile* output, QWidget* parent)
+    : QDialog(parent), m_hIcon(AppIcon()), prompts_(prompts), output_(output ? *output : atomicOutput_) {
   // A fixed frame with a close box and no minimise or maximise box.
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   controls_ = BuildForm(*this, kMainDialogSpec, m_hIcon);
@@ -216,11 +219,20 @@ void MainDialog::OnBrowseFskFile() {
   UpdateData(false);
 }
 
-void MainDialog::GeneratePcmFile() { UpdateData(true); }
+void MainDialog::GeneratePcmFile() {
+  UpdateData(true);
+  const ToolResult result = quorvane::GeneratePcmFile(m_savePath, m_ulawData, m_repeatCount, output_);
+  if (result.status == ToolStatus::OutputOpenFailed) prompts_.ShowMessage(this, QStringLiteral("打开文件失败!"));
+  if (result.status == ToolStatus::WriteFailed) prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
+}
 
 void MainDialog::RunAuthTest() { quorvane::RunAuthTest(); }
 
-void MainDialog::RemoveHum() {}
+void MainDialog::RemoveHum() {
+  // No pull: the file last pulled or chosen.
+  const ToolResult result = quorvane::RemoveHum(m_dtmfFile, platform::DriveDPath(kHumRemoverOutputName), output_);
+  if (result.status == ToolStatus::WriteFailed) prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
+}
 
 void MainDialog::RunDriverScript() {}
 

@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <QIcon>
 
+#include "tools/output_file.h"
+
 class QMenu;
 
 namespace quorvane::app {
@@ -24,7 +26,9 @@ class MainDialog : public QDialog {
   Q_OBJECT
 
  public:
-  explicit MainDialog(UserPrompts& prompts, QWidget* parent = nullptr);
+  // The file tools write through `output` when given (tests inject
+  // failures there), else through an all-or-nothing file of our own.
+  explicit MainDialog(UserPrompts& prompts, OutputFile* output = nullptr, QWidget* parent = nullptr);
   ~MainDialog() override;
 
   // Pull (true): every control into its member, validating the repeat
@@ -80,6 +84,8 @@ class MainDialog : public QDialog {
   void WireCommands();
 
   UserPrompts& prompts_;
+  AtomicOutputFile atomicOutput_;
+  OutputFile& output_;
   std::map<int, QWidget*> controls_;
 };
 

@@ -24,6 +24,8 @@ struct CliCommand {
 CommandRunner AttachDtmf(CLI::App& sub);
 CommandRunner AttachCallerId(CLI::App& sub);
 CommandRunner AttachSynth(CLI::App& sub);
+CommandRunner AttachGenerate(CLI::App& sub);
+CommandRunner AttachDehum(CLI::App& sub);
 CommandRunner AttachAuthTest(CLI::App& sub);
 CommandRunner AttachDigest(CLI::App& sub);
 

@@ -9,6 +9,11 @@
 #include "auth/auth_test.h"
 #include "dtmf/dtmf_run.h"
 #include "platform/debug_output.h"
+#include "tools/output_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include "fsk/fsk_run.h"
 #include "gui_test_support.h"
 #include "support/temp_dir.h"
@@ -226,6 +231,127 @@ TEST(MainDialogTools, AuthTestSendsTheResponseOnEveryPress) {
   platform::SetDebugOutputSink(nullptr, nullptr);
   EXPECT_EQ(captured.texts, (std::vector<std::string>{AuthTestResponse(), "\n", AuthTestResponse(), "\n"}));
   EXPECT_TRUE(prompts.validations.empty());
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Fails every write, as a full disk would.
+class FullDisk : public AtomicOutputFile {
+ protected:
+  std::size_t WriteStream(std::FILE*, const std::uint8_t*, std::size_t) override {
+    errno = ENOSPC;
+    return 0;
+  }
+};
+
+TEST(MainDialogTools, GenerateButtonPullsAndReportsFailures) {
+  testing::TempDir dir;
+  testing::FakePrompts prompts;
+  app::MainDialog dialog(prompts);
+  Type(dialog, 1008, "7f,0x80;ff");
+  Type(dialog, 1010, dir.File("gen.pcm"));
+  Type(dialog, 1012, "3");
+  Click(dialog, 1011);
+  EXPECT_EQ(testing::ReadBytes(dir.File("gen.pcm")).size(), 9u);
+  EXPECT_TRUE(prompts.messages.empty());
+
+  Type(dialog, 1010, dir.File("no/such/folder.pcm"));
+  Click(dialog, 1011);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"打开文件失败!"}));
+
+  // An empty path: nothing, no message, the fields as typed.
+  Type(dialog, 1010, "");
+  Click(dialog, 1011);
+  EXPECT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(FieldText(dialog, 1008), "7f,0x80;ff");
+}
+
+TEST(MainDialogTools, GenerateReportsAFailedWrite) {
+  testing::TempDir dir;
+  testing::WriteBytes(dir.File("keep.pcm"), {1, 2});
+  testing::FakePrompts prompts;
+  FullDisk disk;
+  app::MainDialog dialog(prompts, &disk);
+  Type(dialog, 1008, "55");
+  Type(dialog, 1010, dir.File("keep.pcm"));
+  Click(dialog, 1011);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"写入文件失败!"}));
+  EXPECT_EQ(testing::ReadBytes(dir.File("keep.pcm")), (std::vector<std::uint8_t>{1, 2}));
+}
+
+TEST(MainDialogTools, GenerateWithAnInvalidCountUsesTheLastValidOne) {
+  testing::TempDir dir;
+  testing::FakePrompts prompts;
+  app::MainDialog dialog(prompts);
+  Type(dialog, 1008, "ab");
+  Type(dialog, 1010, dir.File("g.pcm"));
+  Type(dialog, 1012, "");
+  Click(dialog, 1011);
+  EXPECT_EQ(prompts.validations.size(), 1u);
+  EXPECT_EQ(testing::ReadBytes(dir.File("g.pcm")), (std::vector<std::uint8_t>{0xAB, 0xAB}));
+}
+
+TEST(MainDialogTools, RemoveHumUsesTheLastPulledFileWithoutAPull) {
+  testing::TempDir dir;
+  setenv("QUORVANE_DRIVE_D", dir.path().c_str(), 1);
+  testing::WriteBytes(dir.File("in.pcm"), std::vector<std::uint8_t>(330, 0xE0));
+  testing::FakePrompts prompts;
+  app::MainDialog dialog(prompts);
+  Type(dialog, 1006, dir.File("in.pcm"));
+  Click(dialog, 1017);  // m_dtmfFile is still empty: nothing happens
+  EXPECT_FALSE(std::filesystem::exists(dir.File("NoiseClear.pcm")));
+  Type(dialog, 1012, "");
+  Click(dialog, 1002);  // no pull either
+  Click(dialog, 1017);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("NoiseClear.pcm")));
+  EXPECT_TRUE(prompts.validations.empty());
+
+  prompts.openAnswer = dir.File("in.pcm");
+  Click(dialog, 1007);
+  Click(dialog, 1017);
+  EXPECT_EQ(testing::ReadBytes(dir.File("NoiseClear.pcm")), std::vector<std::uint8_t>(320, 0xFF));
+  EXPECT_TRUE(prompts.messages.empty());
+  unsetenv("QUORVANE_DRIVE_D");
+}
+
+TEST(MainDialogTools, RemoveHumReportsAFailedWriteOnly) {
+  testing::TempDir dir;
+  setenv("QUORVANE_DRIVE_D", dir.path().c_str(), 1);
+  testing::WriteBytes(dir.File("in.pcm"), std::vector<std::uint8_t>(160, 0x10));
+  testing::FakePrompts prompts;
+  FullDisk disk;
+  app::MainDialog dialog(prompts, &disk);
+  dialog.m_dtmfFile = dir.File("missing.pcm");
+  Click(dialog, 1017);  // silent
+  EXPECT_TRUE(prompts.messages.empty());
+  dialog.m_dtmfFile = dir.File("in.pcm");
+  Click(dialog, 1017);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"写入文件失败!"}));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("NoiseClear.pcm")));
+  unsetenv("QUORVANE_DRIVE_D");
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TEST(MainDialogTools, FullWidthCommasTypedInTheFormAreBytesNotSeparators) {
+  testing::TempDir dir;
+  testing::FakePrompts prompts;
+  app::MainDialog dialog(prompts);
+  QString commas;
+  for (int i = 0; i < 255; ++i) commas += QChar(0xFF0C);
+  testing::Edit(dialog, 1008)->setText(commas);
+  Type(dialog, 1010, dir.File("w.pcm"));
+  Click(dialog, 1011);
+  EXPECT_EQ(dialog.m_ulawData.size(), 765u);  // UTF-8 bytes
+  EXPECT_EQ(testing::ReadBytes(dir.File("w.pcm")), (std::vector<std::uint8_t>{0x00, 0x00}));
 }
 
 }  // namespace

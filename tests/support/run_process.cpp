@@ -13,7 +13,7 @@ extern char** environ;
 namespace quorvane::testing {
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir,
-                         const std::vector<std::string>& extraEnv) {
+                         const std::vector<std::string>& extraEnv, bool unprivileged) {
   ProcessResult result;
   int outPipe[2];
   int errPipe[2];
@@ -28,6 +28,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     if (devNull >= 0) dup2(devNull, 0);
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
     for (const std::string& kv : extraEnv) putenv(strdup(kv.c_str()));
+    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -65,6 +66,12 @@ ProcessResult RunQuorvane(const std::vector<std::string>& args, const std::strin
   std::vector<std::string> argv{QUORVANE_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunProcess(argv, workDir, extraEnv);
+}
+
+ProcessResult RunQuorvaneUnprivileged(const std::vector<std::string>& args, const std::string& workDir) {
+  std::vector<std::string> argv{QUORVANE_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProcess(argv, workDir, {}, true);
 }
 
 }  // namespace quorvane::testing

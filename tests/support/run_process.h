@@ -13,7 +13,11 @@ struct ProcessResult {
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir = "",
-                         const std::vector<std::string>& extraEnv = {});
+                         const std::vector<std::string>& extraEnv = {}, bool unprivileged = false);
+
+// As RunQuorvane, but when the tests run as root the program runs as the
+// user "nobody", so that file permissions are enforced on it.
+ProcessResult RunQuorvaneUnprivileged(const std::vector<std::string>& args, const std::string& workDir = "");
 
 // Runs the built quorvane binary with `args`.
 ProcessResult RunQuorvane(const std::vector<std::string>& args, const std::string& workDir = "",

@@ -1,0 +1,28 @@
+// Builds a mu-law file from a typed list of hex bytes, repeated.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tools/output_file.h"
+#include "tools/tool_result.h"
+
+namespace quorvane {
+
+inline constexpr std::uint32_t kMaxRepeatCount = 99999;
+
+// One token: an optional leading "0x"/"0X", then the first two characters
+// as hex digits (a character that is not one counts 0 first, and is
+// skipped second).
+std::uint8_t ParseHexByte(const char* token);
+
+// Splits the first 255 bytes of `text` at commas (or, where the rest holds
+// no comma, at semicolons) into `list`; returns the count (at most 255).
+int ParseHexList(const std::string& text, std::uint8_t list[256]);
+
+// Writes the list `repeatCount` times to `savePath`.
+ToolResult GeneratePcmFile(const std::string& savePath, const std::string& ulawData, std::uint32_t repeatCount,
+                           OutputFile& output);
+ToolResult GeneratePcmFile(const std::string& savePath, const std::string& ulawData, std::uint32_t repeatCount);
+
+}  // namespace quorvane
