@@ -18,6 +18,7 @@
 #include "dtmf/dtmf_run.h"
 #include "fsk/fsk_run.h"
 #include "platform/drive_d.h"
+#include "script/driver_script.h"
 #include "tools/hum_remover.h"
 #include "tools/pcm_generator.h"
 
@@ -234,6 +235,6 @@ void MainDialog::RemoveHum() {
   if (result.status == ToolStatus::WriteFailed) prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
 }
 
-void MainDialog::RunDriverScript() {}
+void MainDialog::RunDriverScript() { quorvane::RunDriverScript(); }
 
 }  // namespace quorvane::app

@@ -28,5 +28,6 @@ CommandRunner AttachGenerate(CLI::App& sub);
 CommandRunner AttachDehum(CLI::App& sub);
 CommandRunner AttachAuthTest(CLI::App& sub);
 CommandRunner AttachDigest(CLI::App& sub);
+CommandRunner AttachDrvScript(CLI::App& sub);
 
 }  // namespace quorvane::cli

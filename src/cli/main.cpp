@@ -18,6 +18,7 @@ const CliCommand kCommands[] = {
     {"dehum", "Silence the quiet 20 ms frames of a mu-law .pcm recording", quorvane::cli::AttachDehum},
     {"authtest", "Print the digest response of the built-in SIP REGISTER test vector", quorvane::cli::AttachAuthTest},
     {"digest", "Compute an RFC 2617 digest response (H(A1), H(A2), response)", quorvane::cli::AttachDigest},
+    {"drvscript", "Run the driver initialisation script and log it", quorvane::cli::AttachDrvScript},
 };
 
 }  // namespace

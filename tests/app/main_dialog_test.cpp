@@ -356,3 +356,34 @@ TEST(MainDialogTools, FullWidthCommasTypedInTheFormAreBytesNotSeparators) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TEST(MainDialogTools, DrvScriptButtonWritesTheLogAndTouchesNoField) {
+  testing::TempDir dir;
+  setenv("QUORVANE_DRIVE_D", dir.path().c_str(), 1);
+  const std::string script = "10,20\r\nwait,7\r\n";
+  testing::WriteBytes(dir.File("NET_7Q408.txt"), std::vector<std::uint8_t>(script.begin(), script.end()));
+  testing::FakePrompts prompts;
+  app::MainDialog dialog(prompts);
+  Type(dialog, 1012, "");
+  Type(dialog, 1001, "typed");
+  CapturedDebug captured;
+  platform::SetDebugOutputSink(CapturedDebug::Sink, &captured);
+  Click(dialog, 1018);
+  platform::SetDebugOutputSink(nullptr, nullptr);
+  const auto log = testing::ReadBytes(dir.File("DrvInitLog.txt"));
+  EXPECT_EQ(std::string(log.begin(), log.end()), "0x10,0x20\r\nwait: 7\r\n");
+  EXPECT_EQ(captured.texts, (std::vector<std::string>{"0x10,0x20\r\n", "wait: 7\r\n"}));
+  EXPECT_EQ(FieldText(dialog, 1001), "typed");
+  EXPECT_TRUE(prompts.validations.empty());
+  std::filesystem::remove(dir.File("NET_7Q408.txt"));
+  Click(dialog, 1018);  // missing script: silent, empty log
+  EXPECT_TRUE(testing::ReadBytes(dir.File("DrvInitLog.txt")).empty());
+  EXPECT_TRUE(prompts.messages.empty());
+  unsetenv("QUORVANE_DRIVE_D");
+}
+
+}  // namespace
+}  // namespace quorvane
