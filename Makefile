@@ -1,5 +1,7 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test asan-test bench gui screenshot clean
+.PHONY: all deps release run test test-long asan-test fuzz bench gui screenshot clean
+
+FUZZ_SECONDS ?= 60
 
 QUORVANE_RELEASE := build/release/src/quorvane
 
@@ -19,6 +21,15 @@ test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	ctest --preset dev
+
+# Tests too slow for every run: a recording larger than 4 GiB.
+test-long: deps
+	cmake --preset long
+	cmake --build --preset long
+	ctest --preset long
+
+fuzz: deps
+	scripts/run-fuzz $(FUZZ_SECONDS)
 
 asan-test: deps
 	cmake --preset asan

@@ -10,7 +10,7 @@
 #include <QDialog>
 #include <QIcon>
 
-#include "tools/output_file.h"
+#include "codec/output_file.h"
 
 class QMenu;
 

@@ -24,6 +24,37 @@ void AddOffsetOption(CLI::App& sub, std::int64_t& offset) {
       ->check(CLI::NonNegativeNumber);
 }
 
+std::string DetectionFailure(bool opened, bool readFailed, std::int64_t frames, const std::string& error) {
+  if (!opened) return error;
+  if (readFailed) return "read failed: " + error;
+  if (frames == 0) return "no whole 20 ms frame (160 bytes) after the start offset: nothing to detect";
+  return {};
+}
+
+int DetectInFiles(const std::vector<std::string>& files, bool json,
+                  const std::function<FileOutcome(const std::string&)>& detect) {
+  int status = 0;
+  nlohmann::json report = nlohmann::json::array();
+  for (const std::string& path : files) {
+    FileOutcome outcome = detect(path);
+    if (!outcome.error.empty()) {
+      PrintError(path, outcome.error);
+      status = 1;
+      if (json) report.push_back({{"file", path}, {"error", outcome.error}});
+      continue;
+    }
+    if (json) {
+      nlohmann::json entry = {{"file", path}};
+      entry.update(outcome.json);
+      report.push_back(entry);
+    } else {
+      PrintLine(files.size() > 1 ? path + "\t" + outcome.text : outcome.text);
+    }
+  }
+  if (json) PrintLine(report.dump());
+  return status;
+}
+
 double BytesToSeconds(std::int64_t position) {
   return static_cast<double>(position) / kSampleRate;
 }

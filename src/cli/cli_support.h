@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 namespace quorvane::cli {
 
@@ -18,6 +21,23 @@ void PrintError(const std::string& subject, const std::string& reason);
 
 // --offset as taken by the detection commands: non-negative, modulo 160.
 void AddOffsetOption(CLI::App& sub, std::int64_t& offset);
+
+// What a detection command found in one file: an error, or the text of
+// its line and its JSON object.
+struct FileOutcome {
+  std::string error;
+  std::string text;
+  nlohmann::json json;
+};
+
+// Why a detection run over a file gave no answer, or "" when it did.
+std::string DetectionFailure(bool opened, bool readFailed, std::int64_t frames, const std::string& error);
+
+// Runs `detect` on every file and prints the results: one file, its text;
+// several, FILE<TAB>TEXT lines; with `json`, one array. Errors go to
+// stderr. Returns the exit status.
+int DetectInFiles(const std::vector<std::string>& files, bool json,
+                  const std::function<FileOutcome(const std::string&)>& detect);
 
 // Seconds from the start of the file of byte `position` (8000 bytes/s).
 double BytesToSeconds(std::int64_t position);

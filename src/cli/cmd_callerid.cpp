@@ -32,29 +32,15 @@ nlohmann::json MessageJson(const CallerIdMessage& m) {
 }
 
 int RunCallerId(const CallerIdArgs& args) {
-  int status = kExitOk;
-  const bool several = args.files.size() > 1;
-  nlohmann::json report = nlohmann::json::array();
-  for (const std::string& path : args.files) {
+  return DetectInFiles(args.files, args.json, [&args](const std::string& path) {
     std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
     const FskRunResult run = RunFskDetection(path, offset, args.v23 ? 2 : 1);
-    if (!run.opened || run.readFailed) {
-      const std::string reason = run.opened ? "read failed: " + run.error : run.error;
-      PrintError(path, reason);
-      status = kExitFailure;
-      if (args.json) report.push_back({{"file", path}, {"error", reason}});
-      continue;
-    }
-    if (args.json) {
-      nlohmann::json messages = nlohmann::json::array();
-      for (const CallerIdMessage& m : run.messages) messages.push_back(MessageJson(m));
-      report.push_back({{"file", path}, {"number", run.number}, {"messages", messages}});
-    } else {
-      PrintLine(several ? path + "\t" + run.number : run.number);
-    }
-  }
-  if (args.json) PrintLine(report.dump());
-  return status;
+    FileOutcome outcome{DetectionFailure(run.opened, run.readFailed, run.frames, run.error), run.number, {}};
+    nlohmann::json messages = nlohmann::json::array();
+    for (const CallerIdMessage& m : run.messages) messages.push_back(MessageJson(m));
+    outcome.json = {{"number", run.number}, {"messages", messages}};
+    return outcome;
+  });
 }
 
 }  // namespace

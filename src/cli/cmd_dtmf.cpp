@@ -19,32 +19,18 @@ struct DtmfArgs {
 };
 
 int RunDtmf(const DtmfArgs& args) {
-  int status = kExitOk;
-  const bool several = args.files.size() > 1;
-  nlohmann::json report = nlohmann::json::array();
-  for (const std::string& path : args.files) {
+  return DetectInFiles(args.files, args.json, [&args](const std::string& path) {
     // Every file starts at the same offset: no rotation between files.
     std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
     const DtmfRunResult run = RunDtmfDetection(path, offset);
-    if (!run.opened || run.readFailed) {
-      const std::string reason = run.opened ? "read failed: " + run.error : run.error;
-      PrintError(path, reason);
-      status = kExitFailure;
-      if (args.json) report.push_back({{"file", path}, {"error", reason}});
-      continue;
+    FileOutcome outcome{DetectionFailure(run.opened, run.readFailed, run.frames, run.error), run.digits, {}};
+    nlohmann::json events = nlohmann::json::array();
+    for (const DtmfDigitEvent& e : run.events) {
+      events.push_back({{"digit", std::string(1, e.digit)}, {"time", BytesToSeconds(e.frameStartByte)}});
     }
-    if (args.json) {
-      nlohmann::json events = nlohmann::json::array();
-      for (const DtmfDigitEvent& e : run.events) {
-        events.push_back({{"digit", std::string(1, e.digit)}, {"time", BytesToSeconds(e.frameStartByte)}});
-      }
-      report.push_back({{"file", path}, {"digits", run.digits}, {"events", events}});
-    } else {
-      PrintLine(several ? path + "\t" + run.digits : run.digits);
-    }
-  }
-  if (args.json) PrintLine(report.dump());
-  return status;
+    outcome.json = {{"digits", run.digits}, {"events", events}};
+    return outcome;
+  });
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/cli_support.h"
+#include "codec/pcm_raw_file.h"
 #include "cli/commands.h"
 #include "platform/drive_d.h"
 #include "tools/hum_remover.h"
@@ -85,6 +86,18 @@ CommandRunner AttachDehum(CLI::App& sub) {
   sub.add_option("FILE", args->input, "mu-law .pcm recording")->required();
   sub.add_option("-o,--output", args->output, "Output file");
   return [args]() -> int {
+    // A recording without a whole frame would give an empty copy: refuse it
+    // before the destination is touched.
+    PcmRawFile input;
+    UlawFrame frame;
+    if (!input.Open(args->input) || !input.ReadFrame(frame)) {
+      const std::string reason = !input.IsOpen() ? input.Error()
+                                 : input.ReadFailed() ? "read failed: " + input.Error()
+                                                      : "no whole 20 ms frame (160 bytes): nothing to copy";
+      PrintError(args->input, reason);
+      return kExitFailure;
+    }
+    input.Close();
     const std::string output =
         args->output.empty() ? platform::DriveDPath(kHumRemoverOutputName) : args->output;
     return Report(RemoveHum(args->input, output), args->input, output);

@@ -1,6 +1,8 @@
 // quorvane: the command-line front end. Each subcommand is one row of the
 // table below; main only parses and dispatches.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "cli/cli_support.h"
@@ -47,8 +49,18 @@ int main(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? quorvane::cli::kExitOk : quorvane::cli::kExitUsage;
   }
+  int status = quorvane::cli::kExitUsage;
   for (auto& [sub, run] : runners) {
-    if (sub->parsed()) return run();
+    if (sub->parsed()) {
+      status = run();
+      break;
+    }
   }
-  return quorvane::cli::kExitUsage;
+  // Output that never arrived (a full disk, a closed pipe) is a failure.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    quorvane::cli::PrintError("stdout", std::strerror(errno ? errno : EIO));
+    return quorvane::cli::kExitFailure;
+  }
+  return status;
 }

@@ -1,6 +1,5 @@
 #include "codec/signal_gen.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -38,19 +37,12 @@ double GaussianNoise::Next() {
   return radius * std::cos(angle);
 }
 
-UlawFileWriter::~UlawFileWriter() {
-  if (file_) std::fclose(file_);
-}
-
 bool UlawFileWriter::Open(const std::string& path) {
-  errno = 0;
-  file_ = std::fopen(path.c_str(), "wb");
-  if (!file_) {
-    error_ = std::strerror(errno ? errno : EIO);
-    return false;
-  }
+  buffer_.clear();
   buffer_.reserve(1 << 16);
-  return true;
+  writeFailed_ = false;
+  error_.clear();
+  return output_.Open(path, error_);
 }
 
 void UlawFileWriter::Put(double linear) {
@@ -61,30 +53,15 @@ void UlawFileWriter::Put(double linear) {
   if (buffer_.size() >= (1u << 16)) Flush();
 }
 
-void UlawFileWriter::PutSilence(std::int64_t samples) {
-  for (std::int64_t i = 0; i < samples; ++i) Put(0.0);
-}
-
-bool UlawFileWriter::Flush() {
-  if (!file_ || !error_.empty()) {
-    buffer_.clear();
-    return false;
-  }
-  errno = 0;
-  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-    error_ = std::strerror(errno ? errno : EIO);
-  }
+void UlawFileWriter::Flush() {
+  if (!writeFailed_ && !buffer_.empty()) writeFailed_ = !output_.Write(buffer_.data(), buffer_.size());
   buffer_.clear();
-  return error_.empty();
 }
 
 bool UlawFileWriter::Close() {
-  if (!file_) return false;
   Flush();
-  errno = 0;
-  if (std::fclose(file_) != 0 && error_.empty()) error_ = std::strerror(errno ? errno : EIO);
-  file_ = nullptr;
-  return error_.empty();
+  // A failed write is reported by the commit, which then changes nothing.
+  return output_.Commit(error_);
 }
 
 }  // namespace quorvane

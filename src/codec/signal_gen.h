@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
+
+#include "codec/output_file.h"
 
 namespace quorvane {
 
@@ -29,24 +30,20 @@ class GaussianNoise {
 };
 
 // Rounds linear samples to 16 bits, compresses them to mu-law and writes
-// them through a buffer. Close() tells whether everything reached the file.
+// them, all or nothing. Close() tells whether everything reached the file;
+// until then the destination keeps its earlier content.
 class UlawFileWriter {
  public:
-  UlawFileWriter() = default;
-  UlawFileWriter(const UlawFileWriter&) = delete;
-  UlawFileWriter& operator=(const UlawFileWriter&) = delete;
-  ~UlawFileWriter();
-
   bool Open(const std::string& path);
   void Put(double linear);
-  void PutSilence(std::int64_t samples);
   bool Close();
   const std::string& Error() const { return error_; }
 
  private:
-  bool Flush();
-  std::FILE* file_ = nullptr;
+  void Flush();
+  AtomicOutputFile output_;
   std::vector<std::uint8_t> buffer_;
+  bool writeFailed_ = false;
   std::string error_;
 };
 

@@ -26,6 +26,7 @@ DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffse
   UlawFrame frame;
   std::int64_t frameStart = file.Position();
   while (file.ReadFrame(frame)) {
+    ++result.frames;
     char digit = 0;
     channel.ProcessFrame(frame.data(), kUlawFrameBytes, &digit);
     if (digit != 0) {

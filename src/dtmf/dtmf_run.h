@@ -16,6 +16,7 @@ struct DtmfDigitEvent {
 struct DtmfRunResult {
   bool opened = false;      // false: nothing was done and the offset did not move
   bool readFailed = false;  // the file opened but a read failed before its end
+  std::int64_t frames = 0;  // whole frames processed
   std::string error;        // reason for !opened or readFailed
   std::string digits;       // every reported digit, in order
   std::vector<DtmfDigitEvent> events;

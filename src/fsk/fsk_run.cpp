@@ -48,6 +48,7 @@ FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset,
   UlawFrame frame;
   collector.frameStart = file.Position();
   while (file.ReadFrame(frame)) {
+    ++result.frames;
     if (receiver->ProcessFrame(frame.data(), kUlawFrameBytes) == 1) result.number = receiver->number;
     collector.frameStart = file.Position();
   }

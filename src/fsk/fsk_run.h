@@ -19,6 +19,7 @@ struct CallerIdMessage {
 struct FskRunResult {
   bool opened = false;      // false: nothing was done and the offset did not move
   bool readFailed = false;  // the file opened but a read failed before its end
+  std::int64_t frames = 0;  // whole frames processed
   std::string error;
   std::string number;       // number of the last accepted message ("" when none)
   std::vector<CallerIdMessage> messages;  // every accepted message, in order

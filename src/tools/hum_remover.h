@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/output_file.h"
+#include "codec/output_file.h"
 #include "tools/tool_result.h"
 
 namespace quorvane {

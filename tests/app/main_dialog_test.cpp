@@ -9,7 +9,7 @@
 #include "auth/auth_test.h"
 #include "dtmf/dtmf_run.h"
 #include "platform/debug_output.h"
-#include "tools/output_file.h"
+#include "codec/output_file.h"
 
 #include <cerrno>
 #include <cstdlib>

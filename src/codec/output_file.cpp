@@ -1,4 +1,4 @@
-#include "tools/output_file.h"
+#include "codec/output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,7 +57,9 @@ bool AtomicOutputFile::Open(const std::string& destination, std::string& reason)
     return false;
   }
   const fs::path parent = fs::path(target_).parent_path();
-  std::string pattern = ((parent.empty() ? fs::path(".") : parent) / ("." + fs::path(target_).filename().string() + ".XXXXXX")).string();
+  std::string name = ".";
+  name.append(fs::path(target_).filename().string()).append(".XXXXXX");
+  std::string pattern = ((parent.empty() ? fs::path(".") : parent) / name).string();
   const int fd = mkstemp(pattern.data());
   if (fd < 0) {
     reason = Reason(errno);
