@@ -28,7 +28,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     if (devNull >= 0) dup2(devNull, 0);
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(127);
     for (const std::string& kv : extraEnv) putenv(strdup(kv.c_str()));
-    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    if (unprivileged && geteuid() == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(kCannotRunUnprivileged);
+      if (access(argv[0].c_str(), X_OK) != 0) _exit(kCannotRunUnprivileged);
+    }
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);

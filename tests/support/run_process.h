@@ -15,6 +15,10 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& workDir = "",
                          const std::vector<std::string>& extraEnv = {}, bool unprivileged = false);
 
+// Exit status of RunQuorvaneUnprivileged when this machine does not let the
+// user "nobody" run the binary (a test then skips).
+inline constexpr int kCannotRunUnprivileged = 125;
+
 // As RunQuorvane, but when the tests run as root the program runs as the
 // user "nobody", so that file permissions are enforced on it.
 ProcessResult RunQuorvaneUnprivileged(const std::vector<std::string>& args, const std::string& workDir = "");
