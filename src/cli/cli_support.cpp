@@ -17,6 +17,11 @@ void PrintError(const std::string& subject, const std::string& reason) {
   std::fflush(stderr);
 }
 
+void DebugTextToStdout(void* /*context*/, const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
 void AddOffsetOption(CLI::App& sub, std::int64_t& offset) {
   sub.add_option("--offset", offset,
                  "Bytes to skip at the start of each file before the first frame "

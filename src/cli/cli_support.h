@@ -19,6 +19,9 @@ void PrintLine(const std::string& text);
 // One line on stderr: "quorvane: <subject>: <reason>".
 void PrintError(const std::string& subject, const std::string& reason);
 
+// A debug-output sink that prints each text on stdout.
+void DebugTextToStdout(void* context, const char* text);
+
 // --offset as taken by the detection commands: non-negative, modulo 160.
 void AddOffsetOption(CLI::App& sub, std::int64_t& offset);
 

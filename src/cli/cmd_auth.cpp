@@ -15,11 +15,6 @@
 namespace quorvane::cli {
 namespace {
 
-void ToStdout(void*, const char* text) {
-  std::fputs(text, stdout);
-  std::fflush(stdout);
-}
-
 struct DigestArgs {
   std::string user, realm, password, nonce, method, uri;
   std::string algorithm, cnonce, nonceCount, qop;
@@ -52,7 +47,7 @@ CommandRunner AttachAuthTest(CLI::App& sub) {
       "Print the digest response (RFC 2617, MD5, qop auth) of the built-in SIP REGISTER\n"
       "test vector: 32 hex digits and a newline.");
   return [] {
-    platform::SetDebugOutputSink(ToStdout, nullptr);
+    platform::SetDebugOutputSink(DebugTextToStdout, nullptr);
     RunAuthTest();
     platform::SetDebugOutputSink(nullptr, nullptr);
     return kExitOk;

@@ -17,15 +17,10 @@ struct DrvScriptArgs {
   std::string log;
 };
 
-void ToStdout(void*, const char* text) {
-  std::fputs(text, stdout);
-  std::fflush(stdout);
-}
-
 int RunDrvScript(const DrvScriptArgs& args) {
   const std::string script = args.script.empty() ? platform::DriveDPath(kDriverScriptName) : args.script;
   const std::string log = args.log.empty() ? platform::DriveDPath(kDriverLogName) : args.log;
-  platform::SetDebugOutputSink(ToStdout, nullptr);
+  platform::SetDebugOutputSink(DebugTextToStdout, nullptr);
   const DriverScriptRun run = RunDriverScript(script, log);
   platform::SetDebugOutputSink(nullptr, nullptr);
   int status = kExitOk;

@@ -15,6 +15,14 @@ bool PcmRawFile::Open(const std::string& path) {
   return file_ != nullptr;
 }
 
+bool PcmRawFile::OpenAtRotatingOffset(const std::string& path, std::int32_t& startOffset) {
+  if (!Open(path)) return false;
+  startOffset %= kUlawFrameBytes;
+  Skip(startOffset);
+  startOffset += 5;
+  return true;
+}
+
 void PcmRawFile::Close() {
   if (file_) std::fclose(file_);
   file_ = nullptr;

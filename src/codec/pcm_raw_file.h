@@ -22,6 +22,11 @@ class PcmRawFile {
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
 
+  // Opens `path` for a detection run: `startOffset` is reduced modulo 160,
+  // that many bytes are skipped, and it advances by 5, so successive runs
+  // meet all 32 frame alignments. A file that does not open moves nothing.
+  bool OpenAtRotatingOffset(const std::string& path, std::int32_t& startOffset);
+
   // Reads `count` bytes in one read and discards them; a short read is fine.
   void Skip(int count);
 

@@ -14,14 +14,11 @@ DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffse
   DtmfRunResult result;
   DtmfChannel channel;
   PcmRawFile file;
-  if (!file.Open(path)) {
+  if (!file.OpenAtRotatingOffset(path, startOffset)) {
     result.error = file.Error();
     return result;
   }
   result.opened = true;
-  startOffset %= kUlawFrameBytes;
-  file.Skip(startOffset);
-  startOffset += 5;
 
   UlawFrame frame;
   std::int64_t frameStart = file.Position();

@@ -36,14 +36,11 @@ FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset,
   receiver->acceptContext = &collector;
 
   PcmRawFile file;
-  if (!file.Open(path)) {
+  if (!file.OpenAtRotatingOffset(path, startOffset)) {
     result.error = file.Error();
     return result;
   }
   result.opened = true;
-  startOffset %= kUlawFrameBytes;
-  file.Skip(startOffset);
-  startOffset += 5;
 
   UlawFrame frame;
   collector.frameStart = file.Position();
