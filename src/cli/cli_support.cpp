@@ -39,24 +39,32 @@ std::string DetectionFailure(bool opened, bool readFailed, std::int64_t frames, 
 int DetectInFiles(const std::vector<std::string>& files, bool json,
                   const std::function<FileOutcome(const std::string&)>& detect) {
   int status = 0;
-  nlohmann::json report = nlohmann::json::array();
+  // The JSON array goes out one file at a time, so only one file's
+  // results are ever held.
+  const char* separator = "[";
   for (const std::string& path : files) {
     FileOutcome outcome = detect(path);
+    std::string entry = "{\"file\":" + nlohmann::json(path).dump() + ",";
     if (!outcome.error.empty()) {
       PrintError(path, outcome.error);
       status = 1;
-      if (json) report.push_back({{"file", path}, {"error", outcome.error}});
-      continue;
-    }
-    if (json) {
-      nlohmann::json entry = {{"file", path}};
-      entry.update(outcome.json);
-      report.push_back(entry);
+      entry += "\"error\":" + nlohmann::json(outcome.error).dump();
+    } else if (json) {
+      entry += outcome.jsonMembers;
     } else {
       PrintLine(files.size() > 1 ? path + "\t" + outcome.text : outcome.text);
     }
+    if (json) {
+      std::fputs(separator, stdout);
+      std::fputs(entry.c_str(), stdout);
+      std::fputs("}", stdout);
+      separator = ",";
+    }
   }
-  if (json) PrintLine(report.dump());
+  if (json) {
+    if (files.empty()) std::fputs("[", stdout);
+    PrintLine("]");
+  }
   return status;
 }
 

@@ -26,12 +26,25 @@ void DebugTextToStdout(void* context, const char* text);
 void AddOffsetOption(CLI::App& sub, std::int64_t& offset);
 
 // What a detection command found in one file: an error, or the text of
-// its line and its JSON object.
+// its line and the members of its JSON object (after "file"), as JSON text.
 struct FileOutcome {
   std::string error;
   std::string text;
-  nlohmann::json json;
+  std::string jsonMembers;
 };
+
+// `"key":[item,item,...]` with each item dumped as it comes, so a long list
+// is never held as a JSON tree.
+template <typename Items, typename ToJson>
+std::string JsonArrayMember(const char* key, const Items& items, ToJson toJson) {
+  std::string out = nlohmann::json(key).dump() + ":[";
+  const char* separator = "";
+  for (const auto& item : items) {
+    out.append(separator).append(toJson(item).dump());
+    separator = ",";
+  }
+  return out + "]";
+}
 
 // Why a detection run over a file gave no answer, or "" when it did.
 std::string DetectionFailure(bool opened, bool readFailed, std::int64_t frames, const std::string& error);

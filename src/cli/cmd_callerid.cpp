@@ -36,9 +36,9 @@ int RunCallerId(const CallerIdArgs& args) {
     std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
     const FskRunResult run = RunFskDetection(path, offset, args.v23 ? 2 : 1);
     FileOutcome outcome{DetectionFailure(run.opened, run.readFailed, run.frames, run.error), run.number, {}};
-    nlohmann::json messages = nlohmann::json::array();
-    for (const CallerIdMessage& m : run.messages) messages.push_back(MessageJson(m));
-    outcome.json = {{"number", run.number}, {"messages", messages}};
+    if (!args.json) return outcome;
+    outcome.jsonMembers = "\"number\":" + nlohmann::json(run.number).dump() + "," +
+                          JsonArrayMember("messages", run.messages, MessageJson);
     return outcome;
   });
 }

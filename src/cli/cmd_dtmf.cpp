@@ -22,13 +22,14 @@ int RunDtmf(const DtmfArgs& args) {
   return DetectInFiles(args.files, args.json, [&args](const std::string& path) {
     // Every file starts at the same offset: no rotation between files.
     std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
-    const DtmfRunResult run = RunDtmfDetection(path, offset);
+    const DtmfRunResult run = RunDtmfDetection(path, offset, args.json);
     FileOutcome outcome{DetectionFailure(run.opened, run.readFailed, run.frames, run.error), run.digits, {}};
-    nlohmann::json events = nlohmann::json::array();
-    for (const DtmfDigitEvent& e : run.events) {
-      events.push_back({{"digit", std::string(1, e.digit)}, {"time", BytesToSeconds(e.frameStartByte)}});
-    }
-    outcome.json = {{"digits", run.digits}, {"events", events}};
+    if (!args.json) return outcome;
+    outcome.jsonMembers = "\"digits\":" + nlohmann::json(run.digits).dump() + "," +
+                          JsonArrayMember("events", run.events, [](const DtmfDigitEvent& e) {
+                            return nlohmann::json{{"digit", std::string(1, e.digit)},
+                                                  {"time", BytesToSeconds(e.frameStartByte)}};
+                          });
     return outcome;
   });
 }

@@ -10,7 +10,7 @@ std::int32_t& DtmfStartOffset() {
   return offset;
 }
 
-DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset) {
+DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset, bool keepEvents) {
   DtmfRunResult result;
   DtmfChannel channel;
   PcmRawFile file;
@@ -28,7 +28,7 @@ DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffse
     channel.ProcessFrame(frame.data(), kUlawFrameBytes, &digit);
     if (digit != 0) {
       result.digits.push_back(digit);
-      result.events.push_back({digit, frameStart});
+      if (keepEvents) result.events.push_back({digit, frameStart});
     }
     frameStart = file.Position();
   }

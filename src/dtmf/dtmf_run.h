@@ -19,12 +19,13 @@ struct DtmfRunResult {
   std::int64_t frames = 0;  // whole frames processed
   std::string error;        // reason for !opened or readFailed
   std::string digits;       // every reported digit, in order
-  std::vector<DtmfDigitEvent> events;
+  std::vector<DtmfDigitEvent> events;  // kept only when asked for
 };
 
 // Runs a fresh DtmfChannel over `path`. When the file opens, `startOffset`
 // is reduced modulo 160, that many bytes are skipped, and it advances by 5.
-DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset);
+// Memory stays flat unless `keepEvents` asks for every digit's position.
+DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset, bool keepEvents = false);
 
 // The process-wide rotating start offset of the window's DTMF runs.
 std::int32_t& DtmfStartOffset();

@@ -62,7 +62,9 @@ TEST(DtmfRun, EventsCarryTheirFramePositions) {
   TempDir dir;
   const std::string path = SynthKeys(dir, "19");
   std::int32_t offset = 5;
-  const DtmfRunResult result = RunDtmfDetection(path, offset);
+  EXPECT_TRUE(RunDtmfDetection(path, offset).events.empty());  // only kept when asked for
+  offset = 5;
+  const DtmfRunResult result = RunDtmfDetection(path, offset, true);
   ASSERT_EQ(result.events.size(), 2u);
   EXPECT_EQ(result.events[0].digit, '1');
   EXPECT_EQ((result.events[0].frameStartByte - 5) % 160, 0);

@@ -30,7 +30,7 @@ TEST(Long, DtmfRunPastFourGibibytes) {
   close(fd);
 
   std::int32_t offset = 0;
-  const DtmfRunResult run = RunDtmfDetection(path, offset);
+  const DtmfRunResult run = RunDtmfDetection(path, offset, true);
   ASSERT_TRUE(run.opened);
   EXPECT_FALSE(run.readFailed);
   EXPECT_EQ(run.digits, "159#");
