@@ -47,16 +47,16 @@ QWidget* MakeControl(QDialog& dialog, const ControlSpec& c, const QIcon& icon, c
 
 }  // namespace
 
-std::map<int, QWidget*> BuildForm(QDialog& dialog, const DialogSpec& spec, const QIcon& icon) {
+std::map<int, QWidget*> BuildForm(QDialog& dialog, const DialogSpec& layout, const QIcon& icon) {
   dialog.setFont(DialogFont());
-  dialog.setWindowTitle(QString::fromUtf8(spec.caption));
+  dialog.setWindowTitle(QString::fromUtf8(layout.caption));
   const DialogBaseUnits base = BaseUnitsOf(dialog.font());
-  dialog.setFixedSize(DialogUnitsToPixels(base, 0, 0, spec.width, spec.height).size());
+  dialog.setFixedSize(DialogUnitsToPixels(base, 0, 0, layout.width, layout.height).size());
 
   std::map<int, QWidget*> byId;
   QWidget* previous = nullptr;
   int labelNumber = 0;
-  for (const ControlSpec& c : spec.controls) {
+  for (const ControlSpec& c : layout.controls) {
     const QRect geometry = DialogUnitsToPixels(base, c.x, c.y, c.width, c.height);
     QWidget* widget = MakeControl(dialog, c, icon, geometry);
     widget->setGeometry(geometry);

@@ -17,8 +17,8 @@ namespace quorvane::app {
 // name "control<ID>" (labels: "label<n>").
 inline constexpr char kControlIdProperty[] = "controlId";
 
-// Lays out `spec` on `dialog` (fixed size, dialog font); returns the
+// Lays out `layout` on `dialog` (fixed size, dialog font); returns the
 // controls that have an ID, by ID.
-std::map<int, QWidget*> BuildForm(QDialog& dialog, const DialogSpec& spec, const QIcon& icon);
+std::map<int, QWidget*> BuildForm(QDialog& dialog, const DialogSpec& layout, const QIcon& icon);
 
 }  // namespace quorvane::app

@@ -36,9 +36,9 @@ CommandRunner AttachSynthDtmf(CLI::App& sub) {
       "the level of the digital milliwatt.");
   sub.add_option("DIGITS", o.digits, "Keys from 0-9, A-D, * and #")->required();
   sub.add_option("-o,--output", args->output, "Output .pcm file")->required();
-  sub.add_option("--tone-ms", o.toneMs, "Tone length per key in ms")->capture_default_str()->check(CLI::NonNegativeNumber);
-  sub.add_option("--gap-ms", o.gapMs, "Silence after each key in ms")->capture_default_str()->check(CLI::NonNegativeNumber);
-  sub.add_option("--lead-ms", o.leadMs, "Silence before the first key in ms")->capture_default_str()->check(CLI::NonNegativeNumber);
+  sub.add_option("--tone-ms", o.toneMs, "Tone length per key in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
+  sub.add_option("--gap-ms", o.gapMs, "Silence after each key in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
+  sub.add_option("--lead-ms", o.leadMs, "Silence before the first key in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
   sub.add_option("--level", o.levelDbm0, "Level of each tone in dBm0 (the row tone; see --twist)")->capture_default_str();
   sub.add_option("--twist", o.twistDb, "Column tone level minus row tone level, in dB")->capture_default_str();
   sub.add_option("--freq-offset", o.freqOffsetPercent, "Shift both tones by this many percent")->capture_default_str();

@@ -24,9 +24,13 @@ std::unique_ptr<FskReceiver> Receiver(int mode = 1) {
 }
 
 // type, length, payload and the checksum that makes the sum 0 modulo 256.
+// (Built byte by byte: GCC 12's optimiser misreads an insert after a
+// two-byte list as out of bounds.)
 Bytes Message(std::uint8_t type, const Bytes& payload) {
-  Bytes m{type, static_cast<std::uint8_t>(payload.size())};
-  m.insert(m.end(), payload.begin(), payload.end());
+  Bytes m;
+  m.push_back(type);
+  m.push_back(static_cast<std::uint8_t>(payload.size()));
+  for (std::uint8_t b : payload) m.push_back(b);
   unsigned sum = 0;
   for (std::uint8_t b : m) sum += b;
   m.push_back(static_cast<std::uint8_t>(-sum & 0xFF));
@@ -36,8 +40,10 @@ Bytes Message(std::uint8_t type, const Bytes& payload) {
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes Param(std::uint8_t type, const std::string& value) {
-  Bytes p{type, static_cast<std::uint8_t>(value.size())};
-  p.insert(p.end(), value.begin(), value.end());
+  Bytes p;
+  p.push_back(type);
+  p.push_back(static_cast<std::uint8_t>(value.size()));
+  for (char c : value) p.push_back(static_cast<std::uint8_t>(c));
   return p;
 }
 
