@@ -29,10 +29,10 @@ void AddOffsetOption(CLI::App& sub, std::int64_t& offset) {
       ->check(CLI::NonNegativeNumber);
 }
 
-std::string DetectionFailure(bool opened, bool readFailed, std::int64_t frames, const std::string& error) {
-  if (!opened) return error;
-  if (readFailed) return "read failed: " + error;
-  if (frames == 0) return "no whole 20 ms frame (160 bytes) after the start offset: nothing to detect";
+std::string DetectionFailure(const FrameRunStatus& run) {
+  if (!run.opened) return run.error;
+  if (run.readFailed) return "read failed: " + run.error;
+  if (run.frames == 0) return "no whole 20 ms frame (160 bytes) after the start offset: nothing to detect";
   return {};
 }
 

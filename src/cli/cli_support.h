@@ -9,6 +9,8 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "codec/frame_run.h"
+
 namespace quorvane::cli {
 
 inline const char* const kVersionText = "quorvane " QUORVANE_VERSION;
@@ -47,7 +49,7 @@ std::string JsonArrayMember(const char* key, const Items& items, ToJson toJson) 
 }
 
 // Why a detection run over a file gave no answer, or "" when it did.
-std::string DetectionFailure(bool opened, bool readFailed, std::int64_t frames, const std::string& error);
+std::string DetectionFailure(const FrameRunStatus& run);
 
 // Runs `detect` on every file and prints the results: one file, its text;
 // several, FILE<TAB>TEXT lines; with `json`, one array. Errors go to

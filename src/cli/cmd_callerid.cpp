@@ -35,7 +35,7 @@ int RunCallerId(const CallerIdArgs& args) {
   return DetectInFiles(args.files, args.json, [&args](const std::string& path) {
     std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
     const FskRunResult run = RunFskDetection(path, offset, args.v23 ? 2 : 1);
-    FileOutcome outcome{DetectionFailure(run.opened, run.readFailed, run.frames, run.error), run.number, {}};
+    FileOutcome outcome{DetectionFailure(run), run.number, {}};
     if (!args.json) return outcome;
     outcome.jsonMembers = "\"number\":" + nlohmann::json(run.number).dump() + "," +
                           JsonArrayMember("messages", run.messages, MessageJson);

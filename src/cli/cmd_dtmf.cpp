@@ -23,7 +23,7 @@ int RunDtmf(const DtmfArgs& args) {
     // Every file starts at the same offset: no rotation between files.
     std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
     const DtmfRunResult run = RunDtmfDetection(path, offset, args.json);
-    FileOutcome outcome{DetectionFailure(run.opened, run.readFailed, run.frames, run.error), run.digits, {}};
+    FileOutcome outcome{DetectionFailure(run), run.digits, {}};
     if (!args.json) return outcome;
     outcome.jsonMembers = "\"digits\":" + nlohmann::json(run.digits).dump() + "," +
                           JsonArrayMember("events", run.events, [](const DtmfDigitEvent& e) {

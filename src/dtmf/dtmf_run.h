@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/frame_run.h"
+
 namespace quorvane {
 
 struct DtmfDigitEvent {
@@ -13,11 +15,7 @@ struct DtmfDigitEvent {
   std::int64_t frameStartByte;  // file position of the frame that reported it
 };
 
-struct DtmfRunResult {
-  bool opened = false;      // false: nothing was done and the offset did not move
-  bool readFailed = false;  // the file opened but a read failed before its end
-  std::int64_t frames = 0;  // whole frames processed
-  std::string error;        // reason for !opened or readFailed
+struct DtmfRunResult : FrameRunStatus {
   std::string digits;       // every reported digit, in order
   std::vector<DtmfDigitEvent> events;  // kept only when asked for
 };

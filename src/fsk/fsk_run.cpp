@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "codec/pcm_raw_file.h"
 #include "fsk/fsk_receiver.h"
 
 namespace quorvane {
@@ -35,24 +34,10 @@ FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset,
   receiver->acceptHook = Collect;
   receiver->acceptContext = &collector;
 
-  PcmRawFile file;
-  if (!file.OpenAtRotatingOffset(path, startOffset)) {
-    result.error = file.Error();
-    return result;
-  }
-  result.opened = true;
-
-  UlawFrame frame;
-  collector.frameStart = file.Position();
-  while (file.ReadFrame(frame)) {
-    ++result.frames;
+  RunOverFrames(path, startOffset, result, [&](UlawFrame& frame, std::int64_t frameStart) {
+    collector.frameStart = frameStart;
     if (receiver->ProcessFrame(frame.data(), kUlawFrameBytes) == 1) result.number = receiver->number;
-    collector.frameStart = file.Position();
-  }
-  if (file.ReadFailed()) {
-    result.readFailed = true;
-    result.error = file.Error();
-  }
+  });
   return result;
 }
 

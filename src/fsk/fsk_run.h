@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/frame_run.h"
+
 namespace quorvane {
 
 struct CallerIdMessage {
@@ -16,11 +18,7 @@ struct CallerIdMessage {
   std::int32_t statusFlags;
 };
 
-struct FskRunResult {
-  bool opened = false;      // false: nothing was done and the offset did not move
-  bool readFailed = false;  // the file opened but a read failed before its end
-  std::int64_t frames = 0;  // whole frames processed
-  std::string error;
+struct FskRunResult : FrameRunStatus {
   std::string number;       // number of the last accepted message ("" when none)
   std::vector<CallerIdMessage> messages;  // every accepted message, in order
 };
