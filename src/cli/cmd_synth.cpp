@@ -1,6 +1,8 @@
 // quorvane synth dtmf DIGITS -o PATH [...]
 // quorvane synth callerid -o PATH [...]
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -11,14 +13,22 @@
 namespace quorvane::cli {
 namespace {
 
+constexpr double kLongestMs = 3600000.0;
+
+// Options both synthesisers share: frequency offset, noise and its seed.
+void AddImpairmentOptions(CLI::App& sub, double& freqOffsetPercent, std::optional<double>& snrDb,
+                          std::uint64_t& seed) {
+  sub.add_option("--freq-offset", freqOffsetPercent, "Shift both tones by this many percent")->capture_default_str();
+  sub.add_option("--snr", snrDb, "Add white noise at this signal-to-noise ratio in dB");
+  sub.add_option("--seed", seed, "Seed of the noise")->capture_default_str();
+}
+
 struct SynthDtmfArgs {
   DtmfSynthOptions options;
-  double snrDb = 0.0;
   std::string output;
 };
 
-int RunSynthDtmf(SynthDtmfArgs& args, bool withNoise) {
-  if (withNoise) args.options.snrDb = args.snrDb;
+int RunSynthDtmf(const SynthDtmfArgs& args) {
   std::string error;
   if (!SynthesizeDtmf(args.options, args.output, error)) {
     PrintError(args.output, error);
@@ -36,15 +46,13 @@ CommandRunner AttachSynthDtmf(CLI::App& sub) {
       "the level of the digital milliwatt.");
   sub.add_option("DIGITS", o.digits, "Keys from 0-9, A-D, * and #")->required();
   sub.add_option("-o,--output", args->output, "Output .pcm file")->required();
-  sub.add_option("--tone-ms", o.toneMs, "Tone length per key in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
-  sub.add_option("--gap-ms", o.gapMs, "Silence after each key in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
-  sub.add_option("--lead-ms", o.leadMs, "Silence before the first key in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
+  sub.add_option("--tone-ms", o.toneMs, "Tone length per key in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
+  sub.add_option("--gap-ms", o.gapMs, "Silence after each key in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
+  sub.add_option("--lead-ms", o.leadMs, "Silence before the first key in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
   sub.add_option("--level", o.levelDbm0, "Level of each tone in dBm0 (the row tone; see --twist)")->capture_default_str();
   sub.add_option("--twist", o.twistDb, "Column tone level minus row tone level, in dB")->capture_default_str();
-  sub.add_option("--freq-offset", o.freqOffsetPercent, "Shift both tones by this many percent")->capture_default_str();
-  CLI::Option* snr = sub.add_option("--snr", args->snrDb, "Add white noise at this signal-to-noise ratio in dB");
-  sub.add_option("--seed", o.seed, "Seed of the noise")->capture_default_str();
-  return [args, snr] { return RunSynthDtmf(*args, snr->count() > 0); };
+  AddImpairmentOptions(sub, o.freqOffsetPercent, o.snrDb, o.seed);
+  return [args] { return RunSynthDtmf(*args); };
 }
 
 struct SynthCallerIdArgs {
@@ -52,16 +60,14 @@ struct SynthCallerIdArgs {
   std::string format = "mdmf";
   std::string numberAbsence = "O";
   std::string nameAbsence = "O";
-  double snrDb = 0.0;
   std::string output;
 };
 
-int RunSynthCallerId(SynthCallerIdArgs& args, bool withNoise) {
+int RunSynthCallerId(SynthCallerIdArgs& args) {
   CallerIdSynthOptions& o = args.options;
   o.multipleDataMessage = args.format == "mdmf";
   o.numberAbsence = args.numberAbsence[0];
   o.nameAbsence = args.nameAbsence[0];
-  if (withNoise) o.snrDb = args.snrDb;
   std::string error;
   if (BuildCallerIdMessage(o, error).empty()) {
     PrintError("synth callerid", error);
@@ -97,12 +103,10 @@ CommandRunner AttachSynthCallerId(CLI::App& sub) {
   sub.add_option("--level", o.levelDbm0, "Tone level in dBm0")->capture_default_str();
   sub.add_option("--seizure", o.seizureBytes, "Channel-seizure 0x55 bytes")->capture_default_str()->check(CLI::Range(0, 10000));
   sub.add_option("--mark-ms", o.markMs, "Mark period before the message in ms")->capture_default_str()->check(CLI::Range(0.0, 60000.0));
-  sub.add_option("--lead-ms", o.leadMs, "Silence before the burst in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
-  sub.add_option("--trail-ms", o.trailMs, "Silence after the burst in ms")->capture_default_str()->check(CLI::Range(0.0, 3600000.0));
-  sub.add_option("--freq-offset", o.freqOffsetPercent, "Shift both tones by this many percent")->capture_default_str();
-  CLI::Option* snr = sub.add_option("--snr", args->snrDb, "Add white noise at this signal-to-noise ratio in dB");
-  sub.add_option("--seed", o.seed, "Seed of the noise")->capture_default_str();
-  return [args, snr] { return RunSynthCallerId(*args, snr->count() > 0); };
+  sub.add_option("--lead-ms", o.leadMs, "Silence before the burst in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
+  sub.add_option("--trail-ms", o.trailMs, "Silence after the burst in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
+  AddImpairmentOptions(sub, o.freqOffsetPercent, o.snrDb, o.seed);
+  return [args] { return RunSynthCallerId(*args); };
 }
 
 }  // namespace
