@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-long asan-test fuzz bench gui screenshot clean
+.PHONY: all deps release run test test-long asan-test fuzz bench gui screenshot package install clean
 
 FUZZ_SECONDS ?= 60
 
@@ -39,6 +39,17 @@ asan-test: deps
 bench: release
 	build/release/bench/quorvane_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
+
+# A Debian package of the release build in build/release/package/; its
+# dependencies come from dpkg-shlibdeps. lintian checks it where installed.
+package: release
+	cd build/release && cpack -G DEB
+	@if command -v lintian >/dev/null; then lintian --fail-on warning build/release/package/quorvane_*.deb && echo "lintian: clean"; fi
+
+# Installs the release build under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: release
+	cmake --install build/release --prefix $(PREFIX)
 
 gui: release
 	build/release/src/quorvane-gui

@@ -13,6 +13,13 @@ QPixmap Draw(int size) {
   QPixmap pixmap(size, size);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
+  PaintAppIcon(p, size);
+  return pixmap;
+}
+
+}  // namespace
+
+void PaintAppIcon(QPainter& p, double size) {
   p.setRenderHint(QPainter::Antialiasing, true);
   const double s = size / 32.0;
   // Dark blue tile.
@@ -36,10 +43,7 @@ QPixmap Draw(int size) {
   p.setBrush(Qt::NoBrush);
   p.setPen(QPen(QColor(255, 255, 0), 2 * s));
   p.drawPath(wave);
-  return pixmap;
 }
-
-}  // namespace
 
 QIcon AppIcon() {
   QIcon icon;

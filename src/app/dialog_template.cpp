@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QRect>
 
+#include "version_info.h"
+
 namespace quorvane::app {
 namespace {
 
@@ -44,7 +46,8 @@ const ControlSpec kMainControls[] = {
 const ControlSpec kAboutControls[] = {
     {kNoId, K::Icon, "", 11, 17, 20, 20, true},
     {kNoId, K::Label, "quorvane 1.0 版", 40, 10, 119, 8, true},
-    {kNoId, K::Label, "8 kHz mu-law 电话信号处理测试台", 40, 25, 119, 8, true},
+    // The first line stays as it always was; the second tells the exact build.
+    {kNoId, K::Label, "版本 " QUORVANE_VERSION, 40, 25, 119, 8, true},
     {IDOK, K::DefaultButton, "确定", 178, 7, 50, 14, true},
 };
 

@@ -10,9 +10,11 @@
 #include <nlohmann/json.hpp>
 
 #include "codec/frame_run.h"
+#include "version_info.h"
 
 namespace quorvane::cli {
 
+// The full version, with the git revision when built from a checkout.
 inline const char* const kVersionText = "quorvane " QUORVANE_VERSION;
 
 // One line on stdout, flushed so pipes see it at once.

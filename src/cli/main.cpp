@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/docs_writer.h"
 
 namespace {
 
@@ -41,6 +43,15 @@ int main(int argc, char** argv) {
     CLI::App* sub = app.add_subcommand(command.name, command.summary);
     sub->set_version_flag("--version", quorvane::cli::kVersionText);
     runners.emplace_back(sub, command.attach(*sub));
+  }
+
+  // The build writes the manual pages and completions from these very
+  // definitions; not an option for users, so not in --help.
+  if (argc == 3 && std::strcmp(argv[1], "--write-docs") == 0) {
+    std::string error;
+    if (quorvane::cli::WriteCliDocs(app, argv[2], error)) return quorvane::cli::kExitOk;
+    quorvane::cli::PrintError("--write-docs", error);
+    return quorvane::cli::kExitFailure;
   }
 
   try {

@@ -10,6 +10,7 @@
 #include "app/about_dialog.h"
 #include "app/dialog_template.h"
 #include "app/form_builder.h"
+#include "version_info.h"
 #include "gui_test_support.h"
 
 namespace quorvane {
@@ -119,6 +120,7 @@ TEST(AboutBox, IconVersionSecondLineAndOk) {
   }
   EXPECT_EQ(pictures, 1);
   EXPECT_TRUE(texts.contains(QStringLiteral("quorvane 1.0 版")));
+  EXPECT_TRUE(texts.contains(QStringLiteral("版本 " QUORVANE_VERSION)));
   EXPECT_EQ(texts.size(), 2);
   auto* ok = about.findChild<QPushButton*>(QStringLiteral("control1"));
   ASSERT_NE(ok, nullptr);
