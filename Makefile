@@ -41,10 +41,11 @@ bench: release
 	scripts/bench-files $(QUORVANE_RELEASE)
 
 # A Debian package of the release build in build/release/package/; its
-# dependencies come from dpkg-shlibdeps. lintian checks it where installed.
+# dependencies come from dpkg-shlibdeps; scripts/check-package checks its
+# contents, and lintian does where installed.
 package: release
 	cd build/release && cpack -G DEB
-	@if command -v lintian >/dev/null; then lintian --fail-on warning build/release/package/quorvane_*.deb && echo "lintian: clean"; fi
+	scripts/check-package "$$(ls -t build/release/package/quorvane_*.deb | head -n 1)"
 
 # Installs the release build under PREFIX (default /usr/local).
 PREFIX ?= /usr/local

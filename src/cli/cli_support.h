@@ -10,12 +10,12 @@
 #include <nlohmann/json.hpp>
 
 #include "codec/frame_run.h"
-#include "version_info.h"
 
 namespace quorvane::cli {
 
-// The full version, with the git revision when built from a checkout.
-inline const char* const kVersionText = "quorvane " QUORVANE_VERSION;
+// "quorvane" and the full version, with the git revision when built from a
+// checkout. Defined in its own file, so a new revision rebuilds only that.
+extern const char* const kVersionText;
 
 // One line on stdout, flushed so pipes see it at once.
 void PrintLine(const std::string& text);
