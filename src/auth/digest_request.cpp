@@ -66,7 +66,7 @@ DigestAnswer ComputeDigest(const DigestRequest& r) {
       break;
     case DigestQop::kAuth:
     case DigestQop::kAuthInt: {
-      const std::string_view qop = !r.qopText.empty() ? r.qopText : r.qop == DigestQop::kAuth ? "auth" : "auth-int";
+      const std::string qop = !r.qopText.empty() ? r.qopText : r.qop == DigestQop::kAuth ? "auth" : "auth-int";
       answer.response = HashHex(hash, Join({answer.ha1, r.nonce, r.nonceCount, r.cnonce, qop, answer.ha2}));
       break;
     }
