@@ -336,6 +336,42 @@ TEST(CaptureTiming, AJumpOfHoursIsCountedNotFilled) {
   EXPECT_EQ(Digits(factory.streams[0]->linear), "11");
 }
 
+// Counts sinks open at once: a long capture of one call after another
+// must end each call's stream once it has gone quiet.
+struct CountingFactory : io::StreamSinkFactory {
+  struct Sink : io::StreamSink {
+    explicit Sink(CountingFactory& f) : factory(f) { factory.maxOpen = std::max(++factory.open, factory.maxOpen); }
+    void Ulaw(const std::uint8_t*, std::size_t) override {}
+    void Linear(const std::int16_t*, std::size_t) override {}
+    void End(const std::optional<RtpTotals>&) override { --factory.open; }
+    CountingFactory& factory;
+  };
+  std::unique_ptr<io::StreamSink> Open(const StreamInfo&) override {
+    ++opened;
+    return std::make_unique<Sink>(*this);
+  }
+  int open = 0, maxOpen = 0, opened = 0;
+};
+
+TEST(CaptureMemory, QuietStreamsEndWhileTheCaptureGoesOn) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  constexpr int kCalls = 200;
+  for (int call = 0; call < kCalls; ++call) {
+    for (int i = 0; i < 5; ++i) {
+      const Packet rtp = Rtp(0, static_cast<std::uint16_t>(i), 160u * static_cast<std::uint32_t>(i),
+                             static_cast<std::uint32_t>(call), Packet(160, 0xFF));
+      writer.Add(call * 150.0 + i * 0.02, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 4002, rtp)));
+    }
+  }
+  TempDir dir;
+  WriteBytes(dir.File("calls.pcap"), writer.bytes());
+  CountingFactory factory;
+  EXPECT_EQ(io::ReadCapture(dir.File("calls.pcap"), factory), "");
+  EXPECT_EQ(factory.opened, kCalls);
+  EXPECT_LE(factory.maxOpen, 2);
+  EXPECT_EQ(factory.open, 0);
+}
+
 TEST(CaptureBadInput, ClearErrorsOrEmptyResults) {
   std::mt19937 random(12);  // fixed: the same bytes every run
   Packet noise(4096);
