@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "io/channel_streams.h"
+#include "io/float_samples.h"
 
 namespace quorvane::io {
 namespace {
@@ -50,6 +51,12 @@ const char* EncodingName(int sub) {
   }
 }
 
+// Encodings decoded to floating point: read as such and scaled here, since
+// libsndfile hands them to a 16-bit read unscaled.
+bool IsFloatingPoint(int sub) {
+  return sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE || sub == SF_FORMAT_VORBIS || sub == SF_FORMAT_OPUS;
+}
+
 }  // namespace
 
 std::string ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
@@ -79,6 +86,16 @@ std::string ReadContainer(const std::string& path, int fd, bool live, const Inpu
       const sf_count_t got = sf_read_raw(file.get(), block.data(), static_cast<sf_count_t>(block.size()));
       if (got <= 0) break;
       streams.Ulaw(block.data(), static_cast<std::size_t>(got) / channels);
+    }
+  } else if (IsFloatingPoint(format.format & SF_FORMAT_SUBMASK)) {
+    std::vector<float> values(frames * channels);
+    std::vector<std::int16_t> block(frames * channels);
+    for (;;) {
+      const sf_count_t got = sf_readf_float(file.get(), values.data(), static_cast<sf_count_t>(frames));
+      if (got <= 0) break;
+      const std::size_t n = static_cast<std::size_t>(got) * channels;
+      for (std::size_t i = 0; i < n; ++i) block[i] = FloatToSample(values[i]);
+      streams.Linear(block.data(), static_cast<std::size_t>(got));
     }
   } else {
     std::vector<std::int16_t> block(frames * channels);

@@ -1,6 +1,5 @@
 #include "io/headerless_reader.h"
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -8,6 +7,7 @@
 #include "codec/ulaw.h"
 #include "io/channel_streams.h"
 #include "io/fd_reading.h"
+#include "io/float_samples.h"
 
 namespace quorvane::io {
 namespace {
@@ -21,13 +21,6 @@ std::size_t BytesPerSample(SampleFormat format) {
     case SampleFormat::F32le: return 4;
   }
   return 1;
-}
-
-std::int16_t FloatToSample(float value) {
-  const float scaled = std::nearbyint(value * 32767.0f);
-  if (!(scaled > -32768.0f)) return -32768;  // also NaN
-  if (scaled > 32767.0f) return 32767;
-  return static_cast<std::int16_t>(scaled);
 }
 
 void ToLinear(SampleFormat format, const std::uint8_t* in, std::size_t count, std::int16_t* out) {

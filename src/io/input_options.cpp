@@ -22,11 +22,4 @@ std::optional<SampleFormat> ParseSampleFormat(const std::string& name) {
   return std::nullopt;
 }
 
-const char* SampleFormatName(SampleFormat format) {
-  for (const FormatName& f : kFormats) {
-    if (f.format == format) return f.name;
-  }
-  return "";
-}
-
 }  // namespace quorvane::io

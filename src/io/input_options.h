@@ -16,7 +16,6 @@ struct InputOptions {
 
 // "ulaw", "alaw", "s16le", "s16be", "f32le".
 std::optional<SampleFormat> ParseSampleFormat(const std::string& name);
-const char* SampleFormatName(SampleFormat format);
 
 // Rates a header may name and --rate may take: anything else is a broken
 // header or a typing slip, never audio.
