@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "io/capture/capture_reader.h"
 #include "io/container_reader.h"
 #include "io/fd_reading.h"
 #include "io/headerless_reader.h"
@@ -34,10 +35,6 @@ Reopened Reopen(const std::string& path, const std::uint8_t* head, std::size_t n
   return r;
 }
 
-std::string ReadCaptureInput(const std::string&, const std::uint8_t*, std::size_t, StreamSinkFactory&) {
-  return "packet captures are not supported yet";
-}
-
 }  // namespace
 
 std::string ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory) {
@@ -54,7 +51,10 @@ std::string ReadInput(const std::string& path, const InputOptions& options, Stre
   std::size_t n = 0;
   if (!ReadUpTo(fd, head, sizeof head, &n)) return ReadFailure();
   switch (SniffInput(head, n)) {
-    case InputKind::Capture: return ReadCaptureInput(path, head, n, factory);
+    case InputKind::Capture:
+      // libpcap opens the file itself, and more than once.
+      if (IsStdin(path)) return "packet captures are read from files, not from standard input";
+      return ReadCapture(path, factory);
     case InputKind::Container: {
       Reopened source = Reopen(path, head, n);
       if (source.fd < 0) return std::strerror(errno);
