@@ -91,15 +91,15 @@ std::string DtmfKeys(const CallerIdSynthOptions& o, std::string& error) {
   return keys;
 }
 
-bool CheckOptions(const CallerIdSynthOptions& o, std::string& error) {
+}  // namespace
+
+bool CheckCallerIdOptions(const CallerIdSynthOptions& o, std::string& error) {
   if (o.idleBits < 0 || o.idleBits > 1000) {
     error = "idle bits between characters are 0..1000";
     return false;
   }
   return o.dtmf ? !DtmfKeys(o, error).empty() : !BuildCallerIdMessage(o, error).empty();
 }
-
-}  // namespace
 
 void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte) {
   bits.push_back(false);
@@ -158,7 +158,7 @@ std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& o, st
 }
 
 bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(double)>& emit, std::string& error) {
-  if (!CheckOptions(o, error)) return false;
+  if (!CheckCallerIdOptions(o, error)) return false;
   std::vector<bool> bits;
   std::string keys;
   if (o.dtmf) {
@@ -222,7 +222,7 @@ std::vector<std::int16_t> CallerIdSamples(const CallerIdSynthOptions& o, std::st
 
 bool SynthesizeCallerId(const CallerIdSynthOptions& o, const std::string& path, std::string& error) {
   // Check the options before the file is touched.
-  if (!CheckOptions(o, error)) return false;
+  if (!CheckCallerIdOptions(o, error)) return false;
   UlawFileWriter writer;
   if (!writer.Open(path)) {
     error = writer.Error();

@@ -66,6 +66,9 @@ void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, d
 // Bits of one 8-N-1 character: start (space), data LSB first, stop (mark).
 void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte);
 
+// Whether the options make a signal; the reason in `error` when not.
+bool CheckCallerIdOptions(const CallerIdSynthOptions& options, std::string& error);
+
 // The whole signal (lead, alert, burst or DTMF digits, trail, noise) handed
 // to `put` one linear sample at a time. False with `error` set when the
 // options cannot make one; then nothing was put.
