@@ -19,7 +19,7 @@ const CliCommand kCommands[] = {
     {"generate", "Write a mu-law .pcm file from a list of hex bytes, repeated", quorvane::cli::AttachGenerate},
     {"dehum", "Silence the quiet 20 ms frames of a mu-law .pcm recording", quorvane::cli::AttachDehum},
     {"authtest", "Print the digest response of the built-in SIP REGISTER test vector", quorvane::cli::AttachAuthTest},
-    {"digest", "Compute an RFC 2617 digest response (H(A1), H(A2), response)", quorvane::cli::AttachDigest},
+    {"digest", "Compute or check an HTTP/SIP digest response (MD5, SHA-256, SHA-512-256)", quorvane::cli::AttachDigest},
     {"drvscript", "Run the driver initialisation script and log it", quorvane::cli::AttachDrvScript},
 };
 
