@@ -33,11 +33,17 @@ std::int32_t DtmfChannel::ProcessFrame(std::uint8_t* frame, std::int32_t count, 
   UlawBufferToLinear(frame, scratch, count);
   Detect(scratch, count);
   if (writeBack) LinearBufferToUlaw(scratch, frame, count);
+  *digit = TakeNewDigit();
+  return 0;
+}
+
+char DtmfChannel::TakeNewDigit() {
+  char digit = 0;
   if (detector.lastDigit > 0) {
-    *digit = static_cast<char>(detector.lastDigit);
+    digit = static_cast<char>(detector.lastDigit);
     detector.lastDigit = 0;
   }
-  if (static_cast<signed char>(*digit) > 0) {
+  if (static_cast<signed char>(digit) > 0) {
     reportCount += 1;
     if (reportCount > kReportsBeforeCutBack) {
       detector.digits[0] = detector.digits[detector.digitCount - 1];
@@ -47,7 +53,7 @@ std::int32_t DtmfChannel::ProcessFrame(std::uint8_t* frame, std::int32_t count, 
       reportCount = 0;
     }
   }
-  return 0;
+  return digit;
 }
 
 }  // namespace quorvane
