@@ -36,4 +36,7 @@ std::int32_t DtmfEndBlock(DtmfDetector* detector, const DtmfBlockEnd& block);
 void DtmfRunWholeBlocks(const std::int16_t* samples, std::int64_t blocks, const float coefs[8],
                         DtmfBlockEnd* out);
 
+// The vector path DtmfRunWholeBlocks takes now (see simd/vector_paths.h).
+std::int64_t DtmfVectorTarget();
+
 }  // namespace quorvane

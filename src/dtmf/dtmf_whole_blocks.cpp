@@ -9,6 +9,7 @@
 #include <hwy/highway.h>
 
 #include "dtmf/dtmf_blocks.h"
+#include "simd/vector_paths.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace quorvane {
@@ -80,25 +81,44 @@ void RunWholeBlocks(const std::int16_t* samples, std::int64_t blocks, const floa
   }
 }
 
-// HWY_TARGET of the compiled copy that runs, for the path tests.
-std::int64_t ThisTarget() { return HWY_TARGET; }
-
 }  // namespace HWY_NAMESPACE
 }  // namespace quorvane
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 namespace quorvane {
+namespace {
 
-HWY_EXPORT(RunWholeBlocks);
-HWY_EXPORT(ThisTarget);
+struct WholeBlocksPath {
+  std::int64_t path;
+  void (*run)(const std::int16_t*, std::int64_t, const float*, DtmfBlockEnd*);
+};
+
+// Best first; the last one runs everywhere.
+constexpr WholeBlocksPath kPaths[] = {
+#if HWY_TARGETS & HWY_AVX3
+    {HWY_AVX3, &N_AVX3::RunWholeBlocks},
+#endif
+#if HWY_TARGETS & HWY_AVX2
+    {HWY_AVX2, &N_AVX2::RunWholeBlocks},
+#endif
+#if HWY_TARGETS & HWY_SSE4
+    {HWY_SSE4, &N_SSE4::RunWholeBlocks},
+#endif
+#if HWY_TARGETS & HWY_SSSE3
+    {HWY_SSSE3, &N_SSSE3::RunWholeBlocks},
+#endif
+    {HWY_STATIC_TARGET, &HWY_STATIC_DISPATCH(RunWholeBlocks)},
+};
+
+}  // namespace
 
 void DtmfRunWholeBlocks(const std::int16_t* samples, std::int64_t blocks, const float coefs[8],
                         DtmfBlockEnd* out) {
-  HWY_DYNAMIC_DISPATCH(RunWholeBlocks)(samples, blocks, coefs, out);
+  PickVectorPath(kPaths).run(samples, blocks, coefs, out);
 }
 
-std::int64_t DtmfVectorTarget() { return HWY_DYNAMIC_DISPATCH(ThisTarget)(); }
+std::int64_t DtmfVectorTarget() { return PickVectorPath(kPaths).path; }
 
 }  // namespace quorvane
 #endif
