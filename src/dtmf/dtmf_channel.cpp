@@ -1,5 +1,7 @@
 #include "dtmf/dtmf_channel.h"
 
+#include <algorithm>
+
 #include "codec/ulaw.h"
 
 namespace quorvane {
@@ -33,17 +35,26 @@ std::int32_t DtmfChannel::ProcessFrame(std::uint8_t* frame, std::int32_t count, 
   UlawBufferToLinear(frame, scratch, count);
   Detect(scratch, count);
   if (writeBack) LinearBufferToUlaw(scratch, frame, count);
-  *digit = TakeNewDigit();
+  TakeDigit(digit);
   return 0;
 }
 
-char DtmfChannel::TakeNewDigit() {
-  char digit = 0;
+std::int32_t DtmfChannel::ProcessSamples(const std::int16_t* samples, std::int32_t count, char* digit) {
+  *digit = 0;
+  if (count > kMaxFrameBytes) return -1;
+  std::int16_t scratch[kMaxFrameBytes];
+  if (count > 0) std::copy(samples, samples + count, scratch);
+  Detect(scratch, count);
+  TakeDigit(digit);
+  return 0;
+}
+
+void DtmfChannel::TakeDigit(char* digit) {
   if (detector.lastDigit > 0) {
-    digit = static_cast<char>(detector.lastDigit);
+    *digit = static_cast<char>(detector.lastDigit);
     detector.lastDigit = 0;
   }
-  if (static_cast<signed char>(digit) > 0) {
+  if (static_cast<signed char>(*digit) > 0) {
     reportCount += 1;
     if (reportCount > kReportsBeforeCutBack) {
       detector.digits[0] = detector.digits[detector.digitCount - 1];
@@ -53,7 +64,6 @@ char DtmfChannel::TakeNewDigit() {
       reportCount = 0;
     }
   }
-  return digit;
 }
 
 }  // namespace quorvane
