@@ -130,6 +130,17 @@ TEST_P(DtmfVectorPaths, EqualTheScalarChannel) {
       }
       EXPECT_EQ(bytes, expectedBytes);
       ExpectSameChannel(bulk, reference);
+      if (writeBack) continue;
+      // Linear samples in, as from the input layer.
+      DtmfChannel linear;
+      linear.ProcessFrame(leadBytes.data(), lead, &ignored);
+      std::vector<std::int16_t> samples(signal.size());
+      UlawBufferToLinear(signal.data(), samples.data(), static_cast<int>(samples.size()));
+      std::vector<DtmfFrameDigit> linearFound;
+      linear.ProcessSampleFrames(samples.data(), frames, linearFound);
+      ASSERT_EQ(linearFound.size(), expected.size());
+      for (std::size_t i = 0; i < linearFound.size(); ++i) EXPECT_EQ(linearFound[i].frame, expected[i].frame) << i;
+      ExpectSameChannel(linear, reference);
     }
   }
 }
