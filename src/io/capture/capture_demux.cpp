@@ -25,8 +25,15 @@ bool MayCarryRtp(const TransportPayload& transport) {
 std::string EndpointText(const IpAddress& address, std::uint16_t port) {
   char text[INET6_ADDRSTRLEN] = {};
   inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), text, sizeof text);
-  return address.family == 4 ? std::string(text) + ":" + std::to_string(port)
-                             : "[" + std::string(text) + "]:" + std::to_string(port);
+  // Appended piece by piece: GCC 12's -Wrestrict misreads `"[" + std::string(...)`
+  // at -O2 and fails optimised builds.
+  std::string endpoint;
+  if (address.family != 4) endpoint += '[';
+  endpoint += text;
+  if (address.family != 4) endpoint += ']';
+  endpoint += ':';
+  endpoint += std::to_string(port);
+  return endpoint;
 }
 
 }  // namespace
