@@ -93,10 +93,15 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
   fill(work + carried);
 
   // The loop below stops with fewer than 160 samples left, so all but the
-  // last 159 are certainly consumed in this call: filter them in one run
-  // ahead of the state machine.
-  const std::int32_t ready = count - (kFrameSamples - 1) > 0 ? count - (kFrameSamples - 1) : 0;
-  FskFilterSamples(&demod, work, ready, levels);
+  // last 159 are certainly consumed in this call. The filter chain runs
+  // ahead over all of them in one go; if the state machine stops short, the
+  // filters are taken back to a checkpoint and run again up to its stop.
+  const std::int32_t total = count;
+  const std::int32_t certain = count - (kFrameSamples - 1) > 0 ? count - (kFrameSamples - 1) : 0;
+  FskFilterSamples(&demod, work, certain, levels);
+  FskFilterCheckpoint checkpoint;
+  FskSaveFilters(&demod, total - certain, &checkpoint);
+  FskFilterSamples(&demod, work + certain, total - certain, levels + certain);
 
   // Every sample is demodulated exactly once, in order, whatever the
   // characters bring; only the tail of fewer than 160 samples is carried.
@@ -107,8 +112,7 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
     const std::int32_t before = count;
     const std::int32_t done = static_cast<std::int32_t>(position - work);
     std::int32_t character = 0;
-    const std::int32_t result = DemodulateFiltered(&demod, position, &count, &character, levels + done,
-                                                   ready > done ? ready - done : 0);
+    const std::int32_t result = DemodulateFiltered(&demod, position, &count, &character, levels + done, total - done);
     position += before - count;
     if (count < 0 || result < 0) return -1;
     // Characters with a parity or stop-bit error never reach the decoder.
@@ -117,6 +121,11 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
       accepted = accepted || decoded == 1;
       overflow = overflow || decoded == -1;
     }
+  }
+  if (count > 0) {
+    const std::int32_t consumed = total - count;
+    FskRestoreFilters(&demod, checkpoint);
+    FskFilterSamples(&demod, work + certain, consumed - certain, levels + certain);
   }
   std::memcpy(carry, position, static_cast<std::size_t>(count) * sizeof(std::int16_t));
   carryBytes = 2 * count;
