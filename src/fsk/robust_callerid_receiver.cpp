@@ -77,9 +77,14 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   }
   if (r.framedStart >= 0 && r.framedStart + 1 < r.historyCount &&
       r.framedStart + r.history[r.framedStart + 1].value + 2 == last) {
-    ++r.rejected;
-    r.failedStart = r.history[r.framedStart].startSample;
-    r.failedEnd = c.endSample;
+    // Only what sounded like FSK counts as a message that failed.
+    float clarity = 0.0f;
+    for (int i = r.framedStart; i <= last; ++i) clarity += r.history[i].clarity;
+    if (clarity >= kMinClarity * static_cast<float>(last - r.framedStart + 1)) {
+      ++r.rejected;
+      r.failedStart = r.history[r.framedStart].startSample;
+      r.failedEnd = c.endSample;
+    }
     r.framedStart = r.historyCount;  // one framed message per burst
   }
 }
