@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int count = input.ConsumeIntegralInRange<int>(0, 2000);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(count), 0);
     const std::vector<std::uint8_t> bytes = input.ConsumeBytes<std::uint8_t>(samples.size() * 2);
-    std::memcpy(samples.data(), bytes.data(), bytes.size() & ~std::size_t{1});
+    if (bytes.size() > 1) std::memcpy(samples.data(), bytes.data(), bytes.size() & ~std::size_t{1});
     check.fed += count;
     quorvane::RobustDtmfProcess(&detector, samples.data(), count, OnEvent, &check);
   }
