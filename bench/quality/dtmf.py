@@ -54,7 +54,7 @@ def s16_to_ulaw(samples, path):
 def band_noise(count, seed):
     """Gaussian noise over 300-3400 Hz (sox's band-pass), unit power."""
     rnd = random.Random(seed)
-    white = array.array("f", (rnd.gauss(0.0, 0.25) for _ in range(count + 2000)))
+    white = array.array("f", (rnd.gauss(0.0, 0.1) for _ in range(count + 2000)))
     band = array.array("f", run(["sox", "-t", "raw", "-r", "8000", "-e", "floating-point", "-b", "32", "-c", "1", "-",
                                  "-t", "raw", "-e", "floating-point", "-b", "32", "-", "sinc", "300-3400"],
                                 input=white.tobytes()))[1000:1000 + count]
