@@ -1,0 +1,300 @@
+#include "io/capture/capture_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "codec/alaw.h"
+#include "codec/ulaw.h"
+#include "dtmf/dtmf_channel.h"
+#include "io/capture/capture_sniff.h"
+#include "io/call_capture.h"
+#include "io/capture_writer.h"
+#include "support/temp_dir.h"
+
+namespace quorvane::testing {
+namespace {
+
+using io::RtpTotals;
+using io::StreamInfo;
+using io::TelephoneEvent;
+
+// Everything one sink was given.
+struct Recorded {
+  StreamInfo info;
+  std::vector<std::int16_t> linear;  // every sample, mu-law expanded
+  std::vector<std::uint8_t> ulaw;    // the mu-law bytes as given
+  std::vector<TelephoneEvent> events;
+  std::optional<RtpTotals> totals;
+};
+
+class RecordingSink : public io::StreamSink {
+ public:
+  explicit RecordingSink(Recorded& out) : out_(out) {}
+  void Ulaw(const std::uint8_t* bytes, std::size_t count) override {
+    out_.ulaw.insert(out_.ulaw.end(), bytes, bytes + count);
+    for (std::size_t i = 0; i < count; ++i) out_.linear.push_back(UlawToLinear(bytes[i]));
+  }
+  void Linear(const std::int16_t* samples, std::size_t count) override {
+    out_.linear.insert(out_.linear.end(), samples, samples + count);
+  }
+  void Event(const TelephoneEvent& event) override { out_.events.push_back(event); }
+  void End(const std::optional<RtpTotals>& rtp) override { out_.totals = rtp.value_or(RtpTotals{}); }
+
+ private:
+  Recorded& out_;
+};
+
+struct RecordingFactory : io::StreamSinkFactory {
+  std::vector<std::unique_ptr<Recorded>> streams;
+  std::unique_ptr<io::StreamSink> Open(const StreamInfo& info) override {
+    streams.push_back(std::make_unique<Recorded>(Recorded{info, {}, {}, {}, {}}));
+    return std::make_unique<RecordingSink>(*streams.back());
+  }
+};
+
+std::string Digits(std::vector<std::int16_t> samples) {
+  DtmfChannel channel;
+  std::string digits;
+  for (std::size_t at = 0; at + 160 <= samples.size(); at += 160) {
+    channel.Detect(samples.data() + at, 160);
+    if (channel.detector.lastDigit > 0) digits.push_back(static_cast<char>(channel.detector.lastDigit));
+    channel.detector.lastDigit = 0;
+  }
+  return digits;
+}
+
+// "key@start+duration ..." in samples, for readable comparisons.
+std::string EventText(const std::vector<TelephoneEvent>& events) {
+  std::string text;
+  for (const TelephoneEvent& e : events) {
+    text += std::string(1, e.key) + "@" + std::to_string(e.startSample) + "+" + std::to_string(e.durationSamples) + " ";
+  }
+  return text;
+}
+
+std::string ExpectedEvents(const std::string& keys) {
+  std::vector<TelephoneEvent> events;
+  for (std::size_t k = 0; k < keys.size(); ++k) events.push_back({keys[k], KeyStart(k), kTone});
+  return EventText(events);
+}
+
+class CallCaptureTest : public ::testing::TestWithParam<CaptureFormat> {};
+
+TEST_P(CallCaptureTest, EveryStreamComesOutAsBuilt) {
+  const bool pcapng = GetParam() == CaptureFormat::Pcapng;
+  const CallCapture call = BuildCall(GetParam(), pcapng ? 2 : 1);
+  TempDir dir;
+  const std::string path = dir.File("call.cap");
+  WriteBytes(path, call.bytes);
+  RecordingFactory factory;
+  ASSERT_EQ(io::ReadCapture(path, factory), "");
+  ASSERT_EQ(factory.streams.size(), 2u);
+
+  const Recorded& caller = *factory.streams[0];
+  EXPECT_EQ(caller.info.name, path + "@0x0a0b0c0d");
+  EXPECT_EQ(caller.info.input.container, pcapng ? "pcapng" : "pcap");
+  EXPECT_EQ(caller.info.rtp->src, "10.0.0.1:40000");
+  EXPECT_EQ(caller.info.rtp->dst, "10.0.0.2:50000");
+  EXPECT_EQ(caller.info.rtp->payloadType, 0);
+  ASSERT_TRUE(caller.totals);
+  EXPECT_EQ(caller.totals->lost, 2);
+  EXPECT_EQ(caller.totals->duplicates, 1);
+  EXPECT_EQ(caller.totals->reordered, 1);
+  EXPECT_EQ(caller.totals->packets, static_cast<std::int64_t>(call.callerPackets) - 2);
+  EXPECT_EQ(caller.totals->jumps, 0);
+  // The lost packets were silence, and silence fills their place: the
+  // sink gets the very bytes that were sent, at their times.
+  std::vector<std::uint8_t> sentBytes;
+  for (std::int16_t s : KeySignal(kCaller.keys)) sentBytes.push_back(LinearToUlaw(s));
+  EXPECT_EQ(caller.ulaw, sentBytes);
+  EXPECT_EQ(EventText(caller.events), ExpectedEvents(kCaller.keys));
+  EXPECT_EQ(Digits(caller.linear), kCaller.keys);
+
+  const Recorded& callee = *factory.streams[1];
+  EXPECT_EQ(callee.info.name, path + "@0xcafe0001");
+  EXPECT_EQ(callee.info.rtp->payloadType, 97);
+  ASSERT_TRUE(callee.totals);
+  EXPECT_EQ(callee.totals->lost, 0);
+  EXPECT_EQ(callee.totals->reordered, 1);
+  EXPECT_EQ(callee.totals->packets, static_cast<std::int64_t>(call.calleePackets));
+  std::vector<std::int16_t> expanded;
+  for (std::int16_t s : KeySignal(kCallee.keys)) expanded.push_back(AlawToLinear(LinearToAlaw(s)));
+  EXPECT_TRUE(callee.ulaw.empty());
+  EXPECT_EQ(callee.linear, expanded);
+  EXPECT_EQ(EventText(callee.events), ExpectedEvents(kCallee.keys));
+  EXPECT_EQ(Digits(callee.linear), kCallee.keys);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CallCaptureTest, ::testing::Values(CaptureFormat::Pcap, CaptureFormat::Pcapng));
+
+// One short PCMU stream on a dynamic type, its SDP sent first (in two IP
+// fragments where asked), through each link layer and IP version.
+struct LinkCase {
+  const char* name;
+  CaptureFormat format;
+  int link;
+  bool ipv6;
+  bool fragmentedSip;
+  const char* src;
+};
+
+TEST(CaptureLinks, EachLinkLayerAndIpVersionIsRead) {
+  const Ipv4 a4 = {192, 0, 2, 1}, b4 = {192, 0, 2, 2};
+  const Ipv6 a6 = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  const Ipv6 b6 = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2};
+  const LinkCase cases[] = {
+      {"ethernet", CaptureFormat::Pcap, kLinkEthernet, false, true, "192.0.2.1:4000"},
+      {"ethernet-v6", CaptureFormat::Pcapng, kLinkEthernet, true, false, "[2001:db8::1]:4000"},
+      {"sll", CaptureFormat::Pcap, kLinkSll, false, true, "192.0.2.1:4000"},
+      {"sll2", CaptureFormat::Pcapng, kLinkSll2, true, false, "[2001:db8::1]:4000"},
+      {"raw", CaptureFormat::Pcap, kLinkRaw, false, false, "192.0.2.1:4000"},
+      {"raw-v6", CaptureFormat::Pcapng, kLinkRaw, true, false, "[2001:db8::1]:4000"},
+  };
+  for (const LinkCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto frame = [&](const Packet& ip) {
+      return c.link == kLinkEthernet ? Ethernet(ip) : c.link == kLinkSll ? LinuxCooked(ip)
+                                                    : c.link == kLinkSll2 ? LinuxCooked2(ip) : ip;
+    };
+    auto udp = [&](std::uint16_t from, std::uint16_t to, const Packet& payload) {
+      return c.ipv6 ? Ipv6Packet(a6, b6, Udp(from, to, payload)) : Ipv4Packet(a4, b4, Udp(from, to, payload));
+    };
+    CaptureWriter writer(c.format, c.link);
+    const Packet sip = Udp(5060, 5060, SipInvite({"98 PCMU/8000"}));
+    if (c.fragmentedSip) {  // the second piece first, as reassembly must not care
+      writer.Add(1.0, frame(Ipv4Packet(a4, b4, Packet(sip.begin() + 96, sip.end()), 17, 7, 96, false)));
+      writer.Add(1.0, frame(Ipv4Packet(a4, b4, Packet(sip.begin(), sip.begin() + 96), 17, 7, 0, true)));
+    } else {
+      writer.Add(1.0, frame(udp(5060, 5060, SipInvite({"98 PCMU/8000"}))));
+    }
+    for (int i = 0; i < 10; ++i) {
+      writer.Add(2.0 + i * 0.02,
+                 frame(udp(4000, 4002, Rtp(98, static_cast<std::uint16_t>(i), 160u * static_cast<std::uint32_t>(i), 7,
+                                           Packet(160, 0xFF)))));
+    }
+    TempDir dir;
+    WriteBytes(dir.File("link.cap"), writer.bytes());
+    RecordingFactory factory;
+    EXPECT_EQ(io::ReadCapture(dir.File("link.cap"), factory), "");
+    ASSERT_EQ(factory.streams.size(), 1u);
+    EXPECT_EQ(factory.streams[0]->info.rtp->src, c.src);
+    EXPECT_EQ(factory.streams[0]->totals->packets, 10);
+    EXPECT_EQ(factory.streams[0]->ulaw.size(), 1600u);
+  }
+}
+
+TEST(CaptureTiming, AJumpOfHoursIsCountedNotFilled) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  const std::vector<std::int16_t> signal = KeySignal("1");
+  int sequence = 0;
+  for (std::uint32_t base : {0u, 3u * 3600u * 8000u}) {
+    for (std::size_t at = 0; at < signal.size(); at += 160) {
+      Packet payload;
+      for (std::size_t i = at; i < at + 160; ++i) payload.push_back(LinearToUlaw(signal[i]));
+      const Packet rtp = Rtp(0, static_cast<std::uint16_t>(sequence++), base + static_cast<std::uint32_t>(at), 9, payload);
+      writer.Add(sequence * 0.02, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 4002, rtp)));
+    }
+  }
+  TempDir dir;
+  WriteBytes(dir.File("jump.pcap"), writer.bytes());
+  RecordingFactory factory;
+  EXPECT_EQ(io::ReadCapture(dir.File("jump.pcap"), factory), "");
+  ASSERT_EQ(factory.streams.size(), 1u);
+  EXPECT_EQ(factory.streams[0]->totals->jumps, 1);
+  EXPECT_EQ(factory.streams[0]->linear.size(), 2 * signal.size());
+  EXPECT_EQ(Digits(factory.streams[0]->linear), "11");
+}
+
+// Counts sinks open at once: a long capture of one call after another
+// must end each call's stream once it has gone quiet.
+struct CountingFactory : io::StreamSinkFactory {
+  struct Sink : io::StreamSink {
+    explicit Sink(CountingFactory& f) : factory(f) { factory.maxOpen = std::max(++factory.open, factory.maxOpen); }
+    void Ulaw(const std::uint8_t*, std::size_t) override {}
+    void Linear(const std::int16_t*, std::size_t) override {}
+    void End(const std::optional<RtpTotals>&) override { --factory.open; }
+    CountingFactory& factory;
+  };
+  std::unique_ptr<io::StreamSink> Open(const StreamInfo&) override {
+    ++opened;
+    return std::make_unique<Sink>(*this);
+  }
+  int open = 0, maxOpen = 0, opened = 0;
+};
+
+TEST(CaptureMemory, QuietStreamsEndWhileTheCaptureGoesOn) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  constexpr int kCalls = 200;
+  for (int call = 0; call < kCalls; ++call) {
+    for (int i = 0; i < 5; ++i) {
+      const Packet rtp = Rtp(0, static_cast<std::uint16_t>(i), 160u * static_cast<std::uint32_t>(i),
+                             static_cast<std::uint32_t>(call), Packet(160, 0xFF));
+      writer.Add(call * 150.0 + i * 0.02, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 4002, rtp)));
+    }
+  }
+  TempDir dir;
+  WriteBytes(dir.File("calls.pcap"), writer.bytes());
+  CountingFactory factory;
+  EXPECT_EQ(io::ReadCapture(dir.File("calls.pcap"), factory), "");
+  EXPECT_EQ(factory.opened, kCalls);
+  EXPECT_LE(factory.maxOpen, 2);
+  EXPECT_EQ(factory.open, 0);
+}
+
+TEST(CaptureBadInput, ClearErrorsOrEmptyResults) {
+  std::mt19937 random(12);  // fixed: the same bytes every run
+  Packet noise(4096);
+  for (std::uint8_t& b : noise) b = static_cast<std::uint8_t>(random());
+  const Packet call = BuildCall(CaptureFormat::Pcap, 0).bytes;
+  CaptureWriter noRtp(CaptureFormat::Pcapng, kLinkRaw);
+  noRtp.Add(1.0, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(5060, 5060, SipInvite({"0 PCMU/8000"}))));
+  noRtp.Add(1.1, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(53, 40000, Rtp(0, 1, 2, 3, Packet(160, 0)))));
+
+  struct Case {
+    const char* name;
+    Packet bytes;
+    const char* errorStart;  // "" for a clean read
+    std::size_t streams;
+  };
+  auto behind = [&](Packet magic) {
+    magic.insert(magic.end(), noise.begin(), noise.end());
+    return magic;
+  };
+  const Case cases[] = {
+      {"truncated", Packet(call.begin(), call.begin() + static_cast<std::ptrdiff_t>(call.size() / 2 + 7)),
+       "capture cut short", 2},
+      {"no rtp", noRtp.bytes(), "", 0},
+      {"noise behind pcap magic", behind({0xD4, 0xC3, 0xB2, 0xA1}), "not a readable capture", 0},
+      {"noise behind pcapng magic", behind({0x0A, 0x0D, 0x0D, 0x0A}), "not a readable capture", 0},
+      {"not a capture", noise, "not a pcap or pcapng capture", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteBytes(dir.File("bad"), c.bytes);
+    RecordingFactory factory;
+    const std::string error = io::ReadCapture(dir.File("bad"), factory);
+    EXPECT_EQ(error.rfind(c.errorStart, 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_EQ(factory.streams.size(), c.streams);
+    for (const auto& stream : factory.streams) EXPECT_TRUE(stream->totals);
+  }
+}
+
+TEST(CaptureSniff, KnowsTheMagicNumbers) {
+  const std::vector<std::pair<Packet, const char*>> cases = {
+      {{0xD4, 0xC3, 0xB2, 0xA1}, "pcap"}, {{0xA1, 0xB2, 0xC3, 0xD4}, "pcap"}, {{0x4D, 0x3C, 0xB2, 0xA1}, "pcap"},
+      {{0xA1, 0xB2, 0x3C, 0x4D}, "pcap"}, {{0x0A, 0x0D, 0x0D, 0x0A}, "pcapng"}, {{'R', 'I', 'F', 'F'}, nullptr},
+      {{0xD4, 0xC3, 0xB2}, nullptr},
+  };
+  for (const auto& [head, container] : cases) {
+    const char* found = io::CaptureContainerOf(head.data(), head.size());
+    EXPECT_EQ(found ? std::string(found) : "", container ? std::string(container) : "");
+    EXPECT_EQ(io::LooksLikeCapture(head.data(), head.size()), container != nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane::testing
