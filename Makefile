@@ -40,7 +40,7 @@ bench: release
 	build/release/bench/quorvane_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
 
-# Graded detection-quality reports (docs/*-quality.md).
+# Detection quality on graded recordings, written to docs/*-quality.md.
 quality: release
 	bench/quality/run-all build/release
 
