@@ -21,6 +21,7 @@ const CliCommand kCommands[] = {
     {"authtest", "Print the digest response of the built-in SIP REGISTER test vector", quorvane::cli::AttachAuthTest},
     {"digest", "Compute an RFC 2617 digest response (H(A1), H(A2), response)", quorvane::cli::AttachDigest},
     {"drvscript", "Run the driver initialisation script and log it", quorvane::cli::AttachDrvScript},
+    {"plot", "Draw the waveform, spectrogram and detector panels of a recording (PNG, SVG)", quorvane::cli::AttachPlot},
 };
 
 }  // namespace
