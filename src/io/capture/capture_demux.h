@@ -1,0 +1,68 @@
+// Sorts the frames of one capture into RTP streams: learns payload types
+// from SIP/SDP, reassembles IP fragments, and ends a stream once it has
+// been idle for a while so a long capture of many calls stays small.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "io/capture/fragment_reassembly.h"
+#include "io/capture/packet_parse.h"
+#include "io/capture/payload_types.h"
+#include "io/capture/rtp_packet.h"
+#include "io/capture/rtp_stream.h"
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+class CaptureDemux {
+ public:
+  // A stream silent for this long (capture time) is over: a call's RTP
+  // does not pause for two minutes, even on hold.
+  static constexpr double kIdleSeconds = 120.0;
+  // Streams followed at once; beyond this, new streams are not read, which
+  // bounds memory against captures crafted to open millions.
+  static constexpr std::size_t kMaxLiveStreams = 50000;
+
+  // `path` names the streams (PATH@0xSSRC); `container` is "pcap" or "pcapng".
+  CaptureDemux(std::string path, std::string container, StreamSinkFactory& factory);
+
+  // One captured frame of the given link type, captured at `time` seconds.
+  void Frame(LinkType link, Bytes frame, double time);
+
+  // Ends every stream still open, in the order they began.
+  void Finish();
+
+ private:
+  struct StreamKey {
+    IpAddress src;
+    IpAddress dst;
+    std::uint16_t srcPort;
+    std::uint16_t dstPort;
+    std::uint32_t ssrc;
+    auto operator<=>(const StreamKey&) const = default;
+  };
+  struct LiveStream {
+    std::unique_ptr<RtpStream> stream;
+    double lastSeen;
+    std::uint64_t serial;  // creation order
+  };
+
+  void Transport(const IpPayload& ip, Bytes payload, double time);
+  void Rtp(const StreamKey& key, const RtpPacket& packet, double time);
+  void EndIdle(double time);
+  StreamInfo InfoOf(const StreamKey& key) const;
+
+  std::string path_;
+  std::string container_;
+  StreamSinkFactory& factory_;
+  PayloadTypeMap payloadTypes_;
+  FragmentReassembler fragments_;
+  std::map<StreamKey, LiveStream> streams_;
+  std::uint64_t nextSerial_ = 0;
+  double nextIdleCheck_ = 0;
+};
+
+}  // namespace quorvane::io

@@ -1,0 +1,52 @@
+#include "io/capture/capture_reader.h"
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+
+#include <pcap/pcap.h>
+
+#include "io/capture/capture_demux.h"
+#include "io/capture/capture_sniff.h"
+
+namespace quorvane::io {
+
+std::string ReadCapture(const std::string& path, StreamSinkFactory& factory) {
+  std::uint8_t head[4] = {};
+  std::ifstream file(path, std::ios::binary);
+  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return "cannot read the capture's header";
+  const char* container = CaptureContainerOf(head, sizeof head);
+  if (container == nullptr) return "not a pcap or pcapng capture";
+  file.close();
+
+  char error[PCAP_ERRBUF_SIZE] = {};
+  const std::unique_ptr<pcap_t, decltype(&pcap_close)> capture(pcap_open_offline(path.c_str(), error), &pcap_close);
+  if (!capture) return std::string("not a readable capture: ") + error;
+  const int dlt = pcap_datalink(capture.get());
+  const std::optional<LinkType> link = LinkTypeOfDlt(dlt);
+  if (!link) {
+    const char* name = pcap_datalink_val_to_name(dlt);
+    return "unsupported link type " + (name ? std::string(name) : std::to_string(dlt));
+  }
+
+  CaptureDemux demux(path, container, factory);
+  std::string failure;
+  pcap_pkthdr* header = nullptr;
+  const u_char* data = nullptr;
+  for (;;) {
+    const int status = pcap_next_ex(capture.get(), &header, &data);
+    if (status == 1) {
+      const double time = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) * 1e-6;
+      demux.Frame(*link, Bytes(data, header->caplen), time);
+    } else if (status == PCAP_ERROR_BREAK) {
+      break;
+    } else if (status == PCAP_ERROR) {
+      failure = std::string("capture cut short: ") + pcap_geterr(capture.get());
+      break;
+    }
+  }
+  demux.Finish();
+  return failure;
+}
+
+}  // namespace quorvane::io

@@ -1,0 +1,16 @@
+// Reads every G.711 RTP stream of a pcap or pcapng capture into sinks.
+#pragma once
+
+#include <string>
+
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+// Opens one sink per RTP stream, named PATH@0xSSRC (PATH as given, eight
+// lower-case hex digits), and ends each with its counts. Returns "" or a
+// one-line reason the capture could not be read to its end; streams read
+// before a cut-off are still ended and their results stand.
+std::string ReadCapture(const std::string& path, StreamSinkFactory& factory);
+
+}  // namespace quorvane::io

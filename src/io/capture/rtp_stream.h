@@ -1,0 +1,88 @@
+// One RTP stream of a capture on its way to its sink: packets put back in
+// sequence order, duplicates dropped, losses counted, timestamp gaps filled
+// with silence so times stay true, and telephone events turned into one
+// report per key press.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "io/capture/payload_types.h"
+#include "io/capture/rtp_packet.h"
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+class RtpStream {
+ public:
+  // Packets held back waiting for a missing one; once more than this many
+  // are held, the missing ones are counted lost.
+  static constexpr std::size_t kReorderDepth = 32;
+  // Packets gathered before playing starts, so that a stream whose first
+  // packets arrive swapped still starts at its first sequence number.
+  static constexpr std::size_t kStartupHold = 4;
+  // The longest timestamp gap filled with silence (60 s at 8 kHz); a
+  // longer jump is counted and the stream carries on without it.
+  static constexpr std::int64_t kMaxFillSamples = 60 * 8000;
+
+  // The sink is opened, through `factory`, when the first packet plays.
+  RtpStream(StreamInfo info, StreamSinkFactory& factory);
+
+  // Takes the stream's next packet in arrival order; `kind` is what its
+  // payload type carries.
+  void Add(const RtpPacket& packet, PayloadKind kind);
+
+  // Plays out every held packet, reports an unfinished key press and ends
+  // the sink with the stream's counts.
+  void End();
+
+ private:
+  struct Held {
+    std::uint32_t timestamp;
+    std::uint8_t payloadType;
+    PayloadKind kind;
+    std::vector<std::uint8_t> payload;
+  };
+  struct KeyPress {
+    bool open = false;      // an event has been seen
+    bool reported = false;  // its end packet has been seen and reported
+    std::uint32_t timestamp = 0;
+    TelephoneEvent event;
+  };
+
+  void Release(bool all);
+  void Play(std::uint32_t timestamp, PayloadKind kind, Bytes payload);
+  void PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes payload);
+  void PlayEvent(std::uint32_t timestamp, Bytes payload);
+  void PushAudio(PayloadKind kind, const std::uint8_t* bytes, std::size_t count);
+  void FillSilence(PayloadKind kind, std::int64_t count);
+  void ReportPress();
+  std::int64_t SampleOf(std::uint32_t timestamp);
+  void Open();
+
+  StreamInfo info_;
+  StreamSinkFactory& factory_;
+  std::unique_ptr<StreamSink> sink_;  // null until opened, or when the factory declined
+  bool opened_ = false;
+  RtpTotals totals_;
+
+  // Sequence numbers are extended to 64 bits across 16-bit wraps.
+  bool seenAny_ = false;
+  bool playing_ = false;           // the startup hold is over
+  std::int64_t highest_ = 0;       // highest extended sequence number seen
+  std::int64_t next_ = 0;          // the next one to play
+  std::int64_t firstPlayed_ = 0;   // where playing started
+  std::uint64_t playedBehind_ = 0; // bit i: sequence next_-1-i was played
+  std::map<std::int64_t, Held> held_;
+
+  // Where the next sample goes: the RTP timestamp it has and its position.
+  bool anchored_ = false;
+  std::uint32_t nextTimestamp_ = 0;
+  std::int64_t written_ = 0;
+
+  KeyPress press_;
+};
+
+}  // namespace quorvane::io
