@@ -29,10 +29,11 @@ const QColor kGrid(225, 225, 225);
 const QColor kText(30, 30, 30);
 const QColor kWave(31, 96, 170);
 const QColor kLevelLine(200, 120, 0);
-const QColor kRowColour(31, 119, 180);
+const QColor kRowColour(110, 170, 230);
+const QColor kSum(40, 40, 40);
 const QColor kColColour(230, 120, 20);
 const QColor kThreshold(200, 30, 30);
-const QColor kEnergy(120, 120, 120);
+const QColor kEnergy(130, 130, 130);
 const QColor kToneBlock(60, 160, 60);
 const QColor kDigitColour(150, 0, 150);
 const QColor kTrace(20, 120, 120);
@@ -307,17 +308,20 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
   // of the blocks under it, and whether any of them carried a digit.
   const int w = axis.width;
   const double none = -std::numeric_limits<double>::infinity();
-  std::vector<double> rowDb(w, none), colDb(w, none), energyDb(w, none);
+  std::vector<double> rowDb(w, none), colDb(w, none), sumDb(w, none), energyDb(w, none);
   std::vector<std::int32_t> decision(w, -1);
   for (const auto& b : d.blocks) {
     const int x0 = std::max(0, static_cast<int>(std::floor(axis.X(b.start) - axis.left)));
     const int x1 = std::min(w, std::max(x0 + 1, static_cast<int>(std::ceil(axis.X(b.start + kDtmfBlockSize) - axis.left))));
     const double row = PowerDb(*std::max_element(b.rowPower, b.rowPower + 4));
     const double col = PowerDb(*std::max_element(b.colPower, b.colPower + 4));
+    const double sum = PowerDb(static_cast<double>(*std::max_element(b.rowPower, b.rowPower + 4)) +
+                               *std::max_element(b.colPower, b.colPower + 4));
     const double energy = PowerDb(kDtmfEnergyFactor * b.energy);
     for (int x = x0; x < x1; ++x) {
       rowDb[x] = std::max(rowDb[x], row);
       colDb[x] = std::max(colDb[x], col);
+      sumDb[x] = std::max(sumDb[x], sum);
       energyDb[x] = std::max(energyDb[x], energy);
       if (b.result != 0 || decision[x] < 0) decision[x] = std::max(decision[x], b.result);
     }
@@ -338,9 +342,11 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
     }
     p.drawPath(path);
   };
-  polyline(energyDb, QPen(kEnergy, 1));
-  polyline(rowDb, QPen(kRowColour, 1.5));
+  // Rows drawn wide under the columns, so equal levels still show both.
+  polyline(rowDb, QPen(kRowColour, 4));
   polyline(colDb, QPen(kColColour, 1.5));
+  polyline(sumDb, QPen(kSum, 1));
+  polyline(energyDb, QPen(kEnergy, 1.5, Qt::DashLine));
   const double threshold = y(PowerDb(kDtmfMinTonePower));
   p.setPen(QPen(kThreshold, 1.5, Qt::DashLine));
   p.drawLine(QPointF(plot.left(), threshold), QPointF(plot.right(), threshold));
@@ -391,9 +397,10 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
   }
   p.restore();
   DrawLegend(p, r.adjusted(0, 0, 0, 0),
-             {{kRowColour, QStringLiteral("row tone power (max of 697–941 Hz)"), Qt::SolidLine},
-              {kColColour, QStringLiteral("column tone power (max of 1209–1633 Hz)"), Qt::SolidLine},
-              {kEnergy, QStringLiteral("42 × block energy"), Qt::SolidLine},
+             {{kRowColour, QStringLiteral("row tone (max of 697–941 Hz)"), Qt::SolidLine},
+              {kColColour, QStringLiteral("column tone (max of 1209–1633 Hz)"), Qt::SolidLine},
+              {kSum, QStringLiteral("row + column"), Qt::SolidLine},
+              {kEnergy, QStringLiteral("42 × block energy (row + column must exceed)"), Qt::DashLine},
               {kThreshold, QStringLiteral("tone threshold"), Qt::DashLine},
               {kDigitColour, QStringLiteral("admitted digit"), Qt::DotLine}});
 }
@@ -479,7 +486,9 @@ void DrawCallerId(QPainter& p, const QRect& r, const TimeAxis& axis, const Calle
     p.setPen(QPen(bad ? kBadCharacter : kTrace, 1));
     p.setBrush(bad ? QColor(250, 215, 215) : QColor(210, 235, 235));
     p.drawRect(box);
-    const QString text = ByteText(ch.value);
+    // The byte in hex with its character, or the hex alone when narrow.
+    const QString full = ByteText(ch.value);
+    const QString text = box.width() > fm.horizontalAdvance(full) + 4 ? full : full.left(2);
     if (box.width() > fm.horizontalAdvance(text) + 4) {
       p.setPen(kText);
       p.drawText(box, Qt::AlignCenter, text);
