@@ -1,65 +1,43 @@
-// quorvane callerid [--offset B] [--v23] [--json] FILE...
+// quorvane callerid [--offset N] [--v23|--bell] [--detector P] [input options] [--json|--jsonl] INPUT...
 #include <memory>
-#include <string>
-#include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "fsk/fsk_receiver.h"
-#include "fsk/fsk_run.h"
+#include "cli/detection_command.h"
+#include "fsk/fsk_stream.h"
 
 namespace quorvane::cli {
 namespace {
 
-struct CallerIdArgs {
-  std::int64_t offset = 0;
+struct CallerIdArgs : DetectionArgs {
   bool v23 = false;
-  bool json = false;
-  std::vector<std::string> files;
+  bool bell = false;
 };
-
-nlohmann::json MessageJson(const CallerIdMessage& m) {
-  return {{"time", BytesToSeconds(m.frameStartByte)},
-          {"type", m.messageType == kMultipleDataMessage ? "MDMF" : "SDMF"},
-          {"number", m.number},
-          {"name", m.name},
-          {"numberWithheld", (m.statusFlags & NumberWithheld) != 0},
-          {"numberUnavailable", (m.statusFlags & NumberUnavailable) != 0},
-          {"nameWithheld", (m.statusFlags & NameWithheld) != 0},
-          {"nameUnavailable", (m.statusFlags & NameUnavailable) != 0}};
-}
-
-int RunCallerId(const CallerIdArgs& args) {
-  return DetectInFiles(args.files, args.json, [&args](const std::string& path) {
-    std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
-    const FskRunResult run = RunFskDetection(path, offset, args.v23 ? 2 : 1);
-    FileOutcome outcome{DetectionFailure(run), run.number, {}};
-    if (!args.json) return outcome;
-    outcome.jsonMembers = "\"number\":" + nlohmann::json(run.number).dump() + "," +
-                          JsonArrayMember("messages", run.messages, MessageJson);
-    return outcome;
-  });
-}
 
 }  // namespace
 
 CommandRunner AttachCallerId(CLI::App& sub) {
   auto args = std::make_shared<CallerIdArgs>();
   sub.description(
-      "Decode the FSK caller-ID messages in mu-law .pcm recordings (8000 samples/s).\n"
-      "One file: prints the number of the last accepted message (an empty line when\n"
-      "none). Several files: one line FILE<TAB>NUMBER each.\n"
-      "Exit status: 0 all files read, 1 a file could not be read (the others are\n"
+      "Decode the FSK caller-ID messages in recordings: WAV and other containers, or\n"
+      "headerless samples (mu-law at 8000 samples/s unless --input-format/--rate say\n"
+      "otherwise). Each channel is a stream of its own (PATH#N). One stream: prints the\n"
+      "number of the last accepted message (an empty line when none). Several: one\n"
+      "line NAME<TAB>NUMBER each.\n"
+      "Exit status: 0 all inputs read, 1 an input could not be read (the others are\n"
       "still done), 2 usage error.");
-  AddOffsetOption(sub, args->offset);
-  sub.add_flag("--v23", args->v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
-  sub.add_flag("--json", args->json,
-               "Print a JSON array, one object per file: file, number and every accepted message "
-               "(time, type, number, name and the four absence flags)");
-  sub.add_option("FILE", args->files, "mu-law .pcm recordings")->required();
-  return [args] { return RunCallerId(*args); };
+  CLI::Option* v23 =
+      sub.add_flag("--v23", args->v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
+  sub.add_flag("--bell", args->bell, "Bell 202 tones (mark 1200 Hz, space 2200 Hz); the default")->excludes(v23);
+  AddDetectionOptions(sub, *args,
+                      "file, channel where it applies, input, number and every accepted message "
+                      "(time, type, number, name and the four absence flags)");
+  return [args] {
+    DetectionCommand command;
+    command.settings.v23 = args->v23;
+    command.eventsKey = "messages";
+    command.countEventsWhenDone = true;
+    return RunDetection(*args, CallerIdStreamDetectorMaker, command);
+  };
 }
 
 }  // namespace quorvane::cli

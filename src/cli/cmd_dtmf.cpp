@@ -1,54 +1,30 @@
-// quorvane dtmf [--offset B] [--json] FILE...
+// quorvane dtmf [--offset N] [--detector P] [input options] [--json|--jsonl] INPUT...
 #include <memory>
-#include <string>
-#include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "dtmf/dtmf_run.h"
+#include "cli/detection_command.h"
+#include "dtmf/dtmf_stream.h"
 
 namespace quorvane::cli {
-namespace {
-
-struct DtmfArgs {
-  std::int64_t offset = 0;
-  bool json = false;
-  std::vector<std::string> files;
-};
-
-int RunDtmf(const DtmfArgs& args) {
-  return DetectInFiles(args.files, args.json, [&args](const std::string& path) {
-    // Every file starts at the same offset: no rotation between files.
-    std::int32_t offset = static_cast<std::int32_t>(args.offset % 160);
-    const DtmfRunResult run = RunDtmfDetection(path, offset, args.json);
-    FileOutcome outcome{DetectionFailure(run), run.digits, {}};
-    if (!args.json) return outcome;
-    outcome.jsonMembers = "\"digits\":" + nlohmann::json(run.digits).dump() + "," +
-                          JsonArrayMember("events", run.events, [](const DtmfDigitEvent& e) {
-                            return nlohmann::json{{"digit", std::string(1, e.digit)},
-                                                  {"time", BytesToSeconds(e.frameStartByte)}};
-                          });
-    return outcome;
-  });
-}
-
-}  // namespace
 
 CommandRunner AttachDtmf(CLI::App& sub) {
-  auto args = std::make_shared<DtmfArgs>();
+  auto args = std::make_shared<DetectionArgs>();
   sub.description(
-      "Find the DTMF digits in mu-law .pcm recordings (8000 samples/s, no header).\n"
-      "One file: prints its digits. Several files: one line FILE<TAB>DIGITS each.\n"
-      "Exit status: 0 all files read, 1 a file could not be read (the others are\n"
+      "Find the DTMF digits in recordings: WAV and other containers, or headerless\n"
+      "samples (mu-law at 8000 samples/s unless --input-format/--rate say otherwise).\n"
+      "Each channel is a stream of its own (PATH#N). One stream: prints its digits.\n"
+      "Several: one line NAME<TAB>DIGITS each.\n"
+      "Exit status: 0 all inputs read, 1 an input could not be read (the others are\n"
       "still done), 2 usage error.");
-  AddOffsetOption(sub, args->offset);
-  sub.add_flag("--json", args->json,
-               "Print a JSON array, one object per file: file, digits and events "
-               "(digit, time in seconds of the 20 ms frame that reported it)");
-  sub.add_option("FILE", args->files, "mu-law .pcm recordings")->required();
-  return [args] { return RunDtmf(*args); };
+  AddDetectionOptions(sub, *args,
+                      "file, channel where it applies, input, digits and events (digit, time in seconds "
+                      "of the 20 ms frame that reported it, source)");
+  return [args] {
+    DetectionCommand command;
+    command.eventsKey = "events";
+    command.telephoneEvents = true;
+    return RunDetection(*args, DtmfStreamDetectorMaker, command);
+  };
 }
 
 }  // namespace quorvane::cli

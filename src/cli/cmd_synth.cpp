@@ -4,11 +4,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "dtmf/dtmf_synth.h"
 #include "fsk/callerid_synth.h"
+#include "fsk/fsk_receiver.h"
 
 namespace quorvane::cli {
 namespace {
@@ -44,7 +46,14 @@ CommandRunner AttachSynthDtmf(CLI::App& sub) {
       "Write a mu-law .pcm recording of DTMF keys.\n"
       "Levels are in dBm0: 0 dBm0 is a sine of peak 22700 in 16-bit linear units,\n"
       "the level of the digital milliwatt.");
-  sub.add_option("DIGITS", o.digits, "Keys from 0-9, A-D, * and #")->required();
+  sub.add_option("DIGITS", o.digits, "Keys from 0-9, A-D, * and #")->required()->check(
+      [](const std::string& digits) -> std::string {
+        for (char key : digits) {
+          if (DtmfKeyIndex(key) < 0) return std::string("not a DTMF key: '") + key + "'";
+        }
+        return "";
+      },
+      "DTMF keys");
   sub.add_option("-o,--output", args->output, "Output .pcm file")->required();
   sub.add_option("--tone-ms", o.toneMs, "Tone length per key in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
   sub.add_option("--gap-ms", o.gapMs, "Silence after each key in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
@@ -69,8 +78,15 @@ int RunSynthCallerId(SynthCallerIdArgs& args) {
   o.numberAbsence = args.numberAbsence[0];
   o.nameAbsence = args.nameAbsence[0];
   std::string error;
-  if (BuildCallerIdMessage(o, error).empty()) {
+  const std::vector<std::uint8_t> message = BuildCallerIdMessage(o, error);
+  if (message.empty()) {
     PrintError("synth callerid", error);
+    return kExitUsage;
+  }
+  const std::size_t payloadBytes = message.size() - 3;  // less type, length and checksum
+  if (payloadBytes > static_cast<std::size_t>(kMaxPayloadBytes)) {
+    PrintError("synth callerid", "the message payload is " + std::to_string(payloadBytes) +
+                                     " bytes; a receiver accepts at most " + std::to_string(kMaxPayloadBytes));
     return kExitUsage;
   }
   if (!SynthesizeCallerId(o, args.output, error)) {

@@ -13,13 +13,13 @@ namespace {
 using quorvane::cli::CliCommand;
 
 const CliCommand kCommands[] = {
-    {"dtmf", "Find the DTMF digits in mu-law .pcm recordings", quorvane::cli::AttachDtmf},
-    {"callerid", "Decode the FSK caller-ID messages in mu-law .pcm recordings", quorvane::cli::AttachCallerId},
+    {"dtmf", "Find the DTMF digits in recordings (files or standard input)", quorvane::cli::AttachDtmf},
+    {"callerid", "Decode the FSK caller-ID messages in recordings (files or standard input)", quorvane::cli::AttachCallerId},
     {"synth", "Synthesise mu-law test recordings (DTMF keys, caller ID)", quorvane::cli::AttachSynth},
     {"generate", "Write a mu-law .pcm file from a list of hex bytes, repeated", quorvane::cli::AttachGenerate},
     {"dehum", "Silence the quiet 20 ms frames of a mu-law .pcm recording", quorvane::cli::AttachDehum},
     {"authtest", "Print the digest response of the built-in SIP REGISTER test vector", quorvane::cli::AttachAuthTest},
-    {"digest", "Compute an RFC 2617 digest response (H(A1), H(A2), response)", quorvane::cli::AttachDigest},
+    {"digest", "Compute or check an HTTP/SIP digest response (MD5, SHA-256, SHA-512-256)", quorvane::cli::AttachDigest},
     {"drvscript", "Run the driver initialisation script and log it", quorvane::cli::AttachDrvScript},
     {"plot", "Draw the waveform, spectrogram and detector panels of a recording (PNG, SVG)", quorvane::cli::AttachPlot},
 };

@@ -1,5 +1,7 @@
 #include "dtmf/dtmf_channel.h"
 
+#include <algorithm>
+
 #include "codec/ulaw.h"
 
 namespace quorvane {
@@ -33,6 +35,21 @@ std::int32_t DtmfChannel::ProcessFrame(std::uint8_t* frame, std::int32_t count, 
   UlawBufferToLinear(frame, scratch, count);
   Detect(scratch, count);
   if (writeBack) LinearBufferToUlaw(scratch, frame, count);
+  TakeDigit(digit);
+  return 0;
+}
+
+std::int32_t DtmfChannel::ProcessSamples(const std::int16_t* samples, std::int32_t count, char* digit) {
+  *digit = 0;
+  if (count > kMaxFrameBytes) return -1;
+  std::int16_t scratch[kMaxFrameBytes];
+  if (count > 0) std::copy(samples, samples + count, scratch);
+  Detect(scratch, count);
+  TakeDigit(digit);
+  return 0;
+}
+
+void DtmfChannel::TakeDigit(char* digit) {
   if (detector.lastDigit > 0) {
     *digit = static_cast<char>(detector.lastDigit);
     detector.lastDigit = 0;
@@ -47,7 +64,6 @@ std::int32_t DtmfChannel::ProcessFrame(std::uint8_t* frame, std::int32_t count, 
       reportCount = 0;
     }
   }
-  return 0;
 }
 
 }  // namespace quorvane

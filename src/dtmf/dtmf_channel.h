@@ -23,9 +23,16 @@ class DtmfChannel {
   // touching anything when count exceeds kMaxFrameBytes.
   std::int32_t ProcessFrame(std::uint8_t* frame, std::int32_t count, char* digit);
 
+  // The same for 16-bit linear samples: the detector sees a copy of them,
+  // so the arithmetic is that of ProcessFrame after its expansion.
+  std::int32_t ProcessSamples(const std::int16_t* samples, std::int32_t count, char* digit);
+
   DtmfDetector detector;
   bool writeBack;            // compress the processed samples back into the frame
   std::int32_t reportCount;  // digits reported since construction or the last cut-back
+
+ private:
+  void TakeDigit(char* digit);
 };
 
 }  // namespace quorvane

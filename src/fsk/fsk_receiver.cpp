@@ -57,13 +57,26 @@ void FskReceiver::Init(std::int32_t mode) {
 }
 
 std::int32_t FskReceiver::ProcessFrame(const std::uint8_t* data, std::int32_t length) {
+  return ProcessWithCarry(length, [data, length](std::int16_t* out) {
+    for (std::int32_t i = 0; i < length; ++i) out[i] = UlawToLinear(data[i]);
+  });
+}
+
+std::int32_t FskReceiver::ProcessSamples(const std::int16_t* samples, std::int32_t length) {
+  return ProcessWithCarry(length, [samples, length](std::int16_t* out) {
+    if (length > 0) std::memcpy(out, samples, static_cast<std::size_t>(length) * sizeof(std::int16_t));
+  });
+}
+
+template <typename Fill>
+std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
   if (length < 0) return -1;
   const std::int32_t carried = carryBytes / 2;
   std::int32_t count = length + carried;
   std::unique_ptr<std::int16_t[]> work(new (std::nothrow) std::int16_t[static_cast<std::size_t>(count) + 1]);
   if (!work) return -1;
   std::memcpy(work.get(), carry, static_cast<std::size_t>(carried) * sizeof(std::int16_t));
-  for (std::int32_t i = 0; i < length; ++i) work[static_cast<std::size_t>(carried + i)] = UlawToLinear(data[i]);
+  fill(work.get() + carried);
 
   // Every sample is demodulated exactly once, in order, whatever the
   // characters bring; only the tail of fewer than 160 samples is carried.

@@ -35,6 +35,9 @@ class FskReceiver {
   // or no memory was had, else 0.
   std::int32_t ProcessFrame(const std::uint8_t* data, std::int32_t length);
 
+  // The same for 16-bit linear samples, demodulated with the same arithmetic.
+  std::int32_t ProcessSamples(const std::int16_t* samples, std::int32_t length);
+
   // The caller-ID message state machine, one good character (0..255):
   // 1 message accepted, -1 payload overflow, 0 otherwise.
   std::int32_t DecodeCharacter(std::int32_t ch);
@@ -56,6 +59,10 @@ class FskReceiver {
   void* acceptContext = nullptr;
 
  private:
+  // Demodulates `work`: the carried samples followed by `length` new ones
+  // that `fill` writes after them.
+  template <typename Fill>
+  std::int32_t ProcessWithCarry(std::int32_t length, Fill fill);
   void Accept();
 };
 

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "auth/auth_test.h"
+#include "auth/digest_request.h"
 #include "support/run_process.h"
+#include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
@@ -46,6 +48,82 @@ TEST(CliAuth, DigestUsageErrors) {
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(r.out, "");
   }
+}
+
+// RFC 7616 section 3.9.1.
+const std::vector<std::string> kRfc7616 = {"digest", "--user", "Mufasa", "--realm", "http-auth@example.org",
+                                           "--password", "Circle of Life", "--nonce",
+                                           "7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v", "--method", "GET", "--uri",
+                                           "/dir/index.html", "--qop", "auth", "--nc", "00000001", "--cnonce",
+                                           "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ"};
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+  args.insert(args.end(), more.begin(), more.end());
+  return args;
+}
+
+std::string CheckHeader(const std::string& algorithm, const std::string& response) {
+  return "Authorization: Digest username=\"Mufasa\",\r\n realm=\"http-auth@example.org\",\r\n uri=\"/dir/index.html\","
+         "\r\n algorithm=" + algorithm + ",\r\n nonce=\"7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v\",\r\n nc=00000001,"
+         "\r\n cnonce=\"f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ\",\r\n qop=auth,\r\n response=\"" + response +
+         "\",\r\n opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\"\r\n";
+}
+
+TEST(CliDigest, ExitCodesAndOutput) {
+  constexpr const char* kMd5 = "8ca523f5e9506fed4657c9700eebdbec";
+  constexpr const char* kSha256 = "753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1";
+  const std::vector<std::string> check = {"digest", "--password", "Circle of Life", "--method", "GET", "--check"};
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;    // exact stdout
+    std::string inErr;  // part of stderr
+  };
+  const Case cases[] = {
+      {With(kRfc7616, {"--response-only"}), 0, std::string(kMd5) + "\n", ""},
+      {With(kRfc7616, {"--algorithm", "sha-256", "--response-only"}), 0, std::string(kSha256) + "\n", ""},
+      {With(kRfc7616, {"--algorithm", "SHA-1"}), 2, "", "--algorithm: SHA-1 is not one of MD5, MD5-sess"},
+      {With(std::vector<std::string>(kRfc7616.begin(), kRfc7616.end() - 6), {"--qop", "auth-conf", "--nc", "1", "--cnonce", "c"}),
+       2, "", "--qop: auth-conf is not one of auth, auth-int"},
+      {With(std::vector<std::string>(kRfc7616.begin(), kRfc7616.end() - 6), {"--qop", "auth-int", "--nc", "1", "--cnonce", "c"}),
+       2, "", "--body"},
+      {With(kRfc7616, {"--body", "/dev/null"}), 2, "", "--body: only qop auth-int"},
+      {With(kRfc7616, {"--legacy-sess"}), 2, "", "--legacy-sess"},
+      {With(check, {CheckHeader("MD5", kMd5)}), 0, "match\nexpected response: " + std::string(kMd5) + "\n", ""},
+      {With(check, {CheckHeader("SHA-256", kSha256)}), 0, "match\nexpected response: " + std::string(kSha256) + "\n", ""},
+      {With(check, {CheckHeader("MD5", kSha256)}), 1, "mismatch\nexpected response: " + std::string(kMd5) + "\n", ""},
+      {With(check, {"Digest username=\"Mufasa\""}), 2, "", "--check: the header has no response parameter"},
+      {With(check, {CheckHeader("MD5", kMd5), "--nonce", "n"}), 2, "", "excludes"},
+  };
+  for (const Case& c : cases) {
+    const auto r = RunQuorvane(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << ::testing::PrintToString(c.args) << r.err;
+    EXPECT_EQ(r.out, c.out) << ::testing::PrintToString(c.args);
+    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+  }
+}
+
+TEST(CliDigest, AuthIntReadsTheBodyFile) {
+  testing::TempDir dir;
+  const std::string body = dir.File("body.sdp");
+  testing::WriteBytes(body, {'v', '=', '0', '\r', '\n'});
+  auto args = kRfc7616;
+  args[args.size() - 5] = "auth-int";
+  DigestRequest request;
+  request.qop = DigestQop::kAuthInt;
+  request.userName = "Mufasa";
+  request.realm = "http-auth@example.org";
+  request.password = "Circle of Life";
+  request.nonce = args[8];
+  request.cnonce = args.back();
+  request.nonceCount = "00000001";
+  request.method = "GET";
+  request.uri = "/dir/index.html";
+  request.body = "v=0\r\n";
+  const auto r = RunQuorvane(With(args, {"--body", body, "--response-only"}));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, ComputeDigest(request).response + "\n");
+  EXPECT_EQ(RunQuorvane(With(args, {"--body", dir.File("missing")})).exitCode, 1);
 }
 
 }  // namespace

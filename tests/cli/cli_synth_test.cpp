@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -30,12 +32,20 @@ TEST(CliSynthDtmf, NoisyTwistedShiftedKeysAreStillFound) {
 TEST(CliSynthDtmf, BadKeyOrUnwritableOutput) {
   TempDir dir;
   const auto bad = RunQuorvane({"synth", "dtmf", "12x", "-o", dir.File("x.pcm")});
-  EXPECT_EQ(bad.exitCode, 1);
-  EXPECT_NE(bad.err.find("not a DTMF key"), std::string::npos);
+  EXPECT_EQ(bad.exitCode, 2);  // a usage error, named after the argument
+  EXPECT_NE(bad.err.find("DIGITS: not a DTMF key: 'x'"), std::string::npos);
   const auto unwritable = RunQuorvane({"synth", "dtmf", "1", "-o", dir.File("no/such/dir/x.pcm")});
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_NE(unwritable.err.find("No such file"), std::string::npos);
   EXPECT_EQ(RunQuorvane({"synth", "dtmf", "1"}).exitCode, 2);  // -o is required
+}
+
+TEST(CliSynthCallerId, RefusesAPayloadNoReceiverAccepts) {
+  TempDir dir;
+  const auto r = RunQuorvane({"synth", "callerid", "--name", std::string(200, 'N'), "-o", dir.File("c.pcm")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("payload is 215 bytes; a receiver accepts at most 128"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("c.pcm")));
 }
 
 }  // namespace

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <random>
 
 #include "codec/alaw.h"
 #include "codec/ulaw.h"
 #include "dtmf/dtmf_channel.h"
-#include "dtmf/dtmf_test_signals.h"
 #include "io/capture/capture_sniff.h"
+#include "io/call_capture.h"
 #include "io/capture_writer.h"
 #include "support/temp_dir.h"
 
@@ -73,134 +72,6 @@ std::string EventText(const std::vector<TelephoneEvent>& events) {
     text += std::string(1, e.key) + "@" + std::to_string(e.startSample) + "+" + std::to_string(e.durationSamples) + " ";
   }
   return text;
-}
-
-constexpr int kLead = 800;     // 100 ms before the first key
-constexpr int kTone = 560;     // 70 ms keys
-constexpr int kGap = 800;      // 100 ms between keys
-// A sine at -10 dBm0: 0 dBm0 is 3.17 dB below the mu-law peak.
-const double kPeak = 32635.0 * std::pow(10.0, (-10.0 - 3.17) / 20.0);
-
-int KeyStart(std::size_t k) { return kLead + static_cast<int>(k) * (kTone + kGap); }
-
-std::vector<std::int16_t> KeySignal(const std::string& keys) {
-  // Whole 20 ms packets.
-  std::vector<std::int16_t> signal(static_cast<std::size_t>((KeyStart(keys.size()) + 159) / 160 * 160), 0);
-  for (std::size_t k = 0; k < keys.size(); ++k) {
-    const std::vector<std::int16_t> tone = DualTone(keys[k], kPeak, kTone);
-    std::copy(tone.begin(), tone.end(), signal.begin() + KeyStart(k));
-  }
-  return signal;
-}
-
-std::uint8_t EventCode(char key) { return static_cast<std::uint8_t>(std::string("0123456789*#ABCD").find(key)); }
-
-struct Sent {
-  double time;
-  Packet rtp;
-  bool audio;
-  bool silent;  // an audio packet holding only silence
-};
-
-struct StreamPlan {
-  Ipv4 src, dst;
-  std::uint16_t srcPort, dstPort;
-  std::uint32_t ssrc;
-  std::uint8_t audioType, eventType;
-  bool alaw;
-  std::uint16_t firstSequence;
-  std::uint32_t firstTimestamp;
-  std::string keys;
-};
-
-// Audio every 20 ms and, for each key, event packets every 20 ms from its
-// start, the end packet sent three times; in sending (sequence) order.
-std::vector<Sent> SendStream(const StreamPlan& plan, const std::vector<std::int16_t>& signal) {
-  std::vector<Sent> sent;
-  for (std::size_t at = 0; at < signal.size(); at += 160) {
-    Packet payload;
-    bool silent = true;
-    for (std::size_t i = at; i < at + 160; ++i) {
-      payload.push_back(plan.alaw ? LinearToAlaw(signal[i]) : LinearToUlaw(signal[i]));
-      silent = silent && signal[i] == 0;
-    }
-    sent.push_back({at / 8000.0, payload, true, silent});
-  }
-  for (std::size_t k = 0; k < plan.keys.size(); ++k) {
-    for (int j = 0; j < 6; ++j) {
-      const bool end = j >= 3;
-      const auto duration = static_cast<std::uint16_t>(end ? kTone : 160 * (j + 1));
-      Packet event = EventPayload(EventCode(plan.keys[k]), end, duration);
-      event.push_back(static_cast<std::uint8_t>(k));  // marks the press for the timestamp below; dropped again
-      sent.push_back({KeyStart(k) / 8000.0 + 0.02 * j + 0.001, event, false, false});
-    }
-  }
-  std::stable_sort(sent.begin(), sent.end(), [](const Sent& a, const Sent& b) { return a.time < b.time; });
-  std::uint16_t sequence = plan.firstSequence;
-  for (Sent& s : sent) {
-    std::uint32_t offset = static_cast<std::uint32_t>(std::lround(s.time * 8000.0));
-    if (!s.audio) {
-      offset = static_cast<std::uint32_t>(KeyStart(s.rtp.back()));
-      s.rtp.pop_back();
-    }
-    s.rtp = Rtp(s.audio ? plan.audioType : plan.eventType, sequence++, plan.firstTimestamp + offset, plan.ssrc, s.rtp);
-  }
-  return sent;
-}
-
-// The two directions of a call: PCMU with events on the default type 101,
-// and PCMA and events on dynamic types the SDP maps, its sequence numbers
-// wrapping. The first loses two silent packets, repeats one and has one
-// arrive late; the second has the two packets around its wrap swapped.
-const StreamPlan kCaller = {{10, 0, 0, 1}, {10, 0, 0, 2}, 40000, 50000, 0x0A0B0C0D, 0, 101, false, 1000,
-                            0xFFFFF000u, "1234"};
-const StreamPlan kCallee = {{10, 0, 0, 2}, {10, 0, 0, 1}, 50000, 40000, 0xCAFE0001, 97, 100, true, 65530, 123456,
-                            "5#9D"};
-
-struct CallCapture {
-  Packet bytes;
-  std::size_t callerPackets = 0;  // as sent
-  std::size_t calleePackets = 0;
-};
-
-CallCapture BuildCall(CaptureFormat format, int vlanTags) {
-  std::vector<Sent> caller = SendStream(kCaller, KeySignal(kCaller.keys));
-  std::vector<Sent> callee = SendStream(kCallee, KeySignal(kCallee.keys));
-  CallCapture call{{}, caller.size(), callee.size()};
-
-  int dropped = 0;
-  for (std::size_t i = 2; i < caller.size() && dropped < 2; ++i) {
-    if (caller[i].silent && (dropped == 0 || i > 12)) {
-      caller.erase(caller.begin() + static_cast<std::ptrdiff_t>(i));
-      ++dropped;
-    }
-  }
-  caller.insert(caller.begin() + 20, caller[19]);
-  std::rotate(caller.begin() + 30, caller.begin() + 31, caller.begin() + 34);  // 30 arrives after 33
-  std::swap(callee[5], callee[6]);  // sequence numbers 65535 and 0
-
-  // Each direction keeps its own send times; arrival order interleaves them.
-  struct Frame {
-    double time;
-    Packet udp;
-    const StreamPlan* plan;
-  };
-  std::vector<Frame> frames;
-  for (std::size_t i = 0; i < caller.size(); ++i) {
-    frames.push_back({0.5 + 0.0001 * static_cast<double>(i) * 200, Udp(kCaller.srcPort, kCaller.dstPort, caller[i].rtp), &kCaller});
-  }
-  for (std::size_t i = 0; i < callee.size(); ++i) {
-    frames.push_back({0.5 + 0.0001 * static_cast<double>(i) * 200 + 0.00005, Udp(kCallee.srcPort, kCallee.dstPort, callee[i].rtp), &kCallee});
-  }
-  std::stable_sort(frames.begin(), frames.end(), [](const Frame& a, const Frame& b) { return a.time < b.time; });
-
-  CaptureWriter writer(format, kLinkEthernet);
-  writer.Add(0.1, Ethernet(Ipv4Packet(kCaller.src, kCaller.dst,
-                                       Udp(5060, 5060, SipInvite({"97 PCMA/8000", "100 telephone-event/8000"}))),
-                           vlanTags));
-  for (const Frame& f : frames) writer.Add(f.time, Ethernet(Ipv4Packet(f.plan->src, f.plan->dst, f.udp), vlanTags));
-  call.bytes = writer.bytes();
-  return call;
 }
 
 std::string ExpectedEvents(const std::string& keys) {
@@ -334,6 +205,42 @@ TEST(CaptureTiming, AJumpOfHoursIsCountedNotFilled) {
   EXPECT_EQ(factory.streams[0]->totals->jumps, 1);
   EXPECT_EQ(factory.streams[0]->linear.size(), 2 * signal.size());
   EXPECT_EQ(Digits(factory.streams[0]->linear), "11");
+}
+
+// Counts sinks open at once: a long capture of one call after another
+// must end each call's stream once it has gone quiet.
+struct CountingFactory : io::StreamSinkFactory {
+  struct Sink : io::StreamSink {
+    explicit Sink(CountingFactory& f) : factory(f) { factory.maxOpen = std::max(++factory.open, factory.maxOpen); }
+    void Ulaw(const std::uint8_t*, std::size_t) override {}
+    void Linear(const std::int16_t*, std::size_t) override {}
+    void End(const std::optional<RtpTotals>&) override { --factory.open; }
+    CountingFactory& factory;
+  };
+  std::unique_ptr<io::StreamSink> Open(const StreamInfo&) override {
+    ++opened;
+    return std::make_unique<Sink>(*this);
+  }
+  int open = 0, maxOpen = 0, opened = 0;
+};
+
+TEST(CaptureMemory, QuietStreamsEndWhileTheCaptureGoesOn) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  constexpr int kCalls = 200;
+  for (int call = 0; call < kCalls; ++call) {
+    for (int i = 0; i < 5; ++i) {
+      const Packet rtp = Rtp(0, static_cast<std::uint16_t>(i), 160u * static_cast<std::uint32_t>(i),
+                             static_cast<std::uint32_t>(call), Packet(160, 0xFF));
+      writer.Add(call * 150.0 + i * 0.02, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 4002, rtp)));
+    }
+  }
+  TempDir dir;
+  WriteBytes(dir.File("calls.pcap"), writer.bytes());
+  CountingFactory factory;
+  EXPECT_EQ(io::ReadCapture(dir.File("calls.pcap"), factory), "");
+  EXPECT_EQ(factory.opened, kCalls);
+  EXPECT_LE(factory.maxOpen, 2);
+  EXPECT_EQ(factory.open, 0);
 }
 
 TEST(CaptureBadInput, ClearErrorsOrEmptyResults) {

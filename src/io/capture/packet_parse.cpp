@@ -37,7 +37,8 @@ std::optional<IpPayload> ParseIpv4(Bytes packet) {
   if (packet.size() < 20) return std::nullopt;
   const std::uint8_t* p = packet.data();
   const std::size_t headerLength = (p[0] & 0x0F) * 4u;
-  const std::size_t totalLength = Be16(p + 2);
+  // Captures taken where the network card segments large sends hold 0 here.
+  const std::size_t totalLength = Be16(p + 2) != 0 ? Be16(p + 2) : packet.size();
   if (headerLength < 20 || totalLength < headerLength || packet.size() < headerLength) return std::nullopt;
   IpPayload out;
   out.src.family = out.dst.family = 4;

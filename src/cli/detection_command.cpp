@@ -1,0 +1,64 @@
+#include "cli/detection_command.h"
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "codec/ulaw.h"
+#include "io/input_reader.h"
+
+namespace quorvane::cli {
+
+void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp) {
+  sub.add_option("--offset", args.offset,
+                 "Samples to skip at the start of every stream before the first frame "
+                 "(taken modulo 160; default 0)")
+      ->check(CLI::NonNegativeNumber);
+  sub.add_option("--detector", args.detector, "Detector profile: exact (default) or robust")
+      ->check(CLI::IsMember({"exact", "robust"}));
+  sub.add_option("--input-format", args.inputFormat,
+                 "Sample format of headerless input: ulaw (default), alaw, s16le, s16be, f32le")
+      ->check(CLI::IsMember({"ulaw", "alaw", "s16le", "s16be", "f32le"}));
+  sub.add_option("--rate", args.rate, "Sample rate of headerless input in Hz (default 8000)")
+      ->check(CLI::Range(io::kMinRate, io::kMaxRate));
+  sub.add_option("--channel", args.channel, "Keep only channel N (1-based) of a multi-channel input")
+      ->check(CLI::Range(1, io::kMaxChannels));
+  CLI::Option* json = sub.add_flag("--json", args.json, "Print a JSON array, one object per stream: " + eventsHelp);
+  sub.add_flag("--jsonl", args.jsonl,
+               "Print JSON Lines: one object per event as it is found, then one per stream "
+               "with \"done\": true and its totals")
+      ->excludes(json);
+  sub.add_option("INPUT", args.inputs,
+                 "Recordings: a WAV, AIFF, AU, CAF, FLAC or Ogg file, or headerless samples "
+                 "(see --input-format); - reads standard input")
+      ->required();
+}
+
+void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
+                 InputReporter& reporter) {
+  DetectionSinkFactory factory(path, command, reporter);
+  const std::string error = io::ReadInput(path, options, factory);
+  if (!error.empty()) reporter.InputFailed(path, error);
+  reporter.InputDone();
+}
+
+int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(DetectorProfile), DetectionCommand command) {
+  const DetectorProfile profile = args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact;
+  command.makeDetector = makerFor(profile);
+  if (!command.makeDetector) {
+    PrintError("--detector", args.detector + " is not available in this build");
+    return kExitUsage;
+  }
+  const OutputForm form = args.json ? OutputForm::Json : args.jsonl ? OutputForm::JsonLines : OutputForm::Text;
+  command.offset = args.offset % kUlawFrameBytes;
+  command.keepEvents = form == OutputForm::Json;
+  command.countEventsWhenDone = command.countEventsWhenDone && form == OutputForm::JsonLines;
+  io::InputOptions options;
+  options.format = *io::ParseSampleFormat(args.inputFormat);
+  options.rate = args.rate;
+  options.channel = args.channel;
+
+  ReportWriter writer(form, args.inputs.size());
+  for (const std::string& path : args.inputs) DetectInput(path, options, command, writer);
+  return writer.Finish();
+}
+
+}  // namespace quorvane::cli

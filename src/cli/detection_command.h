@@ -1,0 +1,40 @@
+// What `dtmf` and `callerid` share: the input options, and the run of a
+// detection over every input with its output in the chosen form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/report_writer.h"
+#include "detect/detection_sink.h"
+#include "io/input_options.h"
+
+namespace quorvane::cli {
+
+struct DetectionArgs {
+  std::int64_t offset = 0;
+  std::string detector = "exact";
+  std::string inputFormat = "ulaw";
+  int rate = 8000;
+  int channel = 0;
+  bool json = false;
+  bool jsonl = false;
+  std::vector<std::string> inputs;
+};
+
+// --offset, --detector, --input-format, --rate, --channel, --json, --jsonl
+// and INPUT...; `eventsHelp` says what --json lists for each stream.
+void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
+
+// Runs one input through `command`, reporting to `reporter` as it goes.
+void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
+                 InputReporter& reporter);
+
+// The command: `makerFor` gives the detector of a profile (null when that
+// profile is not built). Returns the exit status.
+int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(DetectorProfile), DetectionCommand command);
+
+}  // namespace quorvane::cli

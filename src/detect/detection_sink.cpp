@@ -1,0 +1,126 @@
+#include "detect/detection_sink.h"
+
+#include <cstdio>
+
+#include "codec/ulaw.h"
+#include "detect/frame_feeder.h"
+
+namespace quorvane {
+namespace {
+
+constexpr std::size_t kExpandBlock = 4096;
+
+std::string Hex32(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", value);
+  return text;
+}
+
+Json InputJson(const io::InputInfo& input) {
+  return Json{{"container", input.container},
+              {"encoding", input.encoding},
+              {"rate", input.rate},
+              {"channels", input.channels}};
+}
+
+Json RtpJson(const io::RtpStreamInfo& rtp) {
+  return Json{{"ssrc", Hex32(rtp.ssrc)}, {"src", rtp.src}, {"dst", rtp.dst}, {"payloadType", rtp.payloadType}};
+}
+
+class DetectionSink final : public io::StreamSink {
+ public:
+  DetectionSink(const std::string& file, const io::StreamInfo& stream, const DetectionCommand& command,
+                StreamReporter& reporter)
+      : stream_(stream), command_(command), reporter_(reporter), toSkip_(command.offset) {
+    ids_["file"] = file;
+    if (stream.channel != 0) ids_["channel"] = stream.channel;
+    if (stream.rtp) ids_["stream"] = RtpJson(*stream.rtp);
+    if (command.keepEvents) events_ = Json::array();
+    DetectorSettings settings = command.settings;
+    settings.startSample = command.offset;
+    detector_ = command.makeDetector(settings, [this](const Json& event) { Report(event); });
+  }
+
+  void Ulaw(const std::uint8_t* bytes, std::size_t count) override {
+    std::int16_t samples[kExpandBlock];
+    while (count > 0) {
+      const std::size_t n = count < kExpandBlock ? count : kExpandBlock;
+      for (std::size_t i = 0; i < n; ++i) samples[i] = UlawToLinear(bytes[i]);
+      Linear(samples, n);
+      bytes += n;
+      count -= n;
+    }
+  }
+
+  void Linear(const std::int16_t* samples, std::size_t count) override {
+    if (toSkip_ > 0) {
+      const std::size_t skip = count < static_cast<std::size_t>(toSkip_) ? count : static_cast<std::size_t>(toSkip_);
+      toSkip_ -= static_cast<std::int64_t>(skip);
+      samples += skip;
+      count -= skip;
+    }
+    if (count > 0) detector_->Samples(samples, count);
+  }
+
+  void Event(const io::TelephoneEvent& event) override {
+    if (!command_.telephoneEvents) return;
+    telephoneEvents_.push_back(event.key);
+    Report(Json{{"digit", std::string(1, event.key)},
+                {"time", SampleSeconds(event.startSample)},
+                {"duration", SampleSeconds(event.durationSamples)},
+                {"source", "rtp-event"}});
+  }
+
+  void End(const std::optional<io::RtpTotals>& rtp) override {
+    detector_->Finish();
+    StreamOutcome outcome;
+    outcome.name = stream_.name;
+    outcome.failure = detector_->Failure();
+    outcome.text = detector_->Text();
+    outcome.ids = ids_;
+    outcome.totals["input"] = InputJson(stream_.input);
+    if (stream_.rtp) {
+      Json& totals = outcome.totals["stream"] = RtpJson(*stream_.rtp);
+      if (rtp) {
+        totals["packets"] = rtp->packets;
+        totals["lost"] = rtp->lost;
+        totals["reordered"] = rtp->reordered;
+        totals["duplicates"] = rtp->duplicates;
+        totals["jumps"] = rtp->jumps;
+      }
+    }
+    detector_->AddTotals(outcome.totals);
+    if (command_.countEventsWhenDone) outcome.totals[command_.eventsKey] = eventCount_;
+    if (command_.telephoneEvents && stream_.rtp) outcome.totals["telephoneEvents"] = telephoneEvents_;
+    outcome.eventsKey = command_.eventsKey;
+    outcome.events = std::move(events_);
+    reporter_.StreamDone(outcome);
+  }
+
+ private:
+  void Report(const Json& event) {
+    ++eventCount_;
+    if (command_.keepEvents) events_.push_back(event);
+    Json line = ids_;
+    line.update(event);
+    reporter_.Event(line);
+  }
+
+  io::StreamInfo stream_;
+  const DetectionCommand& command_;
+  StreamReporter& reporter_;
+  std::int64_t toSkip_;
+  Json ids_ = Json::object();
+  Json events_;
+  std::int64_t eventCount_ = 0;
+  std::string telephoneEvents_;
+  std::unique_ptr<StreamDetector> detector_;
+};
+
+}  // namespace
+
+std::unique_ptr<io::StreamSink> DetectionSinkFactory::Open(const io::StreamInfo& stream) {
+  return std::make_unique<DetectionSink>(file_, stream, command_, reporter_);
+}
+
+}  // namespace quorvane

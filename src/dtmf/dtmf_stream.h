@@ -1,0 +1,11 @@
+// DTMF over one stream of the command line, by detector profile.
+#pragma once
+
+#include "detect/stream_detector.h"
+
+namespace quorvane {
+
+// The maker of the profile's detector, or null where the profile is not built.
+StreamDetectorMaker DtmfStreamDetectorMaker(DetectorProfile profile);
+
+}  // namespace quorvane

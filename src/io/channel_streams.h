@@ -1,0 +1,41 @@
+// One input's channels as streams: a sink per kept channel, fed in order,
+// resampled to 8 kHz where the input has another rate.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "io/resampler.h"
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+class ChannelStreams {
+ public:
+  // Opens a sink for every channel of `input` (or only `keepChannel`,
+  // 1-based, when it is not 0); named PATH for one channel, else PATH#N.
+  // Returns "" or why not (a channel the input does not have).
+  std::string Open(const std::string& path, const InputInfo& input, int keepChannel, StreamSinkFactory& factory);
+
+  // `frames` frames of interleaved 8 kHz mu-law bytes, passed on untouched.
+  void Ulaw(const std::uint8_t* interleaved, std::size_t frames);
+  // `frames` frames of interleaved 16-bit samples at the input's rate.
+  void Linear(const std::int16_t* interleaved, std::size_t frames);
+  void End();
+
+ private:
+  struct Channel {
+    int index;  // 0-based within a frame
+    std::unique_ptr<StreamSink> sink;
+    std::unique_ptr<Resampler> resampler;  // null at 8 kHz
+  };
+  std::vector<Channel> channels_;
+  int frameWidth_ = 1;
+  std::vector<std::uint8_t> bytes_;
+  std::vector<std::int16_t> samples_;
+};
+
+}  // namespace quorvane::io

@@ -1,0 +1,113 @@
+#include "io/container_reader.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "io/channel_streams.h"
+#include "io/float_samples.h"
+
+namespace quorvane::io {
+namespace {
+
+struct SndfileCloser {
+  void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+const char* ContainerName(int major) {
+  switch (major) {
+    case SF_FORMAT_WAV:
+    case SF_FORMAT_WAVEX: return "wav";
+    case SF_FORMAT_RF64: return "rf64";
+    case SF_FORMAT_AIFF: return "aiff";
+    case SF_FORMAT_AU: return "au";
+    case SF_FORMAT_CAF: return "caf";
+    case SF_FORMAT_FLAC: return "flac";
+    case SF_FORMAT_OGG: return "ogg";
+    case SF_FORMAT_W64: return "w64";
+    default: return "other";
+  }
+}
+
+const char* EncodingName(int sub) {
+  switch (sub) {
+    case SF_FORMAT_ULAW: return "ulaw";
+    case SF_FORMAT_ALAW: return "alaw";
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8: return "pcm8";
+    case SF_FORMAT_PCM_16: return "pcm16";
+    case SF_FORMAT_PCM_24: return "pcm24";
+    case SF_FORMAT_PCM_32: return "pcm32";
+    case SF_FORMAT_FLOAT: return "float";
+    case SF_FORMAT_DOUBLE: return "double";
+    case SF_FORMAT_IMA_ADPCM: return "ima-adpcm";
+    case SF_FORMAT_MS_ADPCM: return "ms-adpcm";
+    case SF_FORMAT_GSM610: return "gsm610";
+    case SF_FORMAT_VORBIS: return "vorbis";
+    case SF_FORMAT_OPUS: return "opus";
+    default: return "other";
+  }
+}
+
+// Encodings decoded to floating point: read as such and scaled here, since
+// libsndfile hands them to a 16-bit read unscaled.
+bool IsFloatingPoint(int sub) {
+  return sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE || sub == SF_FORMAT_VORBIS || sub == SF_FORMAT_OPUS;
+}
+
+}  // namespace
+
+std::string ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
+                          StreamSinkFactory& factory) {
+  SF_INFO format{};
+  std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_fd(fd, SFM_READ, &format, SF_TRUE));
+  if (!file) return std::string("cannot decode: ") + sf_strerror(nullptr);
+  if (format.channels < 1 || format.channels > kMaxChannels) {
+    return "the header names " + std::to_string(format.channels) + " channels";
+  }
+  if (format.samplerate < kMinRate || format.samplerate > kMaxRate) {
+    return "the header names a rate of " + std::to_string(format.samplerate) + " Hz";
+  }
+  const InputInfo info{ContainerName(format.format & SF_FORMAT_TYPEMASK), EncodingName(format.format & SF_FORMAT_SUBMASK),
+                       format.samplerate, format.channels};
+  ChannelStreams streams;
+  if (std::string error = streams.Open(path, info, options.channel, factory); !error.empty()) return error;
+
+  const std::size_t channels = static_cast<std::size_t>(format.channels);
+  // Large blocks for files; 20 ms for a pipe, which libsndfile fills whole.
+  const std::size_t frames = live ? std::max<std::size_t>(1, static_cast<std::size_t>(format.samplerate) / 50)
+                                  : std::max<std::size_t>(1, 65536 / channels);
+  if (info.encoding == std::string("ulaw") && format.samplerate == 8000) {
+    // The stored bytes themselves, exactly as a headerless file gives them.
+    std::vector<std::uint8_t> block(frames * channels);
+    for (;;) {
+      const sf_count_t got = sf_read_raw(file.get(), block.data(), static_cast<sf_count_t>(block.size()));
+      if (got <= 0) break;
+      streams.Ulaw(block.data(), static_cast<std::size_t>(got) / channels);
+    }
+  } else if (IsFloatingPoint(format.format & SF_FORMAT_SUBMASK)) {
+    std::vector<float> values(frames * channels);
+    std::vector<std::int16_t> block(frames * channels);
+    for (;;) {
+      const sf_count_t got = sf_readf_float(file.get(), values.data(), static_cast<sf_count_t>(frames));
+      if (got <= 0) break;
+      const std::size_t n = static_cast<std::size_t>(got) * channels;
+      for (std::size_t i = 0; i < n; ++i) block[i] = FloatToSample(values[i]);
+      streams.Linear(block.data(), static_cast<std::size_t>(got));
+    }
+  } else {
+    std::vector<std::int16_t> block(frames * channels);
+    for (;;) {
+      const sf_count_t got = sf_readf_short(file.get(), block.data(), static_cast<sf_count_t>(frames));
+      if (got <= 0) break;
+      streams.Linear(block.data(), static_cast<std::size_t>(got));
+    }
+  }
+  if (sf_error(file.get()) != SF_ERR_NO_ERROR) return std::string("cannot decode: ") + sf_strerror(file.get());
+  streams.End();
+  return {};
+}
+
+}  // namespace quorvane::io

@@ -1,0 +1,18 @@
+// Containers read with libsndfile: WAV, RF64, AIFF, AU, CAF, FLAC, Ogg, ...
+#pragma once
+
+#include <string>
+
+#include "io/input_options.h"
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+// Reads the container at `fd` (positioned at its first byte; closed here).
+// `live` reads in 20 ms blocks, so a pipe's results come as its audio does.
+// 8 kHz mu-law goes on as its stored bytes; everything else as 16-bit
+// linear samples. Returns "" or the reason.
+std::string ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
+                          StreamSinkFactory& factory);
+
+}  // namespace quorvane::io

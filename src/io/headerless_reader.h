@@ -1,0 +1,19 @@
+// Headerless samples: one channel in --input-format at --rate.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "io/input_options.h"
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+// Reads `fd` to its end after the `n` bytes of `head` already taken from
+// it, block by block, so a pipe's samples go on as soon as they arrive.
+// 8 kHz mu-law goes on as the bytes themselves. Returns "" or the reason.
+std::string ReadHeaderless(const std::string& path, int fd, const std::uint8_t* head, std::size_t n,
+                           const InputOptions& options, StreamSinkFactory& factory);
+
+}  // namespace quorvane::io

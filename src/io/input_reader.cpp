@@ -1,0 +1,68 @@
+#include "io/input_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "io/capture/capture_reader.h"
+#include "io/container_reader.h"
+#include "io/fd_reading.h"
+#include "io/headerless_reader.h"
+#include "io/sniff.h"
+
+namespace quorvane::io {
+namespace {
+
+bool IsStdin(const std::string& path) { return path == "-"; }
+
+// Where the readers that open their own descriptor start: the file again,
+// or standard input replayed from its first byte.
+struct Reopened {
+  int fd = -1;
+  std::unique_ptr<StdinReplay> replay;
+};
+
+Reopened Reopen(const std::string& path, const std::uint8_t* head, std::size_t n) {
+  Reopened r;
+  if (IsStdin(path)) {
+    r.replay = std::make_unique<StdinReplay>(head, n);
+    r.fd = r.replay->Release();
+  } else {
+    r.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+  return r;
+}
+
+}  // namespace
+
+std::string ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory) {
+  const int fd = IsStdin(path) ? 0 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::strerror(errno);
+  struct Closer {
+    int fd;
+    ~Closer() {
+      if (fd > 0) close(fd);
+    }
+  } closer{fd};
+
+  std::uint8_t head[kSniffBytes];
+  std::size_t n = 0;
+  if (!ReadUpTo(fd, head, sizeof head, &n)) return ReadFailure();
+  switch (SniffInput(head, n)) {
+    case InputKind::Capture:
+      // libpcap opens the file itself, and more than once.
+      if (IsStdin(path)) return "packet captures are read from files, not from standard input";
+      return ReadCapture(path, factory);
+    case InputKind::Container: {
+      Reopened source = Reopen(path, head, n);
+      if (source.fd < 0) return std::strerror(errno);
+      return ReadContainer(path, source.fd, IsStdin(path), options, factory);
+    }
+    case InputKind::Headerless: break;
+  }
+  return ReadHeaderless(path, fd, head, n, options, factory);
+}
+
+}  // namespace quorvane::io

@@ -1,0 +1,16 @@
+// The command line's way in: any input, found by its content, as streams.
+#pragma once
+
+#include <string>
+
+#include "io/input_options.h"
+#include "io/stream_sink.h"
+
+namespace quorvane::io {
+
+// Reads `path` ("-" for standard input) and opens a sink from `factory`
+// for each of its streams, feeding it in order as the input is read.
+// Returns "" when the whole input was read, else the reason it was not.
+std::string ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory);
+
+}  // namespace quorvane::io

@@ -1,0 +1,62 @@
+// End-to-end: a capture's RTP stream through `quorvane dtmf`, its key
+// presses as RFC 4733 events beside the digits found in its audio.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "io/capture_writer.h"
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using namespace quorvane::testing;
+
+TEST(CliCapture, DigitsAndTelephoneEventsOfAStream) {
+  TempDir dir;
+  ASSERT_EQ(RunQuorvane({"synth", "dtmf", "42", "--tone-ms", "70", "--gap-ms", "70", "--level", "-10", "-o",
+                         dir.File("keys.pcm")})
+                .exitCode,
+            0);
+  const Packet audio = ReadBytes(dir.File("keys.pcm"));
+  const Ipv4 a{192, 0, 2, 1};
+  const Ipv4 b{192, 0, 2, 2};
+  CaptureWriter writer(CaptureFormat::Pcapng, kLinkEthernet);
+  std::uint16_t sequence = 100;
+  std::uint32_t timestamp = 0;
+  const auto send = [&](std::uint8_t payloadType, std::uint32_t ts, const Packet& payload) {
+    writer.Add(timestamp / 8000.0, Ethernet(Ipv4Packet(a, b, Udp(4000, 5000, Rtp(payloadType, sequence++, ts, 0x1a2b3c4d, payload)))));
+  };
+  for (std::size_t at = 0, k = 0; at + 160 <= audio.size(); at += 160, timestamp += 160, ++k) {
+    send(0, timestamp, Packet(audio.begin() + static_cast<std::ptrdiff_t>(at), audio.begin() + static_cast<std::ptrdiff_t>(at + 160)));
+    // Key 9 from sample 160 for 800 samples, its end packet sent three times.
+    if (k >= 1 && k <= 5) send(101, 160, EventPayload(9, k >= 3, k >= 3 ? 800 : static_cast<std::uint16_t>(160 * k)));
+  }
+  WriteBytes(dir.File("call.pcapng"), writer.bytes());
+
+  const ProcessResult r = RunQuorvane({"dtmf", "--json", dir.File("call.pcapng")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json report = nlohmann::json::parse(r.out);
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_EQ(report[0]["stream"]["ssrc"], "0x1a2b3c4d");
+  EXPECT_EQ(report[0]["stream"]["src"], "192.0.2.1:4000");
+  EXPECT_EQ(report[0]["stream"]["lost"], 0);
+  EXPECT_EQ(report[0]["digits"], "42");
+  EXPECT_EQ(report[0]["telephoneEvents"], "9");
+  int rtpEvents = 0;
+  for (const auto& event : report[0]["events"]) {
+    if (event["source"] != "rtp-event") continue;
+    ++rtpEvents;
+    EXPECT_EQ(event["digit"], "9");
+    EXPECT_DOUBLE_EQ(event["time"].get<double>(), 160 / 8000.0);
+    EXPECT_DOUBLE_EQ(event["duration"].get<double>(), 800 / 8000.0);
+  }
+  EXPECT_EQ(rtpEvents, 1);
+
+  const ProcessResult text = RunQuorvane({"dtmf", dir.File("call.pcapng")});
+  EXPECT_EQ(text.out, "42\n");
+}
+
+}  // namespace
+}  // namespace quorvane
