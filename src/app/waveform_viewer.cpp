@@ -12,7 +12,7 @@
 
 #include "codec/ulaw.h"
 #include "dtmf/dtmf_detector.h"
-#include "plot/ulaw_samples.h"
+#include "plot/stream_samples.h"
 #include "plot_qt/plot_painter.h"
 
 namespace quorvane::app {
@@ -129,9 +129,10 @@ WaveformViewer::WaveformViewer(const std::string& path, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("波形 — %1").arg(QString::fromStdString(path)));
   readout_ = new QLabel(this);
-  std::vector<std::int16_t> samples;
-  std::string error;
-  if (!plot::ReadUlawSamples(path, samples, error)) {
+  plot::StreamSamples stream;
+  const std::string error = plot::ReadStreamSamples(path, io::InputOptions{}, "", stream);
+  std::vector<std::int16_t> samples = std::move(stream.samples);
+  if (!error.empty()) {
     readout_->setText(QStringLiteral("%1: %2").arg(QString::fromStdString(path), QString::fromStdString(error)));
     samples.clear();
   } else {

@@ -10,7 +10,8 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "plot/plot_data.h"
-#include "plot/ulaw_samples.h"
+#include "io/input_options.h"
+#include "plot/stream_samples.h"
 #include "plot_qt/plot_export.h"
 #include "plot_qt/plot_painter.h"
 
@@ -25,18 +26,22 @@ struct PlotArgs {
   plot::PlotWhat what = plot::PlotWhat::kBoth;
   std::string detector = "exact";
   bool v23 = false;
+  std::string inputFormat = "ulaw";
+  int rate = 8000;
+  int channel = 0;
+  std::string stream;  // name, SSRC or number; empty: the first
   int width = 1600;
   int height = 0;    // from the panels drawn
 };
 
-QString Subtitle(const PlotArgs& args) {
-  QString text = QStringLiteral("exact detectors");
+QString Subtitle(const PlotArgs& args, const io::StreamInfo& info) {
+  QString text = QString::fromStdString(plot::DescribeInput(info)) + QStringLiteral(" · exact detectors");
   if (args.what != plot::PlotWhat::kCallerId) text += QStringLiteral(" · DTMF: 8 Goertzel filters on 102-sample blocks");
   if (args.what != plot::PlotWhat::kDtmf) {
     text += args.v23 ? QStringLiteral(" · caller ID: V.23 FSK, 1300/2100 Hz")
                      : QStringLiteral(" · caller ID: Bell 202 FSK, 1200/2200 Hz");
   }
-  return text + QStringLiteral(" · 8000 samples/s");
+  return text;
 }
 
 // Qt's start-up notes (a missing runtime folder, say) are no business of a
@@ -58,15 +63,21 @@ int RunPlot(const PlotArgs& args) {
     PrintError(args.output, "unknown picture format: the output must end in .png or .svg");
     return kExitUsage;
   }
-  std::vector<std::int16_t> samples;
-  std::string error;
-  if (!plot::ReadUlawSamples(args.input, samples, error)) {
+  io::InputOptions options;
+  options.format = *io::ParseSampleFormat(args.inputFormat);
+  options.rate = args.rate;
+  options.channel = args.channel;
+  plot::StreamSamples stream;
+  bool usage = false;
+  std::string error = plot::ReadStreamSamples(args.input, options, args.stream, stream, &usage);
+  if (!error.empty()) {
     PrintError(args.input, error);
-    return kExitFailure;
+    return usage ? kExitUsage : kExitFailure;
   }
+  const std::vector<std::int16_t>& samples = stream.samples;
   const plot::SampleRange range = plot::ResolveRange(args.from, args.to, static_cast<std::int64_t>(samples.size()));
   if (!range.error.empty()) {
-    PrintError(args.input, range.error);
+    PrintError(stream.info.name, range.error);
     return kExitUsage;
   }
   const bool dtmf = args.what != plot::PlotWhat::kCallerId;
@@ -77,8 +88,8 @@ int RunPlot(const PlotArgs& args) {
   request.grid = {range.first, range.end, plot::PlotColumns(size)};
   request.what = args.what;
   request.tonePlan = args.v23 ? plot::FskTonePlan::kV23 : plot::FskTonePlan::kBell202;
-  const plot::PlotData data = plot::BuildPlotData(samples, request, args.input == "-" ? "(standard input)" : args.input);
-  error = plot::WritePlot(data, Subtitle(args), size, args.output);
+  const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
+  error = plot::WritePlot(data, Subtitle(args, stream.info), size, args.output);
   if (!error.empty()) {
     PrintError(args.output, error);
     return kExitFailure;
@@ -91,13 +102,26 @@ int RunPlot(const PlotArgs& args) {
 CommandRunner AttachPlot(CLI::App& sub) {
   auto args = std::make_shared<PlotArgs>();
   sub.description(
-      "Draw what the detectors saw in a mu-law .pcm recording: the waveform, a\n"
+      "Draw what the detectors saw in one stream of a recording: the waveform, a\n"
       "0-4 kHz spectrogram, the DTMF detector's block powers and decisions and the\n"
       "caller-ID demodulator's output, bits, bytes and messages, on one time axis.\n"
       "Writes PNG or SVG (by the extension of -o); prints nothing.\n"
       "Exit status: 0 written, 1 the input could not be read or the output not\n"
-      "written, 2 usage error (also a range outside the recording).");
-  sub.add_option("INPUT", args->input, "mu-law .pcm recording, or - for standard input")->required();
+      "written, 2 usage error (also a range outside the stream, or no such stream).");
+  sub.add_option("INPUT", args->input,
+                 "A recording: a WAV, AIFF, AU, CAF, FLAC or Ogg file, a pcap/pcapng capture, or "
+                 "headerless samples (see --input-format); - reads standard input")
+      ->required();
+  sub.add_option("--input-format", args->inputFormat,
+                 "Sample format of headerless input: ulaw (default), alaw, s16le, s16be, f32le")
+      ->check(CLI::IsMember({"ulaw", "alaw", "s16le", "s16be", "f32le"}));
+  sub.add_option("--rate", args->rate, "Sample rate of headerless input in Hz (default 8000)")
+      ->check(CLI::Range(io::kMinRate, io::kMaxRate));
+  sub.add_option("--channel", args->channel, "Draw channel N (1-based) of a multi-channel input")
+      ->check(CLI::Range(1, io::kMaxChannels));
+  sub.add_option("--stream", args->stream,
+                 "Draw this stream: its name (PATH#N, PATH@0xSSRC), its SSRC (0x...) or its "
+                 "number (1-based, in the order the input reveals them); default the first");
   sub.add_option("-o,--output", args->output, "picture to write: .png or .svg")->required();
   sub.add_option("--from", args->from, "start of the range in seconds (default 0)")->check(CLI::NonNegativeNumber);
   sub.add_option("--to", args->to, "end of the range in seconds (default: the end of the recording)")

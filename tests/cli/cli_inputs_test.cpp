@@ -228,8 +228,12 @@ INSTANTIATE_TEST_SUITE_P(
                       BadHeader{"AbsurdRate", WavHeader(1, 1, 4000000000u, 16, 3200), 1, "bad.wav: "},
                       BadHeader{"ZeroRate", WavHeader(1, 1, 0, 16, 3200), 1, "bad.wav: "},
                       BadHeader{"UnknownEncoding", WavHeader(0x1234, 1, 8000, 16, 3200), 1, "bad.wav: "},
-                      BadHeader{"TruncatedHeader", std::vector<std::uint8_t>(WavHeader(1, 1, 8000, 16, 0).begin(),
-                                                                            WavHeader(1, 1, 8000, 16, 0).begin() + 20),
+                      BadHeader{"TruncatedHeader",
+                                [] {
+                                  auto header = WavHeader(1, 1, 8000, 16, 0);
+                                  header.resize(20);  // the iterators must come from one vector
+                                  return header;
+                                }(),
                                 1, "bad.wav: "}),
     [](const ::testing::TestParamInfo<BadHeader>& info) { return std::string(info.param.name); });
 

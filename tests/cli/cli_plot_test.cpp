@@ -3,14 +3,17 @@
 
 #include <filesystem>
 
+#include "codec/ulaw.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
 namespace {
 
+using testing::ReadBytes;
 using testing::RunQuorvane;
 using testing::TempDir;
+using testing::WriteBytes;
 
 const std::string kSample = std::string(QUORVANE_SAMPLES) + "/dtmf-keys.pcm";
 
@@ -42,6 +45,37 @@ TEST(CliPlot, ErrorsAreOneLineWithTheirExitStatus) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("p.png")));
+}
+
+// A 16-bit stereo WAV: the keys on the left, silence on the right.
+std::vector<std::uint8_t> StereoWav() {
+  const auto ulaw = ReadBytes(kSample);
+  const auto dataBytes = static_cast<std::uint32_t>(ulaw.size() * 4);
+  std::vector<std::uint8_t> w;
+  auto put = [&w](std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  auto tag = [&w](const char* t) { w.insert(w.end(), t, t + 4); };
+  tag("RIFF"), put(36 + dataBytes, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(2, 2);
+  put(8000, 4), put(32000, 4), put(4, 2), put(16, 2), tag("data"), put(dataBytes, 4);
+  for (std::uint8_t b : ulaw) put(static_cast<std::uint16_t>(UlawToLinear(b)), 2), put(0, 2);
+  return w;
+}
+
+TEST(CliPlot, StreamAndChannelPickOneStream) {
+  TempDir dir;
+  const std::string wav = dir.File("stereo.wav");
+  WriteBytes(wav, StereoWav());
+  for (const auto& pick : std::vector<std::vector<std::string>>{{"--stream", "2"}, {"--channel", "2"},
+                                                                {"--stream", wav + "#1"}}) {
+    std::vector<std::string> args{"plot", wav, "-o", dir.File("s.png")};
+    args.insert(args.end(), pick.begin(), pick.end());
+    const auto r = RunQuorvane(args);
+    EXPECT_EQ(r.exitCode, 0) << pick[0] << " " << pick[1] << ": " << r.err;
+  }
+  const auto r = RunQuorvane({"plot", wav, "-o", dir.File("s.png"), "--stream", "3"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("no stream 3"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -13,16 +13,16 @@
 #include "fsk/fsk_receiver.h"
 #include "fsk/fsk_run.h"
 #include "plot/plot_data.h"
-#include "plot/ulaw_samples.h"
+#include "plot/stream_samples.h"
 
 namespace quorvane::plot {
 namespace {
 
 std::vector<std::int16_t> Sample(const std::string& name) {
-  std::vector<std::int16_t> samples;
-  std::string error;
-  EXPECT_TRUE(ReadUlawSamples(std::string(QUORVANE_SAMPLES) + "/" + name, samples, error)) << error;
-  return samples;
+  StreamSamples stream;
+  const std::string error = ReadStreamSamples(std::string(QUORVANE_SAMPLES) + "/" + name, {}, "", stream);
+  EXPECT_EQ(error, "");
+  return stream.samples;
 }
 
 ColumnGrid Whole(const std::vector<std::int16_t>& samples, int columns) {

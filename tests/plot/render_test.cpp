@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "plot/plot_data.h"
-#include "plot/ulaw_samples.h"
+#include "plot/stream_samples.h"
 #include "plot_qt/plot_export.h"
 #include "plot_qt/plot_painter.h"
 
@@ -15,9 +15,9 @@ namespace quorvane::plot {
 namespace {
 
 PlotData SampleData(QSize size) {
-  std::vector<std::int16_t> samples;
-  std::string error;
-  EXPECT_TRUE(ReadUlawSamples(std::string(QUORVANE_SAMPLES) + "/callerid-mdmf.pcm", samples, error));
+  StreamSamples stream;
+  EXPECT_EQ(ReadStreamSamples(std::string(QUORVANE_SAMPLES) + "/callerid-mdmf.pcm", {}, "", stream), "");
+  const std::vector<std::int16_t>& samples = stream.samples;
   PlotRequest request;
   request.grid = {0, static_cast<std::int64_t>(samples.size()), PlotColumns(size)};
   return BuildPlotData(samples, request, "callerid-mdmf.pcm");
