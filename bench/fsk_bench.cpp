@@ -5,6 +5,7 @@
 #include "bench_signals.h"
 #include "fsk/callerid_synth.h"
 #include "fsk/fsk_receiver.h"
+#include "fsk/robust_callerid_receiver.h"
 
 namespace {
 
@@ -46,5 +47,33 @@ void BM_FskReceiverProcessFrame(benchmark::State& state) {
   state.counters["messages"] = accepted;
 }
 BENCHMARK(BM_FskReceiverProcessFrame);
+
+}  // namespace
+
+namespace {
+
+// The robust receiver over the same bursts as linear samples, 160 at a time.
+void BM_RobustCallerIdProcess(benchmark::State& state) {
+  const std::vector<std::uint8_t> codes = Bursts(60);
+  std::vector<std::int16_t> signal(codes.size());
+  for (std::size_t i = 0; i < codes.size(); ++i) signal[i] = quorvane::UlawToLinear(codes[i]);
+  auto receiver = std::make_unique<quorvane::RobustCallerIdReceiver>();
+  int messages = 0;
+  quorvane::RobustCallerIdEvents events;
+  events.context = &messages;
+  events.message = [](void* c, const quorvane::RobustCallerIdMessage&) { ++*static_cast<int*>(c); };
+  quorvane::RobustCallerIdInit(*receiver, quorvane::TonePlan::Auto, events);
+  std::size_t pos = 0;
+  for (auto _ : state) {
+    quorvane::RobustCallerIdProcess(*receiver, signal.data() + pos, 160);
+    pos += 160;
+    if (pos + 160 > signal.size()) pos = 0;
+  }
+  benchmark::DoNotOptimize(messages);
+  state.counters["samples/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * 160, benchmark::Counter::kIsRate);
+  state.counters["messages"] = messages;
+}
+BENCHMARK(BM_RobustCallerIdProcess);
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <numbers>
 
 #include "codec/signal_gen.h"
 #include "codec/ulaw.h"
@@ -45,13 +44,7 @@ bool SynthesizeDtmf(const DtmfSynthOptions& o, const std::string& path, std::str
   const std::int64_t toneSamples = MsToSamples(o.toneMs);
   silence(MsToSamples(o.leadMs));
   for (char key : o.digits) {
-    const int index = DtmfKeyIndex(key);
-    const double rowStep = 2.0 * std::numbers::pi * DtmfRowFreqs[index / 4] * scale / kSampleRate;
-    const double colStep = 2.0 * std::numbers::pi * DtmfColFreqs[index % 4] * scale / kSampleRate;
-    for (std::int64_t n = 0; n < toneSamples; ++n) {
-      const double t = static_cast<double>(n);
-      put(rowPeak * std::sin(rowStep * t) + colPeak * std::sin(colStep * t));
-    }
+    ModulateDtmfKey(DtmfKeyIndex(key), rowPeak, colPeak, scale, toneSamples, put);
     silence(MsToSamples(o.gapMs));
   }
   if (!writer.Close()) {

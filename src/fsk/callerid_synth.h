@@ -1,23 +1,48 @@
-// An on-hook caller-ID test-signal synthesiser: data message, channel
-// seizure and mark period as continuous-phase 1200 bit/s FSK in mu-law.
+// A caller-ID test-signal synthesiser: data message, channel seizure and
+// mark period as continuous-phase 1200 bit/s FSK in mu-law, optionally
+// after the dual-tone alerting signal; or caller ID sent as DTMF digits.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorvane {
 
 struct CallerIdSynthOptions {
   bool multipleDataMessage = true;  // 0x80 with parameters; false: 0x04
-  std::string dateTime = "12081530";  // MMDDHHMM, eight digits
+  bool messageWaitingType = false;  // 0x82 / 0x06 instead of 0x80 / 0x04
+  bool dtmf = false;                // digits framed by start and end keys instead of FSK
+  std::string dateTime = "12081530";  // MMDDHHMM, eight digits (multiple data messages: may be empty)
   std::string number;                 // empty: the absence code below
   std::string name;                   // empty: the absence code below (multiple only)
   char numberAbsence = 'O';           // 'O' unavailable, 'P' withheld
   char nameAbsence = 'O';
+  // Further parameters of a multiple data message, each sent when set.
+  std::string dialableNumber;         // 03
+  std::string callQualifier;          // 06
+  std::optional<int> callType;        // 11
+  std::optional<bool> messageWaiting; // 0B visual indicator; the state of a single MWI message (default on)
+  std::optional<int> messageCount;    // 13
+  std::string redirectingNumber;      // 1A (DTMF: a B-framed string)
+  std::optional<int> redirectReason;  // 15
+  std::optional<int> callingUserType; // 16
+  std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> rawParameters;  // sent as given, last
+  int idleBits = 0;                   // mark bits between characters
+  // DTMF caller ID: the number A-framed, or an information code D-framed.
+  std::string informationCode;
+  char dtmfEndKey = 'C';              // 'C' or '#'
+  double dtmfToneMs = 60.0;
+  double dtmfGapMs = 60.0;
+  // The dual-tone alerting signal (2130 + 2750 Hz) before the burst.
+  bool alert = false;
+  double alertMs = 80.0;
+  double alertGapMs = 100.0;          // silence between the alert and the burst
   bool v23 = false;                   // V.23 tones 1300/2100 Hz instead of Bell 202 1200/2200 Hz
   double levelDbm0 = -13.0;
   int seizureBytes = 30;              // 0x55 characters before the mark period
@@ -40,6 +65,17 @@ void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, d
 
 // Bits of one 8-N-1 character: start (space), data LSB first, stop (mark).
 void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte);
+
+// Whether the options make a signal; the reason in `error` when not.
+bool CheckCallerIdOptions(const CallerIdSynthOptions& options, std::string& error);
+
+// The whole signal (lead, alert, burst or DTMF digits, trail, noise) handed
+// to `put` one linear sample at a time. False with `error` set when the
+// options cannot make one; then nothing was put.
+bool GenerateCallerId(const CallerIdSynthOptions& options, const std::function<void(double)>& put, std::string& error);
+
+// The signal as 16-bit samples read back from its mu-law file.
+std::vector<std::int16_t> CallerIdSamples(const CallerIdSynthOptions& options, std::string& error);
 
 bool SynthesizeCallerId(const CallerIdSynthOptions& options, const std::string& path, std::string& error);
 

@@ -1,0 +1,44 @@
+// The robust caller-ID receiver on arbitrary 16-bit samples in arbitrary
+// call sizes, any tone-plan setting.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "fsk/robust_callerid_receiver.h"
+
+namespace {
+
+void CheckMessage(void*, const quorvane::RobustCallerIdMessage& m) {
+  if (m.endSample < m.startSample || !(m.levelDbm0 <= 10.0)) std::abort();
+  if (m.tonePlan == quorvane::TonePlan::Auto) std::abort();
+}
+
+void CheckAlert(void*, const quorvane::AlertTone& a) {
+  if (a.samples <= 0) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const auto plan = static_cast<quorvane::TonePlan>(input.ConsumeIntegralInRange<int>(0, 2));
+  auto receiver = std::make_unique<quorvane::RobustCallerIdReceiver>();
+  quorvane::RobustCallerIdEvents events;
+  events.message = CheckMessage;
+  events.alert = CheckAlert;
+  quorvane::RobustCallerIdInit(*receiver, plan, events);
+  while (input.remaining_bytes() > 0) {
+    const std::size_t count = input.ConsumeIntegralInRange<std::size_t>(0, 1200);
+    std::vector<std::int16_t> samples;
+    for (std::size_t i = 0; i < count && input.remaining_bytes() >= 2; ++i) {
+      samples.push_back(input.ConsumeIntegral<std::int16_t>());
+    }
+    quorvane::RobustCallerIdProcess(*receiver, samples.data(), samples.size());
+    if (receiver->historyCount < 0 || receiver->historyCount > quorvane::kRobustHistory) std::abort();
+    if (receiver->rejected < 0) std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,120 @@
+#include "fsk/robust_callerid_receiver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace quorvane {
+namespace {
+
+constexpr int kChunk = 256;             // samples per aligned processing step
+constexpr int kBreakIdleBits = 20;      // more mark than this between characters ends a burst
+constexpr int kFramingIdleBits = 8;     // a character after this much mark is plainly framed
+constexpr float kMinClarity = 0.55f;    // speech and noise give about 0.5; FSK near 0.8
+constexpr std::uint8_t kSeizure = 0x55;
+
+void Forget(RobustCallerIdReceiver& r) {
+  r.historyCount = 0;
+  r.framedStart = -1;
+}
+
+// The message of history[start..historyCount) when it is one worth showing.
+bool Accept(RobustCallerIdReceiver& r, int start, RobustCallerIdMessage& message) {
+  const int n = r.historyCount - start;
+  std::uint8_t bytes[kRobustHistory];
+  float clarity = 0.0f;
+  double amplitudeSquared = 0.0;
+  std::complex<double> markTurn, spaceTurn;
+  for (int i = 0; i < n; ++i) {
+    const RobustFskCharacter& c = r.history[start + i];
+    bytes[i] = c.value;
+    clarity += c.clarity;
+    amplitudeSquared += c.amplitudeSquared;
+    markTurn += c.markTurn;
+    spaceTurn += c.spaceTurn;
+  }
+  if (clarity < kMinClarity * static_cast<float>(n)) return false;
+  if (!DecodeCallerIdMessage(bytes, static_cast<std::size_t>(n), message.info)) return false;
+  message.startSample = r.history[start].startSample;
+  message.endSample = r.history[r.historyCount - 1].endSample;
+  message.tonePlan = r.fsk.plan != TonePlan::Auto ? r.fsk.plan : EstimateTonePlan(markTurn, spaceTurn);
+  message.levelDbm0 = PeakSquaredToDbm0(amplitudeSquared / n);
+  return true;
+}
+
+void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
+  if (c.idleBitsBefore > kBreakIdleBits) Forget(r);
+  if (r.historyCount == kRobustHistory) {
+    std::memmove(r.history, r.history + 1, sizeof r.history[0] * (kRobustHistory - 1));
+    --r.historyCount;
+    r.framedStart = r.framedStart > 0 ? r.framedStart - 1 : -1;
+  }
+  const int last = r.historyCount;
+  r.history[r.historyCount++] = c;
+  if (r.framedStart < 0 && IsCallerIdMessageType(c.value) &&
+      (last == 0 || c.idleBitsBefore >= kFramingIdleBits || r.history[last - 1].value == kSeizure)) {
+    r.framedStart = last;
+  }
+
+  // Every type character whose length ends here is a candidate; the
+  // checksum sums to zero over type, length, payload and itself.
+  unsigned sum = c.value;
+  for (int s = last - 1; s >= 0 && last - s <= kRobustHistory - 2; --s) {
+    sum += r.history[s].value;
+    if (s + 1 > last - 1 || !IsCallerIdMessageType(r.history[s].value)) continue;
+    if (r.history[s + 1].value + 2 != last - s) continue;
+    if ((sum & 0xFF) != 0) continue;
+    RobustCallerIdMessage message;
+    if (!Accept(r, s, message)) continue;
+    // A framed failure inside this message was only its own junk.
+    if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {
+      --r.rejected;
+      r.failedStart = -1;
+    }
+    if (r.events.message) r.events.message(r.events.context, message);
+    Forget(r);
+    return;
+  }
+  if (r.framedStart >= 0 && r.framedStart + 1 < r.historyCount &&
+      r.framedStart + r.history[r.framedStart + 1].value + 2 == last) {
+    ++r.rejected;
+    r.failedStart = r.history[r.framedStart].startSample;
+    r.failedEnd = c.endSample;
+    r.framedStart = r.historyCount;  // one framed message per burst
+  }
+}
+
+}  // namespace
+
+double PeakSquaredToDbm0(double peakSquared) {
+  return 10.0 * std::log10(std::max(peakSquared, 1e-12) / (22700.0 * 22700.0));
+}
+
+void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerIdEvents events) {
+  RobustFskInit(r.fsk, plan);
+  AlertToneInit(r.alerts);
+  Forget(r);
+  r.failedStart = r.failedEnd = -1;
+  r.sample = 0;
+  r.rejected = 0;
+  r.events = events;
+}
+
+void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count) {
+  RobustFskCharacter characters[8];
+  while (count > 0) {
+    // Steps end on multiples of kChunk, so events come in the same order
+    // however the caller cuts the signal.
+    const auto room = static_cast<std::size_t>(kChunk - r.sample % kChunk);
+    const int n = static_cast<int>(std::min(count, room));
+    const int found = RobustFskDemodulate(r.fsk, samples, n, characters, 8);
+    for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+    AlertTone alert;
+    if (AlertToneProcess(r.alerts, samples, n, alert) && r.events.alert) r.events.alert(r.events.context, alert);
+    samples += n;
+    count -= static_cast<std::size_t>(n);
+    r.sample += n;
+  }
+}
+
+}  // namespace quorvane

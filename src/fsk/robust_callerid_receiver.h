@@ -1,0 +1,58 @@
+// The robust caller-ID receiver: 8 kHz linear samples in, accepted
+// messages (with their sample positions, tone plan and level) and alerting
+// tones out, through the hooks in `RobustCallerIdEvents`. Any number of
+// samples per call; the results do not depend on how the signal is cut.
+//
+// A message may start at any character of a burst, so junk or a broken
+// copy before it costs nothing; a message is shown only when its checksum
+// holds, it is well formed and its characters sound like FSK. A message
+// that fails, where one was plainly framed (first after a mark period or
+// the channel seizure), is counted in `rejected`.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fsk/alert_tone_detector.h"
+#include "fsk/callerid_message.h"
+#include "fsk/robust_fsk_demodulator.h"
+
+namespace quorvane {
+
+struct RobustCallerIdMessage {
+  std::int64_t startSample;  // leading edge of the type character's start bit
+  std::int64_t endSample;    // where the checksum character ended
+  TonePlan tonePlan;         // Bell202 or V23
+  double levelDbm0;
+  CallerIdInfo info;
+};
+
+struct RobustCallerIdEvents {
+  void (*message)(void* context, const RobustCallerIdMessage& message) = nullptr;
+  void (*alert)(void* context, const AlertTone& alert) = nullptr;
+  void* context = nullptr;
+};
+
+inline constexpr int kRobustHistory = 260;  // longest message: type, length, 255 bytes, checksum
+
+struct RobustCallerIdReceiver {
+  RobustFskDemodulator fsk;
+  AlertToneDetector alerts;
+  RobustFskCharacter history[kRobustHistory];  // characters since the last break, oldest first
+  int historyCount;
+  int framedStart;                 // index of the plainly framed type character, or -1
+  std::int64_t failedStart;        // span of the last framed message that failed (-1: none)
+  std::int64_t failedEnd;
+  std::int64_t sample;             // absolute index of the next sample
+  int rejected;                    // framed messages that failed their checksum or form
+  RobustCallerIdEvents events;
+};
+
+void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerIdEvents events);
+
+void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count);
+
+// Level of a tone whose squared peak is `peakSquared`, in dBm0.
+double PeakSquaredToDbm0(double peakSquared);
+
+}  // namespace quorvane

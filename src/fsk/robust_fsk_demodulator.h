@@ -1,0 +1,71 @@
+// The robust receiver's physical layer: 1200 bit/s FSK to 8-N-1 characters.
+//
+// Two complex correlators, one per tone, each summing one bit-window of
+// samples against its tone; the difference of their energies is the soft
+// bit. A phase-locked bit clock takes its timing from the soft bit's zero
+// crossings (re-acquiring outright after a long run of mark), so the bit
+// length is never a fixed sample count. With the tone plan left to the
+// receiver the correlators sit midway between the two plans' tones (1250
+// and 2150 Hz), which costs next to nothing over a one-bit window, and the
+// plan is told afterwards from how the correlators' phases turn.
+#pragma once
+
+#include <complex>
+#include <cstdint>
+
+namespace quorvane {
+
+enum class TonePlan { Auto, Bell202, V23 };
+
+inline constexpr int kRobustWindow = 10;  // correlator length in samples: a bit and a half, which
+                                          // gains from the phase running on between bits of one tone
+inline constexpr int kRobustTablePeriod = 160; // every tone used repeats within 160 samples
+
+// One received character and what its bits looked like.
+struct RobustFskCharacter {
+  std::uint8_t value;
+  bool stopBitIsMark;
+  int idleBitsBefore;          // mark bits since the previous character's stop bit (capped)
+  std::int64_t startSample;    // estimated sample of the start bit's leading edge
+  std::int64_t endSample;      // sample at which the stop bit was taken
+  float clarity;               // mean over its bits of |Em - Es| / (Em + Es), 0..1
+  float amplitudeSquared;      // mean over its bits of the winning tone's amplitude^2
+  // How far each tone's correlator turned over a window, summed over bits
+  // in runs of one tone, here and in the mark before the character.
+  std::complex<double> markTurn, spaceTurn;
+};
+
+struct RobustFskDemodulator {
+  TonePlan plan;                                  // forced plan, or Auto (midway tones)
+  std::int16_t cosTable[2][kRobustTablePeriod];   // Q12 references: [0] mark, [1] space
+  std::int16_t sinTable[2][kRobustTablePeriod];
+  std::int32_t products[4][kRobustWindow];        // last window of x*cos, x*sin per tone
+  std::int32_t sums[4];                           // their running sums (mark I, Q, space I, Q)
+  std::int32_t laggedSums[kRobustWindow][4];      // the sums a window earlier, by ring slot
+  unsigned recentBits;                            // the last bits taken, newest in bit 0
+  int tableIndex;                                 // absolute sample count modulo the table period
+  int ringIndex;                                  // oldest slot of the product windows
+  float previousSoft;                             // soft bit one sample earlier
+  float averageSwing;                             // running mean of |soft bit| at bit instants
+  double bitPhase;                                // bit clock: fraction of a bit since the last instant
+  int bitsSinceCrossing;                          // clock bits since the soft bit last crossed zero
+  std::int64_t sample;                            // absolute index of the next sample
+  // Character framing.
+  int bitIndex;                                   // 0 idle; 1..9 inside a character
+  int idleBits;                                   // mark bits since the last stop bit
+  unsigned shift;                                 // data bits so far
+  RobustFskCharacter current;                     // character being built
+};
+
+// `plan` Auto listens for both plans; Bell202 or V23 tunes to that one.
+void RobustFskInit(RobustFskDemodulator& d, TonePlan plan);
+
+// Demodulates `count` samples, writing at most `capacity` finished
+// characters to `out` (count <= 256 gives at most 5); returns how many.
+int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, int count,
+                        RobustFskCharacter* out, int capacity);
+
+// The tone plan the phase turns of a run of characters point to.
+TonePlan EstimateTonePlan(std::complex<double> markTurn, std::complex<double> spaceTurn);
+
+}  // namespace quorvane

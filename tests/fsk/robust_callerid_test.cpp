@@ -1,0 +1,316 @@
+// The robust caller-ID receiver on synthesised signals: every message type
+// and parameter, the goals' levels, noise and frequency errors, framing
+// quirks, alerts, DTMF caller ID, and call-size independence.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/ulaw.h"
+#include "fsk/callerid_synth.h"
+#include "fsk/dtmf_callerid.h"
+#include "fsk/robust_callerid_receiver.h"
+
+namespace quorvane {
+namespace {
+
+struct Received {
+  std::vector<RobustCallerIdMessage> messages;
+  std::vector<AlertTone> alerts;
+  int rejected = 0;
+};
+
+// Feeds `samples` in pieces of the sizes `cut` gives (all at once by default).
+Received Receive(const std::vector<std::int16_t>& samples, TonePlan plan = TonePlan::Auto,
+                 const std::function<std::size_t()>& cut = nullptr) {
+  Received out;
+  RobustCallerIdEvents events;
+  events.context = &out;
+  events.message = [](void* c, const RobustCallerIdMessage& m) { static_cast<Received*>(c)->messages.push_back(m); };
+  events.alert = [](void* c, const AlertTone& a) { static_cast<Received*>(c)->alerts.push_back(a); };
+  auto receiver = std::make_unique<RobustCallerIdReceiver>();
+  RobustCallerIdInit(*receiver, plan, events);
+  for (std::size_t at = 0; at < samples.size();) {
+    const std::size_t n = std::min(samples.size() - at, cut ? cut() : samples.size());
+    RobustCallerIdProcess(*receiver, samples.data() + at, n);
+    at += n;
+  }
+  out.rejected = receiver->rejected;
+  return out;
+}
+
+std::vector<std::int16_t> Synth(const CallerIdSynthOptions& o) {
+  std::string error;
+  std::vector<std::int16_t> samples = CallerIdSamples(o, error);
+  EXPECT_EQ(error, "");
+  return samples;
+}
+
+// Samples of raw message bytes after the usual seizure and mark, each
+// character followed by `idle` mark bits.
+std::vector<std::int16_t> Burst(const std::vector<std::uint8_t>& bytes) {
+  std::vector<bool> bits;
+  for (int i = 0; i < 30; ++i) AppendFskCharacter(bits, 0x55);
+  bits.insert(bits.end(), 150, true);
+  for (std::uint8_t b : bytes) AppendFskCharacter(bits, b);
+  bits.insert(bits.end(), 40, true);
+  std::vector<std::int16_t> out(800, 0);
+  ModulateFsk(bits, 1200.0, 2200.0, 5083.0, [&](double x) { out.push_back(static_cast<std::int16_t>(std::lround(x))); });
+  return out;
+}
+
+std::vector<std::uint8_t> WithChecksum(std::vector<std::uint8_t> m) {
+  unsigned sum = 0;
+  for (std::uint8_t b : m) sum += b;
+  m.push_back(static_cast<std::uint8_t>(-sum & 0xFF));
+  return m;
+}
+
+bool HasParameter(const CallerIdInfo& info, std::uint8_t type, const std::vector<std::uint8_t>& data) {
+  for (const CallerIdRawParameter& p : info.parameters) {
+    if (p.type == type && p.data == data) return true;
+  }
+  return false;
+}
+
+struct MessageRow {
+  const char* name;
+  void (*setup)(CallerIdSynthOptions&);
+  void (*check)(const CallerIdInfo&);
+};
+
+const MessageRow kMessageRows[] = {
+    {"SdmfNumberAndDate", [](CallerIdSynthOptions& o) { o.multipleDataMessage = false; o.number = "5551234567"; },
+     [](const CallerIdInfo& m) {
+       EXPECT_EQ(m.type, CallerIdType::Sdmf);
+       EXPECT_EQ(m.number, "5551234567");
+       ASSERT_TRUE(m.date);
+       EXPECT_EQ(m.date->month, 12); EXPECT_EQ(m.date->day, 8); EXPECT_EQ(m.date->hour, 15); EXPECT_EQ(m.date->minute, 30);
+     }},
+    {"SdmfWithheld", [](CallerIdSynthOptions& o) { o.multipleDataMessage = false; o.numberAbsence = 'P'; },
+     [](const CallerIdInfo& m) { EXPECT_TRUE(m.numberWithheld); EXPECT_EQ(m.number, ""); }},
+    {"MdmfNumberNameDate", [](CallerIdSynthOptions& o) { o.number = "0123456789"; o.name = "ADA LOVELACE"; },
+     [](const CallerIdInfo& m) {
+       EXPECT_EQ(m.type, CallerIdType::Mdmf);
+       EXPECT_EQ(m.number, "0123456789");
+       EXPECT_EQ(m.name, "ADA LOVELACE");
+       EXPECT_TRUE(m.date);
+       EXPECT_TRUE(HasParameter(m, 0x01, {'1', '2', '0', '8', '1', '5', '3', '0'}));
+     }},
+    {"MdmfAbsences", [](CallerIdSynthOptions& o) { o.numberAbsence = 'P'; o.nameAbsence = 'O'; },
+     [](const CallerIdInfo& m) {
+       EXPECT_TRUE(m.numberWithheld); EXPECT_FALSE(m.numberUnavailable);
+       EXPECT_TRUE(m.nameUnavailable); EXPECT_FALSE(m.nameWithheld);
+       EXPECT_TRUE(HasParameter(m, 0x04, {'P'}));
+       EXPECT_TRUE(HasParameter(m, 0x08, {'O'}));
+     }},
+    {"SdmfWaitingOn", [](CallerIdSynthOptions& o) { o.multipleDataMessage = false; o.messageWaitingType = true; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.type, CallerIdType::SdmfMwi); EXPECT_EQ(m.messageWaiting, true); }},
+    {"SdmfWaitingOff",
+     [](CallerIdSynthOptions& o) { o.multipleDataMessage = false; o.messageWaitingType = true; o.messageWaiting = false; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.messageWaiting, false); }},
+    {"MdmfWaitingWithCount", [](CallerIdSynthOptions& o) { o.messageWaitingType = true; o.messageCount = 3; },
+     [](const CallerIdInfo& m) {
+       EXPECT_EQ(m.type, CallerIdType::MdmfMwi);
+       EXPECT_EQ(m.messageWaiting, true);
+       EXPECT_EQ(m.messageCount, 3);
+       EXPECT_TRUE(HasParameter(m, 0x0B, {0xFF}));
+     }},
+    {"DialableNumber", [](CallerIdSynthOptions& o) { o.number = "5551234"; o.dialableNumber = "15551234"; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.dialableNumber, "15551234"); }},
+    {"CallQualifier", [](CallerIdSynthOptions& o) { o.callQualifier = "L"; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.callQualifier, "L"); }},
+    {"CallType", [](CallerIdSynthOptions& o) { o.callType = 0x81; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.callType, 0x81); }},
+    {"Redirection", [](CallerIdSynthOptions& o) { o.redirectingNumber = "5550000"; o.redirectReason = 2; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.redirectingNumber, "5550000"); EXPECT_EQ(m.redirectReason, 2); }},
+    {"CallingUserType", [](CallerIdSynthOptions& o) { o.callingUserType = 4; },
+     [](const CallerIdInfo& m) { EXPECT_EQ(m.callingUserType, 4); }},
+    {"UnknownKeptRaw", [](CallerIdSynthOptions& o) { o.rawParameters = {{0xE0, {0x01, 0xAB}}}; },
+     [](const CallerIdInfo& m) { EXPECT_TRUE(HasParameter(m, 0xE0, {0x01, 0xAB})); }},
+};
+
+class RobustMessages : public ::testing::TestWithParam<MessageRow> {};
+
+TEST_P(RobustMessages, DecodesInBothPlans) {
+  for (bool v23 : {false, true}) {
+    CallerIdSynthOptions o;
+    o.v23 = v23;
+    GetParam().setup(o);
+    const Received r = Receive(Synth(o));
+    ASSERT_EQ(r.messages.size(), 1u) << (v23 ? "V.23" : "Bell 202");
+    EXPECT_EQ(r.messages[0].tonePlan, v23 ? TonePlan::V23 : TonePlan::Bell202);
+    GetParam().check(r.messages[0].info);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, RobustMessages, ::testing::ValuesIn(kMessageRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct LineRow {
+  const char* name;
+  bool v23;
+  double levelDbm0;
+  std::optional<double> snrDb;
+  double freqOffsetPercent;
+  int idleBits;
+};
+
+// The goals: -50 dBm0, 6 dB SNR, +-1.5 %, ten idle bits; fixed seeds.
+const LineRow kLineRows[] = {
+    {"BellAtMinus50", false, -50.0, {}, 0.0, 0},      {"V23AtMinus50", true, -50.0, {}, 0.0, 0},
+    {"BellAt6dB", false, -13.0, 6.0, 0.0, 0},         {"V23At6dB", true, -13.0, 6.0, 0.0, 0},
+    {"BellPlus1_5", false, -13.0, {}, 1.5, 0},        {"BellMinus1_5", false, -13.0, {}, -1.5, 0},
+    {"V23Plus1_5", true, -13.0, {}, 1.5, 0},          {"V23Minus1_5", true, -13.0, {}, -1.5, 0},
+    {"BellTenIdleBits", false, -13.0, {}, 0.0, 10},   {"V23TenIdleBits", true, -13.0, {}, 0.0, 10},
+    {"V23AllAtOnce", true, -40.0, 10.0, -1.5, 10},
+};
+
+class RobustLine : public ::testing::TestWithParam<LineRow> {};
+
+TEST_P(RobustLine, MessageComplete) {
+  const LineRow& row = GetParam();
+  CallerIdSynthOptions o;
+  o.v23 = row.v23;
+  o.levelDbm0 = row.levelDbm0;
+  o.snrDb = row.snrDb;
+  o.freqOffsetPercent = row.freqOffsetPercent;
+  o.idleBits = row.idleBits;
+  o.number = "5551234567";
+  o.name = "QUORVANE TEST";
+  o.seed = 7;
+  const Received r = Receive(Synth(o));
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].info.number, "5551234567");
+  EXPECT_EQ(r.messages[0].info.name, "QUORVANE TEST");
+  EXPECT_EQ(r.messages[0].tonePlan, row.v23 ? TonePlan::V23 : TonePlan::Bell202);
+  EXPECT_NEAR(r.messages[0].levelDbm0, row.levelDbm0, 1.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(, RobustLine, ::testing::ValuesIn(kLineRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const std::vector<std::uint8_t> kSdmf = WithChecksum({0x04, 15, '0', '1', '0', '2', '0', '3', '0', '4', '5', '5', '5', '1', '2', '1', '2'});
+
+TEST(RobustFraming, JunkBeforeTheTypeByteIsSkipped) {
+  std::vector<std::uint8_t> bytes = {0x12, 0x80, 0x34};
+  bytes.insert(bytes.end(), kSdmf.begin(), kSdmf.end());
+  const Received r = Receive(Burst(bytes));
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].info.number, "5551212");
+}
+
+TEST(RobustFraming, BadCopyIsRejectedAndTheGoodOneShown) {
+  std::vector<std::uint8_t> bad = kSdmf;
+  bad[5] ^= 0x01;
+  std::vector<std::int16_t> samples = Burst(bad);
+  const std::vector<std::int16_t> good = Burst(kSdmf);
+  samples.insert(samples.end(), good.begin(), good.end());
+  const Received r = Receive(samples);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].info.number, "5551212");
+  EXPECT_EQ(r.rejected, 1);
+}
+
+TEST(RobustFraming, ForcedPlanIsReported) {
+  CallerIdSynthOptions o;
+  const Received r = Receive(Synth(o), TonePlan::Bell202);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].tonePlan, TonePlan::Bell202);
+}
+
+TEST(RobustAlerts, AlertThenBurst) {
+  CallerIdSynthOptions o;
+  o.alert = true;
+  o.v23 = true;
+  o.seizureBytes = 0;
+  o.markMs = 80.0;
+  const Received r = Receive(Synth(o));
+  ASSERT_EQ(r.alerts.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(r.alerts[0].startSample), 800.0, 20.0);
+  EXPECT_NEAR(static_cast<double>(r.alerts[0].samples), 640.0, 40.0);
+  EXPECT_NEAR(r.alerts[0].lowLevelDbm0, -13.0, 1.0);
+  EXPECT_NEAR(r.alerts[0].highLevelDbm0, -13.0, 1.0);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_GT(r.messages[0].startSample, r.alerts[0].startSample + r.alerts[0].samples);
+}
+
+TEST(RobustCalls, AnyCallSizesGiveTheSameResult) {
+  CallerIdSynthOptions o;
+  o.alert = true;
+  o.number = "5551234567";
+  o.snrDb = 12.0;
+  const std::vector<std::int16_t> samples = Synth(o);
+  const Received whole = Receive(samples);
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  const Received pieces = Receive(samples, TonePlan::Auto, [&] { return std::uniform_int_distribution<std::size_t>(0, 700)(random); });
+  ASSERT_EQ(whole.messages.size(), 1u);
+  ASSERT_EQ(pieces.messages.size(), 1u);
+  EXPECT_EQ(pieces.messages[0].startSample, whole.messages[0].startSample);
+  EXPECT_EQ(pieces.messages[0].levelDbm0, whole.messages[0].levelDbm0);
+  ASSERT_EQ(pieces.alerts.size(), 1u);
+  EXPECT_EQ(pieces.alerts[0].startSample, whole.alerts[0].startSample);
+}
+
+TEST(RobustCalls, NoiseAloneGivesNothing) {
+  CallerIdSynthOptions o;
+  o.levelDbm0 = -30.0;
+  o.snrDb = -30.0;  // the noise is all there is to hear
+  const Received r = Receive(Synth(o));
+  EXPECT_TRUE(r.messages.empty());
+}
+
+struct MalformedRow {
+  const char* name;
+  std::vector<std::uint8_t> bytes;
+};
+
+TEST(CallerIdMessage, MalformedIsRefused) {
+  const MalformedRow rows[] = {
+      {"checksum", {0x04, 9, '0', '1', '0', '2', '0', '3', '0', '4', 'P', 0x00}},
+      {"parameter overruns", WithChecksum({0x80, 3, 0x02, 5, '1'})},
+      {"date not digits", WithChecksum({0x04, 9, '0', '1', 'x', '2', '0', '3', '0', '4', 'P'})},
+      {"waiting payload", WithChecksum({0x06, 3, 0x42, 0x42, 0x6F})},
+  };
+  for (const MalformedRow& row : rows) {
+    CallerIdInfo info;
+    EXPECT_FALSE(DecodeCallerIdMessage(row.bytes.data(), row.bytes.size(), info)) << row.name;
+  }
+}
+
+struct DtmfRow {
+  const char* keys;
+  const char* number;
+  const char* code;
+  const char* meaning;
+};
+
+TEST(DtmfCallerId, FramedStrings) {
+  const DtmfRow rows[] = {
+      {"A5551234C", "5551234", "", ""},
+      {"1A5551234#", "5551234", "", ""},
+      {"D10C", "", "10", "number private"},
+      {"D00#", "", "00", "number unavailable"},
+  };
+  for (const DtmfRow& row : rows) {
+    DtmfCallerIdAssembler a;
+    DtmfCallerIdInit(a);
+    CallerIdInfo info;
+    std::int64_t start = -1;
+    int found = 0;
+    std::int64_t sample = 0;
+    for (const char* k = row.keys; *k; ++k) found += DtmfCallerIdKey(a, *k, sample += 960, info, start);
+    ASSERT_EQ(found, 1) << row.keys;
+    EXPECT_EQ(info.type, CallerIdType::Dtmf);
+    EXPECT_EQ(info.number, row.number);
+    EXPECT_EQ(info.informationCode, row.code);
+    EXPECT_EQ(info.commonMeaning, row.meaning);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
