@@ -55,6 +55,16 @@ bool PcmRawFile::ReadFrame(UlawFrame& frame) {
   return false;
 }
 
+std::int64_t PcmRawFile::ReadFrames(std::uint8_t* frames, std::int64_t maxFrames) {
+  if (!file_ || readErrno_ || maxFrames <= 0) return 0;
+  const std::size_t want = static_cast<std::size_t>(maxFrames) * kUlawFrameBytes;
+  errno = 0;
+  const std::size_t got = std::fread(frames, 1, want, file_);
+  position_ += static_cast<std::int64_t>(got);
+  if (got < want && std::ferror(file_)) readErrno_ = errno ? errno : EIO;
+  return static_cast<std::int64_t>(got / kUlawFrameBytes);
+}
+
 std::string PcmRawFile::Error() const {
   const int code = readErrno_ ? readErrno_ : openErrno_;
   return code ? std::strerror(code) : std::string();

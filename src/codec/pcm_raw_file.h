@@ -34,6 +34,12 @@ class PcmRawFile {
   // handed out.
   bool ReadFrame(UlawFrame& frame);
 
+  // Reads up to `maxFrames` whole frames into `frames` with one large read
+  // and returns how many it got; fewer than asked means the end of the file
+  // (or a failure, see ReadFailed). A final piece shorter than a frame is
+  // never handed out.
+  std::int64_t ReadFrames(std::uint8_t* frames, std::int64_t maxFrames);
+
   // Byte position in the file of the next unread byte.
   std::int64_t Position() const { return position_; }
 

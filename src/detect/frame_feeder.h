@@ -32,6 +32,28 @@ class FrameFeeder {
     }
   }
 
+  // The same in runs: onFrames(frames, count, firstFrameStartSample) with
+  // `count` whole frames back to back, straight from `samples` where no
+  // partial frame is pending.
+  template <typename OnFrames>
+  void PushFrames(const std::int16_t* samples, std::size_t count, OnFrames&& onFrames) {
+    if (filled_ > 0) {
+      const std::size_t take = std::min<std::size_t>(count, kUlawFrameBytes - filled_);
+      Push(samples, take, [&](const std::int16_t* frame, std::int64_t start) { onFrames(frame, 1, start); });
+      samples += take;
+      count -= take;
+    }
+    const std::size_t whole = count / kUlawFrameBytes;
+    if (whole > 0) {
+      onFrames(samples, static_cast<std::int64_t>(whole), frameStart_);
+      frameStart_ += static_cast<std::int64_t>(whole) * kUlawFrameBytes;
+      frames_ += static_cast<std::int64_t>(whole);
+    }
+    const std::size_t used = whole * kUlawFrameBytes;
+    std::copy(samples + used, samples + count, frame_);
+    filled_ = count - used;
+  }
+
   std::int64_t Frames() const { return frames_; }
 
  private:

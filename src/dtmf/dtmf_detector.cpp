@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dtmf/dtmf_blocks.h"
+
 namespace quorvane {
 
 const float DtmfRowFreqs[4] = {697.0f, 770.0f, 852.0f, 941.0f};
@@ -45,9 +47,33 @@ bool DominatesGroup(const float power[4], int peak) {
   return true;
 }
 
+void Admit(DtmfDetector* d, std::int32_t digit, int key) {
+  d->heldDigit = digit;
+  d->keyHits[key] += 1;
+  d->totalDigits += 1;
+  if (d->digitCount >= kDtmfMaxStoredDigits) {
+    d->overflowCount += 1;
+    return;
+  }
+  d->lastDigit = digit;
+  d->digits[d->digitCount] = static_cast<char>(digit);
+  d->digitCount += 1;
+  d->digits[d->digitCount] = 0;
+}
+
+}  // namespace
+
+void DtmfDetectorInit(DtmfDetector* detector) {
+  std::memset(detector, 0, sizeof *detector);
+  for (int i = 0; i < 4; ++i) {
+    detector->row[i].coef = ResonatorCoef(DtmfRowFreqs[i]);
+    detector->col[i].coef = ResonatorCoef(DtmfColFreqs[i]);
+  }
+}
+
 // Feeds samples [0, n) of `x` into the energy sum and all eight resonators.
 // Works on local copies so the loop stays in registers.
-void FeedSamples(DtmfDetector* d, const std::int16_t* x, int n) {
+void DtmfFeedSamples(DtmfDetector* d, const std::int16_t* x, int n) {
   float older[8], newer[8], coef[8];
   for (int k = 0; k < 4; ++k) {
     older[k] = d->row[k].older;
@@ -77,26 +103,40 @@ void FeedSamples(DtmfDetector* d, const std::int16_t* x, int n) {
   }
 }
 
-void Admit(DtmfDetector* d, std::int32_t digit, int key) {
-  d->heldDigit = digit;
-  d->keyHits[key] += 1;
-  d->totalDigits += 1;
-  if (d->digitCount >= kDtmfMaxStoredDigits) {
-    d->overflowCount += 1;
-    return;
+DtmfBlockEnd DtmfCurrentBlockEnd(const DtmfDetector* d) {
+  DtmfBlockEnd block;
+  for (int i = 0; i < 4; ++i) {
+    block.power[i] = TonePower(d->row[i]);
+    block.power[i + 4] = TonePower(d->col[i]);
   }
-  d->lastDigit = digit;
-  d->digits[d->digitCount] = static_cast<char>(digit);
-  d->digitCount += 1;
-  d->digits[d->digitCount] = 0;
+  block.energy = d->blockEnergy;
+  return block;
 }
 
-// Decides the finished block, admits its digit, shifts the history and opens
-// a fresh block. Returns the block's result.
-std::int32_t EndBlock(DtmfDetector* d) {
+std::int32_t DtmfDecideBlock(const DtmfBlockEnd& block, int* rowIndex, int* colIndex) {
+  const float* rowPower = block.power;
+  const float* colPower = block.power + 4;
+  const int r = Strongest(rowPower);
+  const int k = Strongest(colPower);
+  *rowIndex = r;
+  *colIndex = k;
+  const double rowPeak = rowPower[r];
+  const double colPeak = colPower[k];
+  const bool tone = rowPeak >= 1e9 && colPeak >= 1e9 && colPeak < 100.0 * rowPeak &&
+                    rowPeak < 100.0 * colPeak && DominatesGroup(colPower, k) &&
+                    DominatesGroup(rowPower, r) &&
+                    42.0 * static_cast<double>(block.energy) < rowPeak + colPeak;
+  return tone ? static_cast<std::int32_t>(static_cast<signed char>(DtmfDigitMap[r * 4 + k])) : 0;
+}
+
+std::int32_t DtmfBlockResult(const DtmfDetector* d, int* rowIndex, int* colIndex) {
+  return DtmfDecideBlock(DtmfCurrentBlockEnd(d), rowIndex, colIndex);
+}
+
+std::int32_t DtmfEndBlock(DtmfDetector* d, const DtmfBlockEnd& block) {
   int r = 0;
   int k = 0;
-  const std::int32_t result = DtmfBlockResult(d, &r, &k);
+  const std::int32_t result = DtmfDecideBlock(block, &r, &k);
   std::int32_t* h = d->history;
   if (result != 0) {
     // Third block in a row with this digit, after two blocks without it.
@@ -120,36 +160,6 @@ std::int32_t EndBlock(DtmfDetector* d) {
   return result;
 }
 
-}  // namespace
-
-void DtmfDetectorInit(DtmfDetector* detector) {
-  std::memset(detector, 0, sizeof *detector);
-  for (int i = 0; i < 4; ++i) {
-    detector->row[i].coef = ResonatorCoef(DtmfRowFreqs[i]);
-    detector->col[i].coef = ResonatorCoef(DtmfColFreqs[i]);
-  }
-}
-
-std::int32_t DtmfBlockResult(const DtmfDetector* d, int* rowIndex, int* colIndex) {
-  float rowPower[4];
-  float colPower[4];
-  for (int i = 0; i < 4; ++i) {
-    rowPower[i] = TonePower(d->row[i]);
-    colPower[i] = TonePower(d->col[i]);
-  }
-  const int r = Strongest(rowPower);
-  const int k = Strongest(colPower);
-  *rowIndex = r;
-  *colIndex = k;
-  const double rowPeak = rowPower[r];
-  const double colPeak = colPower[k];
-  const bool tone = rowPeak >= 1e9 && colPeak >= 1e9 && colPeak < 100.0 * rowPeak &&
-                    rowPeak < 100.0 * colPeak && DominatesGroup(colPower, k) &&
-                    DominatesGroup(rowPower, r) &&
-                    42.0 * static_cast<double>(d->blockEnergy) < rowPeak + colPeak;
-  return tone ? static_cast<std::int32_t>(static_cast<signed char>(DtmfDigitMap[r * 4 + k])) : 0;
-}
-
 std::int32_t DtmfDetect(DtmfDetector* d, std::int16_t* samples, std::int32_t count,
                         std::int32_t flags, std::int32_t* toneFlag) {
   const bool clearTones = (flags & DTMF_KEEP_SAMPLES) == 0;
@@ -158,9 +168,9 @@ std::int32_t DtmfDetect(DtmfDetector* d, std::int16_t* samples, std::int32_t cou
   while (p < count) {
     const std::int32_t room = kDtmfBlockSize - d->blockFill;
     const std::int32_t e = count - p < room ? count : p + room;
-    FeedSamples(d, samples + p, e - p);
+    DtmfFeedSamples(d, samples + p, e - p);
     d->blockFill += e - p;
-    if (d->blockFill >= kDtmfBlockSize) lastResult = EndBlock(d);
+    if (d->blockFill >= kDtmfBlockSize) lastResult = DtmfEndBlock(d, DtmfCurrentBlockEnd(d));
     // A tone block is cleared, and so is the unfinished start of the next
     // block when it follows a tone block ended in this same call.
     if (clearTones && lastResult != 0) {

@@ -12,12 +12,13 @@ std::int32_t& DtmfStartOffset() {
 DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset, bool keepEvents) {
   DtmfRunResult result;
   DtmfChannel channel;
-  RunOverFrames(path, startOffset, result, [&](UlawFrame& frame, std::int64_t frameStart) {
-    char digit = 0;
-    channel.ProcessFrame(frame.data(), kUlawFrameBytes, &digit);
-    if (digit != 0) {
-      result.digits.push_back(digit);
-      if (keepEvents) result.events.push_back({digit, frameStart});
+  std::vector<DtmfFrameDigit> found;
+  RunOverFrameBlocks(path, startOffset, result, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
+    found.clear();
+    channel.ProcessFrames(frames, count, found);
+    for (const DtmfFrameDigit& f : found) {
+      result.digits.push_back(f.digit);
+      if (keepEvents) result.events.push_back({f.digit, start + f.frame * kUlawFrameBytes});
     }
   });
   return result;

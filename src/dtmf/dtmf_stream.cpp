@@ -14,12 +14,15 @@ class ExactDtmfStream final : public StreamDetector {
       : feeder_(settings.startSample), hook_(std::move(hook)) {}
 
   void Samples(const std::int16_t* samples, std::size_t count) override {
-    feeder_.Push(samples, count, [this](const std::int16_t* frame, std::int64_t frameStart) {
-      char digit = 0;
-      channel_.ProcessSamples(frame, kUlawFrameBytes, &digit);
-      if (digit == 0) return;
-      digits_.push_back(digit);
-      hook_(Json{{"digit", std::string(1, digit)}, {"time", SampleSeconds(frameStart)}, {"source", "audio"}});
+    feeder_.PushFrames(samples, count, [this](const std::int16_t* frames, std::int64_t frameCount, std::int64_t firstStart) {
+      found_.clear();
+      channel_.ProcessSampleFrames(frames, frameCount, found_);
+      for (const DtmfFrameDigit& f : found_) {
+        digits_.push_back(f.digit);
+        hook_(Json{{"digit", std::string(1, f.digit)},
+                   {"time", SampleSeconds(firstStart + f.frame * kUlawFrameBytes)},
+                   {"source", "audio"}});
+      }
     });
   }
   void Finish() override {}
@@ -32,6 +35,7 @@ class ExactDtmfStream final : public StreamDetector {
   FrameFeeder feeder_;
   DetectedEventHook hook_;
   std::string digits_;
+  std::vector<DtmfFrameDigit> found_;
 };
 
 }  // namespace

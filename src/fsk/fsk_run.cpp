@@ -34,9 +34,11 @@ FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset,
   receiver->acceptHook = Collect;
   receiver->acceptContext = &collector;
 
-  RunOverFrames(path, startOffset, result, [&](UlawFrame& frame, std::int64_t frameStart) {
-    collector.frameStart = frameStart;
-    if (receiver->ProcessFrame(frame.data(), kUlawFrameBytes) == 1) result.number = receiver->number;
+  RunOverFrameBlocks(path, startOffset, result, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
+    for (std::int64_t i = 0; i < count; ++i) {
+      collector.frameStart = start + i * kUlawFrameBytes;
+      if (receiver->ProcessFrame(frames + i * kUlawFrameBytes, kUlawFrameBytes) == 1) result.number = receiver->number;
+    }
   });
   return result;
 }

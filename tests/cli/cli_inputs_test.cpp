@@ -228,10 +228,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadHeader{"AbsurdRate", WavHeader(1, 1, 4000000000u, 16, 3200), 1, "bad.wav: "},
                       BadHeader{"ZeroRate", WavHeader(1, 1, 0, 16, 3200), 1, "bad.wav: "},
                       BadHeader{"UnknownEncoding", WavHeader(0x1234, 1, 8000, 16, 3200), 1, "bad.wav: "},
-                      BadHeader{"TruncatedHeader",
-                                [] {
-                                  auto header = WavHeader(1, 1, 8000, 16, 0);
-                                  header.resize(20);  // the iterators must come from one vector
+                      BadHeader{"TruncatedHeader", [] {
+                                  std::vector<std::uint8_t> header = WavHeader(1, 1, 8000, 16, 0);
+                                  header.resize(20);
                                   return header;
                                 }(),
                                 1, "bad.wav: "}),

@@ -78,5 +78,39 @@ TEST(RtpStream, AnUnmappedTypeWithAnEventsShapeCarriesEvents) {
   EXPECT_EQ(log.keys, "#");
 }
 
+
+struct ByteLog : io::StreamSinkFactory {
+  struct Sink : io::StreamSink {
+    explicit Sink(Packet& bytes) : bytes(bytes) {}
+    void Ulaw(const std::uint8_t* b, std::size_t n) override { bytes.insert(bytes.end(), b, b + n); }
+    void Linear(const std::int16_t*, std::size_t) override {}
+    void End(const std::optional<io::RtpTotals>&) override {}
+    Packet& bytes;
+  };
+  std::unique_ptr<io::StreamSink> Open(const io::StreamInfo&) override { return std::make_unique<Sink>(bytes); }
+  Packet bytes;
+};
+
+TEST(RtpStream, OverlapsGiveOnlyTheirNewPartAndGapsAreSilence) {
+  ByteLog log;
+  io::StreamInfo info;
+  info.rtp = io::RtpStreamInfo{};
+  io::RtpStream stream(info, log);
+  // (timestamp, fill byte): the third overlaps half of the second, the
+  // fourth lies wholly in the past, the fifth leaves a 160-sample gap.
+  const std::pair<std::uint32_t, std::uint8_t> packets[] = {{0, 1}, {160, 2}, {240, 3}, {0, 4}, {560, 5}};
+  std::uint16_t sequence = 0;
+  for (const auto& [timestamp, fill] : packets) {
+    const Packet datagram = Rtp(0, sequence++, timestamp, 1, Packet(160, fill));
+    stream.Add(*io::ParseRtp(datagram), io::PayloadKind::Pcmu);
+  }
+  stream.End();
+  Packet expected;
+  for (const auto& [count, byte] : std::vector<std::pair<int, std::uint8_t>>{{160, 1}, {160, 2}, {80, 3}, {160, 0xFF}, {160, 5}}) {
+    expected.insert(expected.end(), static_cast<std::size_t>(count), byte);
+  }
+  EXPECT_EQ(log.bytes, expected);
+}
+
 }  // namespace
 }  // namespace quorvane::testing

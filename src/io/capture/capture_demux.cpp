@@ -23,10 +23,11 @@ bool MayCarryRtp(const TransportPayload& transport) {
 }
 
 std::string EndpointText(const IpAddress& address, std::uint16_t port) {
-  char text[INET6_ADDRSTRLEN] = {};
-  inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), text, sizeof text);
-  return address.family == 4 ? std::string(text) + ":" + std::to_string(port)
-                             : "[" + std::string(text) + "]:" + std::to_string(port);
+  char host[INET6_ADDRSTRLEN] = {};
+  inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), host, sizeof host);
+  char text[INET6_ADDRSTRLEN + 8];
+  std::snprintf(text, sizeof text, address.family == 4 ? "%s:%u" : "[%s]:%u", host, static_cast<unsigned>(port));
+  return text;
 }
 
 }  // namespace

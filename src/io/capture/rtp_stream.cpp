@@ -127,8 +127,10 @@ void RtpStream::PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes paylo
     gap = 0;
   }
   if (gap > 0) FillSilence(kind, gap);
-  // A packet overlapping what was already played gives only its new part.
+  // A packet overlapping what was already played gives only its new part;
+  // one wholly in the past gives nothing and leaves the clock alone.
   const std::size_t overlap = gap < 0 ? std::min(static_cast<std::size_t>(-gap), payload.size()) : 0;
+  if (overlap == payload.size() && gap < 0) return;
   PushAudio(kind, payload.data() + overlap, payload.size() - overlap);
   nextTimestamp_ = timestamp + static_cast<std::uint32_t>(payload.size());
 }
