@@ -18,9 +18,10 @@ struct CallerIdArgs : DetectionArgs {
 CommandRunner AttachCallerId(CLI::App& sub) {
   auto args = std::make_shared<CallerIdArgs>();
   sub.description(
-      "Decode the FSK caller-ID messages in recordings: WAV and other containers, or\n"
-      "headerless samples (mu-law at 8000 samples/s unless --input-format/--rate say\n"
-      "otherwise). Each channel is a stream of its own (PATH#N). One stream: prints the\n"
+      "Decode the FSK caller-ID messages in recordings: WAV and other containers,\n"
+      "packet captures, or headerless samples (mu-law at 8000 samples/s unless\n"
+      "--input-format/--rate say otherwise). Each channel (PATH#N) and each RTP\n"
+      "stream (PATH@0xSSRC) is a stream of its own. One stream: prints the\n"
       "number of the last accepted message (an empty line when none). Several: one\n"
       "line NAME<TAB>NUMBER each.\n"
       "Exit status: 0 all inputs read, 1 an input could not be read (the others are\n"

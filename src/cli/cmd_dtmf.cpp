@@ -10,15 +10,18 @@ namespace quorvane::cli {
 CommandRunner AttachDtmf(CLI::App& sub) {
   auto args = std::make_shared<DetectionArgs>();
   sub.description(
-      "Find the DTMF digits in recordings: WAV and other containers, or headerless\n"
-      "samples (mu-law at 8000 samples/s unless --input-format/--rate say otherwise).\n"
-      "Each channel is a stream of its own (PATH#N). One stream: prints its digits.\n"
-      "Several: one line NAME<TAB>DIGITS each.\n"
+      "Find the DTMF digits in recordings: WAV and other containers, packet captures,\n"
+      "or headerless samples (mu-law at 8000 samples/s unless --input-format/--rate\n"
+      "say otherwise). Each channel (PATH#N) and each RTP stream (PATH@0xSSRC) is a\n"
+      "stream of its own. One stream: prints its digits. Several: one line\n"
+      "NAME<TAB>DIGITS each. RFC 4733 key presses of an RTP stream are listed\n"
+      "apart, in --json and --jsonl.\n"
       "Exit status: 0 all inputs read, 1 an input could not be read (the others are\n"
       "still done), 2 usage error.");
   AddDetectionOptions(sub, *args,
                       "file, channel where it applies, input, digits and events (digit, time in seconds "
-                      "of the 20 ms frame that reported it, source)");
+                      "of the 20 ms frame that reported it, source: audio or rtp-event), and for RTP streams "
+                      "stream and telephoneEvents");
   return [args] {
     DetectionCommand command;
     command.eventsKey = "events";

@@ -27,8 +27,9 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
                "with \"done\": true and its totals")
       ->excludes(json);
   sub.add_option("INPUT", args.inputs,
-                 "Recordings: a WAV, AIFF, AU, CAF, FLAC or Ogg file, or headerless samples "
-                 "(see --input-format); - reads standard input")
+                 "Recordings: a WAV, RF64, AIFF, AU, CAF, FLAC or Ogg file, a pcap or pcapng capture "
+                 "(its RTP streams), or headerless samples (see --input-format); - reads standard input "
+                 "(headerless, WAV or AU)")
       ->required();
 }
 
