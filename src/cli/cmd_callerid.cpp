@@ -24,17 +24,22 @@ CommandRunner AttachCallerId(CLI::App& sub) {
       "stream (PATH@0xSSRC) is a stream of its own. One stream: prints the\n"
       "number of the last accepted message (an empty line when none). Several: one\n"
       "line NAME<TAB>NUMBER each.\n"
+      "--detector robust: our receiver for real lines, which finds the tone plan by\n"
+      "itself (--bell or --v23 forces one), reads every message type and parameter,\n"
+      "the alerting tones and caller ID sent as DTMF digits.\n"
       "Exit status: 0 all inputs read, 1 an input could not be read (the others are\n"
       "still done), 2 usage error.");
   CLI::Option* v23 =
       sub.add_flag("--v23", args->v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
-  sub.add_flag("--bell", args->bell, "Bell 202 tones (mark 1200 Hz, space 2200 Hz); the default")->excludes(v23);
+  sub.add_flag("--bell", args->bell, "Bell 202 tones (mark 1200 Hz, space 2200 Hz); the exact detector's default")->excludes(v23);
   AddDetectionOptions(sub, *args,
                       "file, channel where it applies, input, number and every accepted message "
-                      "(time, type, number, name and the four absence flags)");
+                      "(time, type, number, name and the four absence flags; robust: also tonePlan, date, "
+                      "the other decoded fields, parameters, level, and the stream's alerts and rejected count)");
   return [args] {
     DetectionCommand command;
     command.settings.v23 = args->v23;
+    command.settings.bell = args->bell;
     command.eventsKey = "messages";
     command.countEventsWhenDone = true;
     return RunDetection(*args, CallerIdStreamDetectorMaker, command);

@@ -23,6 +23,7 @@ using DetectedEventHook = std::function<void(const Json& event)>;
 struct DetectorSettings {
   std::int64_t startSample = 0;  // samples skipped before the first one the detector gets
   bool v23 = false;              // caller ID: V.23 tones instead of Bell 202
+  bool bell = false;             // caller ID: Bell 202 asked for outright (the robust profile otherwise finds the plan)
 };
 
 class StreamDetector {

@@ -2,6 +2,7 @@
 
 #include "detect/frame_feeder.h"
 #include "fsk/fsk_receiver.h"
+#include "fsk/robust_callerid_stream.h"
 
 namespace quorvane {
 namespace {
@@ -57,7 +58,7 @@ StreamDetectorMaker CallerIdStreamDetectorMaker(DetectorProfile profile) {
       return [](const DetectorSettings& settings, DetectedEventHook hook) -> std::unique_ptr<StreamDetector> {
         return std::make_unique<ExactCallerIdStream>(settings, std::move(hook));
       };
-    case DetectorProfile::Robust: return nullptr;
+    case DetectorProfile::Robust: return MakeRobustCallerIdStream;
   }
   return nullptr;
 }

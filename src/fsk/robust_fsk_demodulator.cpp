@@ -107,7 +107,7 @@ void StartTurns(RobustFskDemodulator& d) {
 void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
   d = RobustFskDemodulator{};
   d.plan = plan;
-  double hz[2];
+  double hz[2] = {0.0, 0.0};
   Tones(plan, hz[0], hz[1]);
   for (int tone = 0; tone < 2; ++tone) {
     for (int i = 0; i < kRobustTablePeriod; ++i) {

@@ -170,7 +170,7 @@ TEST_F(Recording, JsonLinesComeWhileThePipeIsOpen) {
 }
 
 TEST(CliInputs, RobustDetectorIsAUsageErrorUntilBuilt) {
-  for (const char* command : {"dtmf", "callerid"}) {
+  for (const char* command : {"dtmf"}) {
     const ProcessResult r = RunQuorvane({command, "--detector", "robust", "x.pcm"});
     EXPECT_EQ(r.exitCode, 2) << command;
     EXPECT_NE(r.err.find("robust"), std::string::npos);
