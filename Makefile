@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-long asan-test fuzz bench gui screenshot docs clean
+.PHONY: all deps release run test test-long asan-test fuzz bench quality gui screenshot docs clean
 
 FUZZ_SECONDS ?= 60
 
@@ -39,6 +39,10 @@ asan-test: deps
 bench: release
 	build/release/bench/quorvane_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
+
+# Detection quality on graded recordings, written to docs/*-quality.md.
+quality: release
+	bench/quality/run-all build/release
 
 gui: release
 	build/release/src/quorvane-gui

@@ -12,6 +12,16 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
+// A header value as it can be shown in a one-line message.
+std::string Shown(std::string_view value) {
+  constexpr std::size_t kLongest = 60;
+  std::string shown(value.substr(0, kLongest));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return value.size() > kLongest ? shown + "..." : shown;
+}
+
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -29,7 +39,7 @@ bool DecodeExtendedUserName(const std::string& value, std::string& userName, std
     return false;
   }
   if (!EqualsIgnoringCase(std::string_view(value).substr(0, first), "UTF-8")) {
-    error = "username* charset " + value.substr(0, first) + " is not UTF-8";
+    error = "username* charset " + Shown(value.substr(0, first)) + " is not UTF-8";
     return false;
   }
   userName.clear();
@@ -76,7 +86,7 @@ bool ReadUser(const Parameters& p, const DigestCheckInput& input, DigestRequest&
               std::string& error) {
   const std::string* userhash = p.Optional("userhash");
   if (userhash != nullptr && !EqualsIgnoringCase(*userhash, "true") && !EqualsIgnoringCase(*userhash, "false")) {
-    error = "userhash=" + *userhash + " is neither true nor false";
+    error = "userhash=" + Shown(*userhash) + " is neither true nor false";
     return false;
   }
   check.userHashed = userhash != nullptr && EqualsIgnoringCase(*userhash, "true");
@@ -107,7 +117,7 @@ bool ReadUser(const Parameters& p, const DigestCheckInput& input, DigestRequest&
     return true;
   }
   if (input.userName && *input.userName != headerUser) {
-    error = "the header's username is '" + headerUser + "', not '" + *input.userName + "'";
+    error = "the header's username is '" + Shown(headerUser) + "', not '" + Shown(*input.userName) + "'";
     return false;
   }
   request.userName = headerUser;
@@ -119,7 +129,7 @@ bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequ
   if (const std::string* algorithm = p.Optional("algorithm")) {
     const auto parsed = ParseDigestAlgorithm(*algorithm);
     if (!parsed) {
-      error = "algorithm " + *algorithm + " is not one of " + kDigestAlgorithmNames;
+      error = "algorithm " + Shown(*algorithm) + " is not one of " + kDigestAlgorithmNames;
       return false;
     }
     request.algorithm = *parsed;
@@ -131,7 +141,7 @@ bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequ
   if (const std::string* qop = p.Optional("qop")) {
     const auto parsed = ParseDigestQop(*qop);
     if (!parsed) {
-      error = "qop " + *qop + " is not one of " + kDigestQopNames;
+      error = "qop " + Shown(*qop) + " is not one of " + kDigestQopNames;
       return false;
     }
     request.qop = *parsed;

@@ -2,6 +2,7 @@
 
 #include "detect/frame_feeder.h"
 #include "dtmf/dtmf_channel.h"
+#include "dtmf/robust_dtmf_stream.h"
 
 namespace quorvane {
 namespace {
@@ -46,7 +47,7 @@ StreamDetectorMaker DtmfStreamDetectorMaker(DetectorProfile profile) {
       return [](const DetectorSettings& settings, DetectedEventHook hook) -> std::unique_ptr<StreamDetector> {
         return std::make_unique<ExactDtmfStream>(settings, std::move(hook));
       };
-    case DetectorProfile::Robust: return nullptr;
+    case DetectorProfile::Robust: return MakeRobustDtmfStream;
   }
   return nullptr;
 }

@@ -91,5 +91,34 @@ TEST(CliDtmf, FolderAsFileFails) {
   EXPECT_NE(r.err.find("Is a directory"), std::string::npos);
 }
 
+// 40 ms tones 40 ms apart at -20 dBm0 with 3 dB of twist: the robust
+// profile finds them and reports where they start, how long they sound and
+// their levels.
+TEST(CliDtmf, RobustDetectorGivesEachToneItsMeasures) {
+  TempDir dir;
+  const std::string path = dir.File("short.pcm");
+  ASSERT_EQ(RunQuorvane({"synth", "dtmf", "159D", "--tone-ms", "40", "--gap-ms", "40", "--level", "-20", "--twist", "-3",
+                         "-o", path})
+                .exitCode,
+            0);
+  const auto text = RunQuorvane({"dtmf", "--detector", "robust", path});
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_EQ(text.out, "159D\n");
+  const auto r = RunQuorvane({"dtmf", "--detector", "robust", "--json", path});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto events = nlohmann::json::parse(r.out).at(0).at("events");
+  ASSERT_EQ(events.size(), 4u);
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const auto& e = events[i];
+    EXPECT_EQ(e.at("source"), "audio");
+    EXPECT_NEAR(e.at("time").get<double>(), 0.05 + 0.08 * static_cast<double>(i), 0.002);
+    EXPECT_NEAR(e.at("duration").get<double>(), 0.04, 0.002);
+    EXPECT_NEAR(e.at("lowLevel").get<double>(), -20.0, 1.0);
+    EXPECT_NEAR(e.at("highLevel").get<double>(), -23.0, 1.0);
+    EXPECT_NEAR(e.at("twist").get<double>(), -3.0, 1.0);
+    EXPECT_GT(e.at("snr").get<double>(), 20.0);
+  }
+}
+
 }  // namespace
 }  // namespace quorvane

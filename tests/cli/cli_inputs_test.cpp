@@ -169,11 +169,11 @@ TEST_F(Recording, JsonLinesComeWhileThePipeIsOpen) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST(CliInputs, RobustDetectorIsAUsageErrorUntilBuilt) {
-  for (const char* command : {"dtmf"}) {
-    const ProcessResult r = RunQuorvane({command, "--detector", "robust", "x.pcm"});
+TEST(CliInputs, AnUnknownDetectorIsAUsageError) {
+  for (const char* command : {"dtmf", "callerid"}) {
+    const ProcessResult r = RunQuorvane({command, "--detector", "fancy", "x.pcm"});
     EXPECT_EQ(r.exitCode, 2) << command;
-    EXPECT_NE(r.err.find("robust"), std::string::npos);
+    EXPECT_NE(r.err.find("--detector"), std::string::npos);
   }
 }
 

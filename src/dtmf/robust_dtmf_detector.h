@@ -1,0 +1,95 @@
+// A DTMF receiver for real-world line audio: noise, speech, music, short and
+// weak tones, frequency and level errors.
+//
+// The signal is cut into 5 ms sub-blocks; each gives the complex spectrum at
+// the eight key frequencies (Goertzel). Four consecutive sub-blocks combine
+// coherently into a 20 ms analysis window every 5 ms, so a tone of 25 ms
+// always fills one window whatever its alignment. A window is a key candidate
+// when one row and one column tone dominate their groups, carry most of the
+// window's energy, keep their twist, sit near their nominal frequencies (from
+// the phase advance between windows) and have no strong second harmonic.
+// A tone is then followed sub-block by sub-block: short drop-outs are
+// bridged, its edges are found to the sample from the sub-block energies, and
+// it is reported once it has ended and passed the whole-tone checks
+// (duration, frequency error averaged over the tone, twist).
+#pragma once
+
+#include <cstdint>
+
+namespace quorvane {
+
+inline constexpr int kRobustDtmfSubBlock = 40;     // samples per sub-block (5 ms)
+inline constexpr int kRobustDtmfWindowBlocks = 4;  // sub-blocks per analysis window
+inline constexpr int kRobustDtmfWindow = kRobustDtmfSubBlock * kRobustDtmfWindowBlocks;
+inline constexpr int kRobustDtmfHistory = 256;     // sample history (power of two >= window)
+inline constexpr int kRobustDtmfSubRing = 16;      // sub-block energies kept (power of two)
+inline constexpr int kRobustDtmfEdgeBlocks = 8;    // sub-blocks looked back for a tone's onset
+inline constexpr int kRobustDtmfLevelSamples = 32; // sub-block energies kept for a tone's reference
+inline constexpr int kRobustDtmfNotes = 64;        // windows of a tone kept for its whole-tone checks
+
+struct RobustDtmfEvent {
+  char digit;              // one of "123A456B789C*0#D"
+  std::int64_t start;      // first sample of the tone, counted from the first sample fed
+  std::int64_t duration;   // samples from the tone's start to its end
+  float lowLevel;          // row tone level, dBm0
+  float highLevel;         // column tone level, dBm0
+  float twist;             // highLevel - lowLevel, dB
+  float snr;               // dual tone to everything else in its strongest window, dB
+};
+
+// Receives each event once its tone has ended, in time order.
+using RobustDtmfSink = void (*)(void* context, const RobustDtmfEvent& event);
+
+// What one analysis window of a followed tone showed at its two frequencies.
+struct RobustDtmfWindowNote {
+  float rowAdvanceRe, rowAdvanceIm;  // phase advance since the previous window, nominal removed
+  float colAdvanceRe, colAdvanceIm;
+  float rowPower, colPower;          // coherent |spectrum|^2 over the window
+  float rowBlockPower, colBlockPower;  // sum of the four sub-blocks' |spectrum|^2
+  float energy;                      // sum of squared samples
+  bool candidate;                    // the window passed every per-window test for the key
+};
+
+struct RobustDtmfDetector {
+  // Goertzel state of the open sub-block, rows 0..3 then columns 4..7.
+  float older[8];   // resonator output two samples back
+  float newer[8];   // resonator output one sample back
+  float openEnergy;            // sum of squared samples of the open sub-block
+  std::int32_t openFill;       // samples in the open sub-block, 0..39
+  std::int64_t blocksDone;     // sub-blocks completed since init
+  std::int16_t history[kRobustDtmfHistory];  // last samples, at (sample index & 255)
+
+  // The last four sub-blocks' spectra and energies, at (block index & 3).
+  float blockRe[kRobustDtmfWindowBlocks][8];
+  float blockIm[kRobustDtmfWindowBlocks][8];
+  float blockEnergy[kRobustDtmfWindowBlocks];
+  float blockPower[kRobustDtmfSubRing][8];  // |spectrum|^2 of the last 16 sub-blocks
+  float prevWindowRe[8];  // previous window's spectrum, for the phase advance
+  float prevWindowIm[8];
+
+  // The tone being followed (key < 0: none).
+  std::int32_t key;              // row * 4 + column
+  std::int64_t firstWindow;      // sub-block ending the tone's first candidate window
+  std::int64_t lastWindow;       // sub-block ending its latest candidate window
+  std::int32_t candidateWindows; // candidate windows so far
+  std::int32_t misses;           // windows since the latest candidate
+  std::int32_t absentRun;        // consecutive sub-blocks without the tone
+  float onset[kRobustDtmfEdgeBlocks];  // tone power of the sub-blocks up to firstWindow
+  float levelPower[kRobustDtmfLevelSamples];  // tone power of sub-blocks of candidate windows
+  std::int32_t levelCount;
+  float peakBlockPower;          // largest mean tone power over a candidate window's sub-blocks
+  RobustDtmfWindowNote notes[kRobustDtmfNotes];  // the tone's first windows, from firstWindow on
+  std::int32_t noteCount;
+  std::int64_t lastEventEnd;     // end of the latest reported tone (events never overlap)
+};
+
+void RobustDtmfInit(RobustDtmfDetector* detector);
+
+// Feeds `count` samples (8000/s); the split into calls never changes the events.
+void RobustDtmfProcess(RobustDtmfDetector* detector, const std::int16_t* samples, std::int64_t count,
+                       RobustDtmfSink sink, void* context);
+
+// The input has ended: reports a tone still sounding, then starts afresh.
+void RobustDtmfFinish(RobustDtmfDetector* detector, RobustDtmfSink sink, void* context);
+
+}  // namespace quorvane
