@@ -35,11 +35,14 @@ struct PlotArgs {
 };
 
 QString Subtitle(const PlotArgs& args, const io::StreamInfo& info) {
-  QString text = QString::fromStdString(plot::DescribeInput(info)) + QStringLiteral(" · exact detectors");
-  if (args.what != plot::PlotWhat::kCallerId) text += QStringLiteral(" · DTMF: 8 Goertzel filters on 102-sample blocks");
+  QString text = QString::fromStdString(plot::DescribeInput(info));
+  if (args.what != plot::PlotWhat::kCallerId) {
+    text += args.detector == "robust" ? QStringLiteral(" · DTMF: robust detector, 5 ms sub-blocks")
+                                      : QStringLiteral(" · DTMF: exact detector, 8 Goertzel filters on 102-sample blocks");
+  }
   if (args.what != plot::PlotWhat::kDtmf) {
-    text += args.v23 ? QStringLiteral(" · caller ID: V.23 FSK, 1300/2100 Hz")
-                     : QStringLiteral(" · caller ID: Bell 202 FSK, 1200/2200 Hz");
+    text += args.v23 ? QStringLiteral(" · caller ID: exact receiver, V.23 FSK, 1300/2100 Hz")
+                     : QStringLiteral(" · caller ID: exact receiver, Bell 202 FSK, 1200/2200 Hz");
   }
   return text;
 }
@@ -88,6 +91,7 @@ int RunPlot(const PlotArgs& args) {
   request.grid = {range.first, range.end, plot::PlotColumns(size)};
   request.what = args.what;
   request.tonePlan = args.v23 ? plot::FskTonePlan::kV23 : plot::FskTonePlan::kBell202;
+  request.dtmfProfile = args.detector == "robust" ? plot::DtmfProfile::kRobust : plot::DtmfProfile::kExact;
   const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
   error = plot::WritePlot(data, Subtitle(args, stream.info), size, args.output);
   if (!error.empty()) {
@@ -131,8 +135,8 @@ CommandRunner AttachPlot(CLI::App& sub) {
           std::map<std::string, plot::PlotWhat>{{"dtmf", plot::PlotWhat::kDtmf},
                                                 {"callerid", plot::PlotWhat::kCallerId},
                                                 {"both", plot::PlotWhat::kBoth}}));
-  sub.add_option("--detector", args->detector, "detector to draw: exact (the only one drawn so far)")
-      ->check(CLI::IsMember({"exact"}));
+  sub.add_option("--detector", args->detector, "DTMF detector to draw: exact (default) or robust (its 5 ms sub-block powers and its reported tones)")
+      ->check(CLI::IsMember({"exact", "robust"}));
   sub.add_flag("--v23", args->v23, "caller ID uses the V.23 tones (1300/2100 Hz) instead of Bell 202");
   sub.add_option("--width", args->width, "picture width in pixels (default 1600)")->check(CLI::Range(400, 20000));
   sub.add_option("--height", args->height, "picture height in pixels (default: 230 per panel + 200)")

@@ -43,6 +43,7 @@ DtmfPanel BuildDtmfPanel(const std::int16_t* samples, std::int64_t count, const 
       int row = 0;
       int col = 0;
       view.start = start;
+      view.length = kDtmfBlockSize;
       view.result = DtmfBlockResult(&look, &row, &col);
       for (int i = 0; i < 4; ++i) {
         view.rowPower[i] = TonePower(look.row[i]);

@@ -16,7 +16,10 @@ PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotReque
   const auto count = static_cast<std::int64_t>(samples.size());
   data.waveform = BuildWaveformPanel(s, request.grid);
   data.spectrogram = BuildSpectrogramPanel(s, count, request.grid);
-  if (request.what != PlotWhat::kCallerId) data.dtmf = BuildDtmfPanel(s, count, request.grid);
+  if (request.what != PlotWhat::kCallerId) {
+    data.dtmf = request.dtmfProfile == DtmfProfile::kRobust ? BuildRobustDtmfPanel(s, count, request.grid)
+                                                            : BuildDtmfPanel(s, count, request.grid);
+  }
   if (request.what != PlotWhat::kDtmf) data.callerId = BuildCallerIdPanel(s, count, request.grid, request.tonePlan);
   return data;
 }

@@ -20,6 +20,7 @@ struct PlotRequest {
   ColumnGrid grid;           // the range and the number of pixel columns
   PlotWhat what = PlotWhat::kBoth;
   FskTonePlan tonePlan = FskTonePlan::kBell202;
+  DtmfProfile dtmfProfile = DtmfProfile::kExact;
 };
 
 struct PlotData {

@@ -11,6 +11,7 @@
 
 #include "codec/ulaw.h"
 #include "dtmf/dtmf_detector.h"
+#include "dtmf/robust_dtmf_detector.h"
 #include "fsk/fsk_receiver.h"
 
 namespace quorvane::plot {
@@ -284,13 +285,16 @@ void DrawSpectrogram(QPainter& p, const QRect& r, const TimeAxis& axis, const Sp
 
 // ---- DTMF ----
 
+constexpr int kRobustSubBlock = kRobustDtmfSubBlock;
 constexpr double kPowerLowDb = 50.0;   // 10 log10 of Goertzel power at the bottom
 constexpr double kPowerHighDb = 135.0;
 
 double PowerDb(double power) { return power > 0 ? 10.0 * std::log10(power) : kPowerLowDb; }
 
 void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel& d) {
-  DrawFrame(p, r, QStringLiteral("DTMF detector"), QStringLiteral("dB power"));
+  const bool robust = d.profile == DtmfProfile::kRobust;
+  DrawFrame(p, r, robust ? QStringLiteral("Robust DTMF detector") : QStringLiteral("DTMF detector"),
+            QStringLiteral("dB power"));
   DrawVerticalGrid(p, r, axis);
   const int stripHeight = 18;
   const QRect plot = r.adjusted(1, kLegendBand + 22, -1, -stripHeight - 2);
@@ -312,12 +316,12 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
   std::vector<std::int32_t> decision(w, -1);
   for (const auto& b : d.blocks) {
     const int x0 = std::max(0, static_cast<int>(std::floor(axis.X(b.start) - axis.left)));
-    const int x1 = std::min(w, std::max(x0 + 1, static_cast<int>(std::ceil(axis.X(b.start + kDtmfBlockSize) - axis.left))));
+    const int x1 = std::min(w, std::max(x0 + 1, static_cast<int>(std::ceil(axis.X(b.start + b.length) - axis.left))));
     const double row = PowerDb(*std::max_element(b.rowPower, b.rowPower + 4));
     const double col = PowerDb(*std::max_element(b.colPower, b.colPower + 4));
     const double sum = PowerDb(static_cast<double>(*std::max_element(b.rowPower, b.rowPower + 4)) +
                                *std::max_element(b.colPower, b.colPower + 4));
-    const double energy = PowerDb(kDtmfEnergyFactor * b.energy);
+    const double energy = PowerDb(robust ? b.energy : kDtmfEnergyFactor * b.energy);
     for (int x = x0; x < x1; ++x) {
       rowDb[x] = std::max(rowDb[x], row);
       colDb[x] = std::max(colDb[x], col);
@@ -345,14 +349,16 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
   // Rows drawn wide under the columns, so equal levels still show both.
   polyline(rowDb, QPen(kRowColour, 4));
   polyline(colDb, QPen(kColColour, 1.5));
-  polyline(sumDb, QPen(kSum, 1));
+  if (!robust) polyline(sumDb, QPen(kSum, 1));
   polyline(energyDb, QPen(kEnergy, 1.5, Qt::DashLine));
-  const double threshold = y(PowerDb(kDtmfMinTonePower));
-  p.setPen(QPen(kThreshold, 1.5, Qt::DashLine));
-  p.drawLine(QPointF(plot.left(), threshold), QPointF(plot.right(), threshold));
-  p.setPen(kThreshold);
-  p.drawText(QRectF(r.right() + 6, threshold - 8, kRightMargin - 8, 16), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("10⁹ minimum"));
+  if (!robust) {
+    const double threshold = y(PowerDb(kDtmfMinTonePower));
+    p.setPen(QPen(kThreshold, 1.5, Qt::DashLine));
+    p.drawLine(QPointF(plot.left(), threshold), QPointF(plot.right(), threshold));
+    p.setPen(kThreshold);
+    p.drawText(QRectF(r.right() + 6, threshold - 8, kRightMargin - 8, 16), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("10⁹ minimum"));
+  }
   // The decision strip: green where a block carried a digit.
   const QRect strip(r.left() + 1, r.bottom() - stripHeight, r.width() - 2, stripHeight);
   p.fillRect(strip, QColor(245, 245, 245));
@@ -362,9 +368,9 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
   }
   p.setPen(kText);
   p.drawText(QRect(r.right() + 6, strip.top(), kRightMargin - 8, strip.height()), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("block decisions"));
+             robust ? QStringLiteral("key followed") : QStringLiteral("block decisions"));
   // Block digits when there is room to write them.
-  const double blockWidth = axis.X(kDtmfBlockSize) - axis.X(0);
+  const double blockWidth = axis.X(robust ? kRobustSubBlock : kDtmfBlockSize) - axis.X(0);
   if (blockWidth >= fm.horizontalAdvance(QStringLiteral("0")) + 4) {
     for (const auto& b : d.blocks) {
       const double x0 = axis.X(b.start);
@@ -378,6 +384,7 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
     }
   }
   // Admitted digits: a marker and a label at the time they were admitted.
+  const QFont font = p.font();
   QFont big = p.font();
   big.setBold(true);
   big.setPixelSize(big.pixelSize() + 3);
@@ -386,6 +393,21 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
   int lastLabelRight = std::numeric_limits<int>::min();
   for (const auto& digit : d.digits) {
     const double x = axis.X(static_cast<double>(digit.position));
+    if (robust) {
+      // The tone's extent, and its measures when there is room.
+      const double x1 = axis.X(static_cast<double>(digit.position + digit.duration));
+      p.fillRect(QRectF(x, r.top() + kLegendBand + 20, std::max(1.0, x1 - x), 3), kDigitColour);
+      const QString measures = QStringLiteral("%1/%2 dBm0, twist %3 dB, SNR %4 dB")
+                                   .arg(digit.lowLevel, 0, 'f', 1).arg(digit.highLevel, 0, 'f', 1)
+                                   .arg(digit.twist, 0, 'f', 1).arg(digit.snr, 0, 'f', 0);
+      const QFontMetrics small(font);
+      if (x1 - x > small.horizontalAdvance(measures) + 30) {
+        p.save();
+        p.setFont(font);
+        p.drawText(QRectF(x + 22, r.top() + kLegendBand + 2, x1 - x - 22, 18), Qt::AlignLeft | Qt::AlignVCenter, measures);
+        p.restore();
+      }
+    }
     p.setPen(QPen(kDigitColour, 1, Qt::DotLine));
     p.drawLine(QPointF(x, r.top() + kLegendBand + 20), QPointF(x, strip.top()));
     p.setPen(kDigitColour);
@@ -396,6 +418,13 @@ void DrawDtmf(QPainter& p, const QRect& r, const TimeAxis& axis, const DtmfPanel
     }
   }
   p.restore();
+  if (robust) {
+    DrawLegend(p, r, {{kRowColour, QStringLiteral("row tone (max of 697–941 Hz), per 5 ms"), Qt::SolidLine},
+                      {kColColour, QStringLiteral("column tone (max of 1209–1633 Hz)"), Qt::SolidLine},
+                      {kEnergy, QStringLiteral("sub-block energy"), Qt::DashLine},
+                      {kDigitColour, QStringLiteral("reported tone and its measures"), Qt::SolidLine}});
+    return;
+  }
   DrawLegend(p, r.adjusted(0, 0, 0, 0),
              {{kRowColour, QStringLiteral("row tone (max of 697–941 Hz)"), Qt::SolidLine},
               {kColColour, QStringLiteral("column tone (max of 1209–1633 Hz)"), Qt::SolidLine},

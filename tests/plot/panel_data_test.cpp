@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "codec/ulaw.h"
 #include "dtmf/dtmf_detector.h"
 #include "dtmf/dtmf_run.h"
+#include "dtmf/robust_dtmf_detector.h"
 #include "fsk/fsk_receiver.h"
 #include "fsk/fsk_run.h"
 #include "plot/plot_data.h"
@@ -72,6 +74,28 @@ TEST(DtmfPanel, BlockDecisionsAndDigitsAreTheDetectors) {
     std::int32_t offset = 0;
     EXPECT_EQ(digits, RunDtmfDetection(std::string(QUORVANE_SAMPLES) + "/" + name, offset).digits) << name;
   }
+}
+
+TEST(DtmfPanel, RobustEventsAreTheDetectors) {
+  const auto samples = Sample("dtmf-noisy.pcm");
+  const auto count = static_cast<std::int64_t>(samples.size());
+  const DtmfPanel panel = BuildRobustDtmfPanel(samples.data(), count, Whole(samples, 500));
+  std::vector<RobustDtmfEvent> events;
+  auto detector = std::make_unique<RobustDtmfDetector>();
+  RobustDtmfInit(detector.get());
+  const RobustDtmfSink keep = [](void* context, const RobustDtmfEvent& e) {
+    static_cast<std::vector<RobustDtmfEvent>*>(context)->push_back(e);
+  };
+  RobustDtmfProcess(detector.get(), samples.data(), count, keep, &events);
+  RobustDtmfFinish(detector.get(), keep, &events);
+  ASSERT_FALSE(events.empty());
+  ASSERT_EQ(panel.digits.size(), events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    EXPECT_EQ(panel.digits[i].digit, events[i].digit);
+    EXPECT_EQ(panel.digits[i].position, events[i].start);
+    EXPECT_EQ(panel.digits[i].duration, events[i].duration);
+  }
+  EXPECT_EQ(panel.blocks.size(), static_cast<std::size_t>(count / kRobustDtmfSubBlock));  // whole sub-blocks
 }
 
 struct Character {
