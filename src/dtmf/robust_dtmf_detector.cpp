@@ -36,6 +36,13 @@ constexpr double kToneFreqError = 0.025;
 // floor) marks speech or an instrument.
 constexpr float kMaxHarmonic = 0.063f;
 constexpr float kHarmonicOverFloor = 4.0f;
+// A neighbour of the harmonic series above -15 dB of the weaker tone marks a
+// voice; below 150 Hz mains hum could pose as one.
+constexpr float kMaxSeriesNeighbour = 0.03f;
+constexpr double kMinSeriesProbe = 150.0;
+// Noise alone must not pass for a neighbour: two probes per window, each
+// exceeding 8x its mean power once in 3000.
+constexpr float kSeriesOverFloor = 8.0f;
 // A sub-block holds the tone while its tone power is above a quarter of the
 // tone's reference (half the amplitude).
 constexpr float kPresentShare = 0.25f;
@@ -58,7 +65,6 @@ struct ProbeTable {
   float cosW[8], sinW[8];
   float alignRe[8], alignIm[8];  // exp(-j w (H - 1)): Goertzel output to the block's start
   float rotRe[kRobustDtmfWindowBlocks][8], rotIm[kRobustDtmfWindowBlocks][8];  // exp(-j w q H)
-  float harmonicCoef[8];  // 2 cos(2 w)
   double omegaH[8];       // w H, the phase one hop advances at the nominal frequency
 };
 
@@ -75,7 +81,6 @@ ProbeTable MakeProbeTable() {
       t.rotRe[q][p] = static_cast<float>(std::cos(w * q * kH));
       t.rotIm[q][p] = static_cast<float>(-std::sin(w * q * kH));
     }
-    t.harmonicCoef[p] = static_cast<float>(2.0 * std::cos(2.0 * w));
     t.omegaH[p] = w * kH;
   }
   return t;
@@ -102,9 +107,9 @@ double FreqError(double re, double im, int probe) {
 
 float Dbm0(double peak) { return static_cast<float>(20.0 * std::log10(std::max(peak, 1e-3) / 22700.0)); }
 
-// Power at 2 f over the latest window of samples (Goertzel).
-float HarmonicPower(const RobustDtmfDetector* d, int probe) {
-  const float c = Probes().harmonicCoef[probe];
+// Power at `freq` Hz over the latest window of samples (Goertzel).
+float WindowPowerAt(const RobustDtmfDetector* d, double freq) {
+  const float c = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * freq / kRate));
   const std::int64_t end = d->blocksDone * kH;
   float s1 = 0.0f, s2 = 0.0f;
   for (std::int64_t i = end - kN; i < end; ++i) {
@@ -160,8 +165,18 @@ int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
     // 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
     // read as the row's harmonic.
     if (p == row && std::fabs(2.0 * kNominal[row] - kNominal[c]) < 100.0) continue;
-    const float h = HarmonicPower(d, p);
+    const float h = WindowPowerAt(d, 2.0 * kNominal[p]);
     if (h > kMaxHarmonic * w.power[p] && h > kHarmonicOverFloor * floor) return -1;
+  }
+  // Two harmonics of one voice, k F0 and (k + n) F0, have neighbours of the
+  // same series at 2 f_row - f_col and 2 f_col - f_row; a key has nothing there.
+  const double fr = kNominal[row] * (1.0 + FreqError(w.advanceRe[row], w.advanceIm[row], row));
+  const double fc = kNominal[c] * (1.0 + FreqError(w.advanceRe[c], w.advanceIm[c], c));
+  const float weaker = std::min(w.power[row], w.power[c]);
+  for (const double f : {2.0 * fr - fc, 2.0 * fc - fr}) {
+    if (f < kMinSeriesProbe) continue;
+    const float h = WindowPowerAt(d, f);
+    if (h > kMaxSeriesNeighbour * weaker && h > kSeriesOverFloor * floor) return -1;
   }
   return row * 4 + col;
 }
