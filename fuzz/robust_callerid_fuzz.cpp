@@ -13,7 +13,7 @@ namespace {
 
 void CheckMessage(void*, const quorvane::RobustCallerIdMessage& m) {
   if (m.endSample < m.startSample || !(m.levelDbm0 <= 10.0)) std::abort();
-  if (m.tonePlan == quorvane::TonePlan::Auto) std::abort();
+  if ((m.tonePlan == quorvane::TonePlan::Auto) != (m.info.type == quorvane::CallerIdType::Dtmf)) std::abort();
 }
 
 void CheckAlert(void*, const quorvane::AlertTone& a) {

@@ -77,11 +77,32 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   }
   if (r.framedStart >= 0 && r.framedStart + 1 < r.historyCount &&
       r.framedStart + r.history[r.framedStart + 1].value + 2 == last) {
-    ++r.rejected;
-    r.failedStart = r.history[r.framedStart].startSample;
-    r.failedEnd = c.endSample;
+    // Only what sounded like FSK counts as a message that failed.
+    float clarity = 0.0f;
+    for (int i = r.framedStart; i <= last; ++i) clarity += r.history[i].clarity;
+    if (clarity >= kMinClarity * static_cast<float>(last - r.framedStart + 1)) {
+      ++r.rejected;
+      r.failedStart = r.history[r.framedStart].startSample;
+      r.failedEnd = c.endSample;
+    }
     r.framedStart = r.historyCount;  // one framed message per burst
   }
+}
+
+void OnDtmfKey(void* context, const RobustDtmfEvent& event) {
+  auto& r = *static_cast<RobustCallerIdReceiver*>(context);
+  if (event.digit == 'A' || event.digit == 'B' || event.digit == 'D') {
+    r.dtmfLevelSum = 0.0;
+    r.dtmfKeys = 0;
+  }
+  r.dtmfLevelSum += event.lowLevel;
+  ++r.dtmfKeys;
+  RobustCallerIdMessage message;
+  if (!DtmfCallerIdKey(r.dtmfStrings, event.digit, event.start, message.info, message.startSample)) return;
+  message.endSample = event.start + event.duration;
+  message.tonePlan = TonePlan::Auto;
+  message.levelDbm0 = r.dtmfLevelSum / r.dtmfKeys;
+  if (r.events.message) r.events.message(r.events.context, message);
 }
 
 }  // namespace
@@ -93,6 +114,10 @@ double PeakSquaredToDbm0(double peakSquared) {
 void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerIdEvents events) {
   RobustFskInit(r.fsk, plan);
   AlertToneInit(r.alerts);
+  RobustDtmfInit(&r.dtmf);
+  DtmfCallerIdInit(r.dtmfStrings);
+  r.dtmfLevelSum = 0.0;
+  r.dtmfKeys = 0;
   Forget(r);
   r.failedStart = r.failedEnd = -1;
   r.sample = 0;
@@ -109,6 +134,7 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
     const int n = static_cast<int>(std::min(count, room));
     const int found = RobustFskDemodulate(r.fsk, samples, n, characters, 8);
     for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+    RobustDtmfProcess(&r.dtmf, samples, n, OnDtmfKey, &r);
     AlertTone alert;
     if (AlertToneProcess(r.alerts, samples, n, alert) && r.events.alert) r.events.alert(r.events.context, alert);
     samples += n;
@@ -116,5 +142,7 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
     r.sample += n;
   }
 }
+
+void RobustCallerIdFinish(RobustCallerIdReceiver& r) { RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r); }
 
 }  // namespace quorvane

@@ -1,6 +1,6 @@
 // The robust caller-ID receiver: 8 kHz linear samples in, accepted
-// messages (with their sample positions, tone plan and level) and alerting
-// tones out, through the hooks in `RobustCallerIdEvents`. Any number of
+// messages (with their sample positions, tone plan and level), caller ID
+// sent as DTMF digits and alerting tones out, through the hooks in `RobustCallerIdEvents`. Any number of
 // samples per call; the results do not depend on how the signal is cut.
 //
 // A message may start at any character of a burst, so junk or a broken
@@ -13,8 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dtmf/robust_dtmf_detector.h"
 #include "fsk/alert_tone_detector.h"
 #include "fsk/callerid_message.h"
+#include "fsk/dtmf_callerid.h"
 #include "fsk/robust_fsk_demodulator.h"
 
 namespace quorvane {
@@ -22,8 +24,8 @@ namespace quorvane {
 struct RobustCallerIdMessage {
   std::int64_t startSample;  // leading edge of the type character's start bit
   std::int64_t endSample;    // where the checksum character ended
-  TonePlan tonePlan;         // Bell202 or V23
-  double levelDbm0;
+  TonePlan tonePlan;         // Bell202 or V23 (Auto for DTMF caller ID)
+  double levelDbm0;          // FSK: the tone; DTMF: the keys' row tones
   CallerIdInfo info;
 };
 
@@ -38,6 +40,10 @@ inline constexpr int kRobustHistory = 260;  // longest message: type, length, 25
 struct RobustCallerIdReceiver {
   RobustFskDemodulator fsk;
   AlertToneDetector alerts;
+  RobustDtmfDetector dtmf;
+  DtmfCallerIdAssembler dtmfStrings;
+  double dtmfLevelSum;             // summed row-tone levels of the open DTMF string's keys
+  int dtmfKeys;                    // keys in it
   RobustFskCharacter history[kRobustHistory];  // characters since the last break, oldest first
   int historyCount;
   int framedStart;                 // index of the plainly framed type character, or -1
@@ -51,6 +57,9 @@ struct RobustCallerIdReceiver {
 void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerIdEvents events);
 
 void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count);
+
+// The input has ended: a DTMF key still sounding is taken.
+void RobustCallerIdFinish(RobustCallerIdReceiver& r);
 
 // Level of a tone whose squared peak is `peakSquared`, in dBm0.
 double PeakSquaredToDbm0(double peakSquared);

@@ -76,7 +76,7 @@ class RobustCallerIdStream final : public StreamDetector {
   void Samples(const std::int16_t* samples, std::size_t count) override {
     RobustCallerIdProcess(*receiver_, samples, count);
   }
-  void Finish() override {}
+  void Finish() override { RobustCallerIdFinish(*receiver_); }
   std::string Failure() const override { return ""; }
   std::string Text() const override { return number_; }
   void AddTotals(Json& object) const override {
@@ -90,9 +90,12 @@ class RobustCallerIdStream final : public StreamDetector {
 
   static void OnMessage(void* context, const RobustCallerIdMessage& m) {
     auto* self = static_cast<RobustCallerIdStream*>(context);
-    Json j = MessageJson(m.info, self->Seconds(m.startSample), m.tonePlan == TonePlan::V23 ? "v23" : "bell202");
+    const char* plan = m.tonePlan == TonePlan::V23 ? "v23" : m.tonePlan == TonePlan::Bell202 ? "bell202" : nullptr;
+    Json j = MessageJson(m.info, self->Seconds(m.startSample), plan);
     j["level"] = Tenths(m.levelDbm0);
-    self->number_ = m.info.number;
+    // A redirecting-number string alone leaves the answer to the calling number before it.
+    const bool redirectOnly = m.info.type == CallerIdType::Dtmf && m.info.number.empty() && m.info.informationCode.empty();
+    if (!redirectOnly) self->number_ = m.info.number;
     self->hook_(j);
   }
 

@@ -283,33 +283,47 @@ TEST(CallerIdMessage, MalformedIsRefused) {
 }
 
 struct DtmfRow {
-  const char* keys;
   const char* number;
   const char* code;
+  char endKey;
   const char* meaning;
 };
 
-TEST(DtmfCallerId, FramedStrings) {
+TEST(DtmfCallerId, NumberOrInformationCode) {
   const DtmfRow rows[] = {
-      {"A5551234C", "5551234", "", ""},
-      {"1A5551234#", "5551234", "", ""},
-      {"D10C", "", "10", "number private"},
-      {"D00#", "", "00", "number unavailable"},
+      {"5551234", "", 'C', ""},
+      {"0412345678", "", '#', ""},
+      {"", "10", 'C', "number private"},
+      {"", "00", '#', "number unavailable"},
   };
   for (const DtmfRow& row : rows) {
-    DtmfCallerIdAssembler a;
-    DtmfCallerIdInit(a);
-    CallerIdInfo info;
-    std::int64_t start = -1;
-    int found = 0;
-    std::int64_t sample = 0;
-    for (const char* k = row.keys; *k; ++k) found += DtmfCallerIdKey(a, *k, sample += 960, info, start);
-    ASSERT_EQ(found, 1) << row.keys;
+    CallerIdSynthOptions o;
+    o.dtmf = true;
+    o.number = row.number;
+    o.informationCode = row.code;
+    o.dtmfEndKey = row.endKey;
+    o.levelDbm0 = -20.0;
+    o.snrDb = 15.0;
+    const Received r = Receive(Synth(o));
+    ASSERT_EQ(r.messages.size(), 1u) << row.number << row.code;
+    const CallerIdInfo& info = r.messages[0].info;
     EXPECT_EQ(info.type, CallerIdType::Dtmf);
     EXPECT_EQ(info.number, row.number);
     EXPECT_EQ(info.informationCode, row.code);
     EXPECT_EQ(info.commonMeaning, row.meaning);
+    EXPECT_NEAR(r.messages[0].levelDbm0, -20.0, 1.5);
   }
+}
+
+TEST(DtmfCallerId, KeysOutsideAFrameAreNoMessage) {
+  DtmfCallerIdAssembler a;
+  DtmfCallerIdInit(a);
+  CallerIdInfo info;
+  std::int64_t start = 0, sample = 0;
+  int found = 0;
+  for (char key : std::string("123C#A12")) found += DtmfCallerIdKey(a, key, sample += 960, info, start);
+  found += DtmfCallerIdKey(a, 'C', sample + kDtmfCallerIdTimeout + 1, info, start);  // too late
+  EXPECT_EQ(found, 0);
 }
 
 }  // namespace
