@@ -2,6 +2,7 @@
 
 #include "bench_signals.h"
 #include "dtmf/dtmf_channel.h"
+#include "simd/vector_paths.h"
 
 namespace {
 
@@ -24,5 +25,35 @@ void BM_DtmfChannelProcessFrame(benchmark::State& state) {
       static_cast<double>(state.iterations()) * quorvane::kUlawFrameBytes, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DtmfChannelProcessFrame);
+
+}  // namespace
+
+namespace {
+
+// The bulk entry the file and stream runs use, on each vector path.
+void BM_DtmfChannelProcessFrames(benchmark::State& state, std::int64_t path) {
+  quorvane::ForceVectorPath(path);
+  const std::vector<std::uint8_t> signal = quorvane::bench::KeysAndNoise(60);
+  std::vector<std::uint8_t> work = signal;
+  const std::int64_t frames = static_cast<std::int64_t>(work.size()) / quorvane::kUlawFrameBytes;
+  quorvane::DtmfChannel channel;
+  std::vector<quorvane::DtmfFrameDigit> digits;
+  for (auto _ : state) {
+    digits.clear();
+    channel.ProcessFrames(work.data(), frames, digits);
+    benchmark::DoNotOptimize(digits.data());
+  }
+  quorvane::ForceVectorPath(0);
+  state.counters["samples/s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * static_cast<double>(work.size()), benchmark::Counter::kIsRate);
+}
+
+const bool kRegistered = [] {
+  for (std::int64_t path : quorvane::AvailableVectorPaths()) {
+    benchmark::RegisterBenchmark(("BM_DtmfChannelProcessFrames/" + quorvane::VectorPathName(path)).c_str(),
+                                 BM_DtmfChannelProcessFrames, path);
+  }
+  return true;
+}();
 
 }  // namespace

@@ -38,12 +38,27 @@ double LowPassStep(FskFilterHistory& f, const double* row, float x) {
   return acc;
 }
 
+// Where the next samples come from: the first ones may have been run
+// through the filter chain already (their outputs in `ready`).
+struct Source {
+  const std::int16_t* cursor;
+  const float* ready;
+  const float* readyEnd;
+};
+
 // Takes the next sample, scales it and runs the filter chain into *field.
-inline void FeedSample(FskDemodulator* d, const std::int16_t*& cursor, std::int32_t* count, float* field) {
-  const float x = static_cast<float>(*cursor++) * kSampleScale;
+inline void FeedSample(FskDemodulator* d, Source& source, std::int32_t* count, float* field) {
   --*count;
+  if (source.ready != source.readyEnd) {
+    *field = *source.ready++;
+    ++source.cursor;
+    return;
+  }
+  const float x = static_cast<float>(*source.cursor++) * kSampleScale;
   FilterSample(d, x, field);
 }
+
+std::int32_t SampleBitFrom(FskDemodulator* d, Source& source, std::int32_t* count);
 
 }  // namespace
 
@@ -74,11 +89,20 @@ std::int32_t FilterSample(FskDemodulator* d, float x, float* output) {
 }
 
 std::int32_t SampleBit(FskDemodulator* d, const std::int16_t** cursor, std::int32_t* count) {
+  Source source{*cursor, nullptr, nullptr};
+  const std::int32_t bit = SampleBitFrom(d, source, count);
+  *cursor = source.cursor;
+  return bit;
+}
+
+namespace {
+
+std::int32_t SampleBitFrom(FskDemodulator* d, Source& source, std::int32_t* count) {
   const float spb = d->samplesPerBit == kExactSevenBitLength ? kTwentyThirds : d->samplesPerBit;
   const float step = spb * 0.03125f;
   const float half = spb * 0.5f;
   float y;
-  FeedSample(d, *cursor, count, &y);
+  FeedSample(d, source, count, &y);
   bool corrected = false;
   for (;;) {
     // A sign change of the low-pass output is a bit transition: nudge the
@@ -93,13 +117,20 @@ std::int32_t SampleBit(FskDemodulator* d, const std::int16_t** cursor, std::int3
       d->bitPhase -= spb;
       return y > 0.0f ? 0x80 : 0;
     }
-    FeedSample(d, *cursor, count, &y);
+    FeedSample(d, source, count, &y);
   }
 }
 
+}  // namespace
+
 std::int32_t Demodulate(FskDemodulator* d, const std::int16_t* samples, std::int32_t* count,
                         std::int32_t* character) {
-  const std::int16_t* cursor = samples;
+  return DemodulateFiltered(d, samples, count, character, nullptr, 0);
+}
+
+std::int32_t DemodulateFiltered(FskDemodulator* d, const std::int16_t* samples, std::int32_t* count,
+                                std::int32_t* character, const float* levels, std::int32_t ready) {
+  Source cursor{samples, levels, levels + ready};
   switch (d->state) {
     case 1: goto hunt;
     case 2: goto start_check;
@@ -141,18 +172,18 @@ read_character: {
   std::int32_t value = 0;
   std::int32_t ones = 0;
   for (std::int32_t i = 0; i < d->dataBits; ++i) {
-    const std::int32_t bit = SampleBit(d, &cursor, count);
+    const std::int32_t bit = SampleBitFrom(d, cursor, count);
     if (bit != 0) ++ones;
     value = (value >> 1) | bit;
   }
   value >>= 8 - d->dataBits;
   if (d->parityMode != 0) {
-    if (SampleBit(d, &cursor, count) != 0) ++ones;
+    if (SampleBitFrom(d, cursor, count) != 0) ++ones;
     const bool odd = (ones & 1) != 0;
     if (d->parityMode == 1 ? odd : !odd) value |= 0x100;
   }
   for (std::int32_t i = 0; i < static_cast<std::int32_t>(d->stopBits); ++i) {
-    if (SampleBit(d, &cursor, count) == 0) value |= 0x200;
+    if (SampleBitFrom(d, cursor, count) == 0) value |= 0x200;
   }
   *character = value;
   d->state = 0;

@@ -45,6 +45,36 @@ extern const double LowPassCoefficients[2][8];
 std::int32_t Demodulate(FskDemodulator* d, const std::int16_t* samples, std::int32_t* count,
                         std::int32_t* character);
 
+// Demodulate, with the first `ready` samples already run through the filter
+// chain by FskFilterSamples and their low-pass outputs in `levels`. Every
+// one of them must be consumed by this call or by later calls with the rest.
+std::int32_t DemodulateFiltered(FskDemodulator* d, const std::int16_t* samples, std::int32_t* count,
+                                std::int32_t* character, const float* levels, std::int32_t ready);
+
+// Runs samples [0, n) through the filter chain, exactly as FilterSample on
+// each in turn (trace included), with the filter histories held in
+// registers and the mark and space filters side by side in two lanes; each
+// low-pass output goes to levels[i].
+void FskFilterSamples(FskDemodulator* d, const std::int16_t* samples, std::int32_t n, float* levels);
+
+// What FskFilterSamples changes over at most kFskMaxFilterRollback
+// samples, kept so a run that filtered ahead of the state machine can be
+// taken back to where the state machine stopped.
+inline constexpr int kFskMaxFilterRollback = 160;
+struct FskFilterCheckpoint {
+  FskFilterHistory markFilter;
+  FskFilterHistory spaceFilter;
+  FskFilterHistory lowPass;
+  std::int32_t traceIndex;
+  std::int32_t ahead;  // trace slots saved
+  float trace[3][kFskMaxFilterRollback];
+};
+
+// Saves the filter state and the `ahead` trace slots the next samples will
+// overwrite (ahead <= kFskMaxFilterRollback).
+void FskSaveFilters(const FskDemodulator* d, std::int32_t ahead, FskFilterCheckpoint* checkpoint);
+void FskRestoreFilters(FskDemodulator* d, const FskFilterCheckpoint& checkpoint);
+
 // One bit, decided near its middle: 0x80 mark, 0 space. Reads up to seven
 // samples from *cursor without checking *count.
 std::int32_t SampleBit(FskDemodulator* d, const std::int16_t** cursor, std::int32_t* count);

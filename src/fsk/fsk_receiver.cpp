@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::int32_t kChannelSeizure = 0x55;
 constexpr std::int32_t kFrameSamples = 160;
+// Work arrays for calls of up to this many samples live on the stack.
+constexpr std::int32_t kStackSamples = 512;
 // Parameter types of a multiple data message.
 constexpr bool IsNumberParameter(int t) { return t == 2 || t == 3 || t == 4; }
 constexpr bool IsNameParameter(int t) { return t == 7 || t == 8; }
@@ -58,7 +60,7 @@ void FskReceiver::Init(std::int32_t mode) {
 
 std::int32_t FskReceiver::ProcessFrame(const std::uint8_t* data, std::int32_t length) {
   return ProcessWithCarry(length, [data, length](std::int16_t* out) {
-    for (std::int32_t i = 0; i < length; ++i) out[i] = UlawToLinear(data[i]);
+    UlawBufferToLinear(data, out, length);
   });
 }
 
@@ -73,20 +75,44 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
   if (length < 0) return -1;
   const std::int32_t carried = carryBytes / 2;
   std::int32_t count = length + carried;
-  std::unique_ptr<std::int16_t[]> work(new (std::nothrow) std::int16_t[static_cast<std::size_t>(count) + 1]);
-  if (!work) return -1;
-  std::memcpy(work.get(), carry, static_cast<std::size_t>(carried) * sizeof(std::int16_t));
-  fill(work.get() + carried);
+  // Frames of the usual size work on the stack; larger calls allocate.
+  std::int16_t stackWork[kStackSamples];
+  float stackLevels[kStackSamples];
+  std::unique_ptr<std::int16_t[]> heapWork;
+  std::unique_ptr<float[]> heapLevels;
+  std::int16_t* work = stackWork;
+  float* levels = stackLevels;
+  if (count > kStackSamples) {
+    heapWork.reset(new (std::nothrow) std::int16_t[static_cast<std::size_t>(count)]);
+    heapLevels.reset(new (std::nothrow) float[static_cast<std::size_t>(count)]);
+    if (!heapWork || !heapLevels) return -1;
+    work = heapWork.get();
+    levels = heapLevels.get();
+  }
+  std::memcpy(work, carry, static_cast<std::size_t>(carried) * sizeof(std::int16_t));
+  fill(work + carried);
+
+  // The loop below stops with fewer than 160 samples left, so all but the
+  // last 159 are certainly consumed in this call. The filter chain runs
+  // ahead over all of them in one go; if the state machine stops short, the
+  // filters are taken back to a checkpoint and run again up to its stop.
+  const std::int32_t total = count;
+  const std::int32_t certain = count - (kFrameSamples - 1) > 0 ? count - (kFrameSamples - 1) : 0;
+  FskFilterSamples(&demod, work, certain, levels);
+  FskFilterCheckpoint checkpoint;
+  FskSaveFilters(&demod, total - certain, &checkpoint);
+  FskFilterSamples(&demod, work + certain, total - certain, levels + certain);
 
   // Every sample is demodulated exactly once, in order, whatever the
   // characters bring; only the tail of fewer than 160 samples is carried.
   bool accepted = false;
   bool overflow = false;
-  const std::int16_t* position = work.get();
+  const std::int16_t* position = work;
   while (count >= kFrameSamples) {
     const std::int32_t before = count;
+    const std::int32_t done = static_cast<std::int32_t>(position - work);
     std::int32_t character = 0;
-    const std::int32_t result = Demodulate(&demod, position, &count, &character);
+    const std::int32_t result = DemodulateFiltered(&demod, position, &count, &character, levels + done, total - done);
     position += before - count;
     if (count < 0 || result < 0) return -1;
     // Characters with a parity or stop-bit error never reach the decoder.
@@ -95,6 +121,11 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
       accepted = accepted || decoded == 1;
       overflow = overflow || decoded == -1;
     }
+  }
+  if (count > 0) {
+    const std::int32_t consumed = total - count;
+    FskRestoreFilters(&demod, checkpoint);
+    FskFilterSamples(&demod, work + certain, consumed - certain, levels + certain);
   }
   std::memcpy(carry, position, static_cast<std::size_t>(count) * sizeof(std::int16_t));
   carryBytes = 2 * count;
