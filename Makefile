@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-long asan-test fuzz bench quality gui screenshot package install clean
+.PHONY: all deps release run test test-long asan-test fuzz bench quality gui screenshot docs package install clean
 
 FUZZ_SECONDS ?= 60
 
@@ -62,6 +62,13 @@ gui: release
 # The README's picture of the window, drawn under Xvfb with the CJK font.
 screenshot: test
 	xvfb-run -a -s "-screen 0 1024x768x24" build/dev/tests/app/quorvane-screenshot docs/main-window.png
+
+# The README's plots, drawn from the bundled samples.
+docs: deps
+	cmake --preset dev
+	cmake --build --preset dev --target quorvane
+	build/dev/src/quorvane plot samples/dtmf-keys.pcm --what dtmf --to 1.25 -o docs/plot-dtmf.png
+	build/dev/src/quorvane plot samples/callerid-mdmf.pcm --what callerid --from 0.47 --to 0.81 -o docs/plot-callerid.png
 
 clean:
 	rm -rf build

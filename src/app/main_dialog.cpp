@@ -14,6 +14,7 @@
 #include "app/dialog_template.h"
 #include "app/form_builder.h"
 #include "app/user_prompts.h"
+#include "app/waveform_viewer.h"
 #include "auth/auth_test.h"
 #include "dtmf/dtmf_run.h"
 #include "fsk/fsk_run.h"
@@ -133,8 +134,21 @@ std::unique_ptr<QMenu> MainDialog::CreateSystemMenu() {
   return menu;
 }
 
+std::unique_ptr<QMenu> MainDialog::CreateContextMenu() {
+  auto menu = CreateSystemMenu();
+  connect(menu->addAction(QString::fromUtf8(kWaveformMenuText)), &QAction::triggered, this,
+          [this] { OpenWaveformViewer(); });
+  return menu;
+}
+
+void MainDialog::OpenWaveformViewer() {
+  const auto* field = static_cast<QLineEdit*>(Control(1006));
+  auto* viewer = new WaveformViewer(field->text().toStdString(), this);
+  viewer->show();
+}
+
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
-  CreateSystemMenu()->exec(event->globalPos());
+  CreateContextMenu()->exec(event->globalPos());
 }
 
 void MainDialog::keyPressEvent(QKeyEvent* event) {

@@ -21,6 +21,8 @@ class UserPrompts;
 // Text of string 101, the About item.
 inline constexpr char kAboutMenuText[] = "关于 quorvane(&A)...";
 inline constexpr unsigned kAboutCommand = 0x0010;
+// The context-menu item that opens the waveform viewer.
+inline constexpr char kWaveformMenuText[] = "显示波形...";
 
 class MainDialog : public QDialog {
   Q_OBJECT
@@ -45,6 +47,11 @@ class MainDialog : public QDialog {
   // The menu that carries the About item (the window manager gives us no
   // system menu to extend, so it is the form's context menu).
   std::unique_ptr<QMenu> CreateSystemMenu();
+  // The form's right-click menu: the About item and the waveform viewer.
+  std::unique_ptr<QMenu> CreateContextMenu();
+  // Opens a viewer, not modal, of the file named in the DTMF file field as
+  // it reads now (the members are left alone).
+  void OpenWaveformViewer();
 
   // The command table.
   void OnDtmfDetect();

@@ -29,5 +29,6 @@ CommandRunner AttachDehum(CLI::App& sub);
 CommandRunner AttachAuthTest(CLI::App& sub);
 CommandRunner AttachDigest(CLI::App& sub);
 CommandRunner AttachDrvScript(CLI::App& sub);
+CommandRunner AttachPlot(CLI::App& sub);
 
 }  // namespace quorvane::cli

@@ -23,6 +23,7 @@ const CliCommand kCommands[] = {
     {"authtest", "Print the digest response of the built-in SIP REGISTER test vector", quorvane::cli::AttachAuthTest},
     {"digest", "Compute or check an HTTP/SIP digest response (MD5, SHA-256, SHA-512-256)", quorvane::cli::AttachDigest},
     {"drvscript", "Run the driver initialisation script and log it", quorvane::cli::AttachDrvScript},
+    {"plot", "Draw the waveform, spectrogram and detector panels of a recording (PNG, SVG)", quorvane::cli::AttachPlot},
 };
 
 }  // namespace

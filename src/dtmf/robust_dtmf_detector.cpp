@@ -107,17 +107,21 @@ double FreqError(double re, double im, int probe) {
 
 float Dbm0(double peak) { return static_cast<float>(20.0 * std::log10(std::max(peak, 1e-3) / 22700.0)); }
 
-// Power at `freq` Hz over the latest window of samples (Goertzel).
-float WindowPowerAt(const RobustDtmfDetector* d, double freq) {
-  const float c = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * freq / kRate));
+// Powers at four frequencies over the latest window of samples: four
+// Goertzel resonators side by side, so their dependency chains overlap.
+void WindowPowersAt(const RobustDtmfDetector* d, const double (&freq)[4], float (&power)[4]) {
+  float c[4], s1[4] = {}, s2[4] = {};
+  for (int k = 0; k < 4; ++k) c[k] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * freq[k] / kRate));
   const std::int64_t end = d->blocksDone * kH;
-  float s1 = 0.0f, s2 = 0.0f;
   for (std::int64_t i = end - kN; i < end; ++i) {
-    const float s0 = static_cast<float>(d->history[i & (kRobustDtmfHistory - 1)]) + c * s1 - s2;
-    s2 = s1;
-    s1 = s0;
+    const float x = d->history[i & (kRobustDtmfHistory - 1)];
+    for (int k = 0; k < 4; ++k) {
+      const float s0 = x + c[k] * s1[k] - s2[k];
+      s2[k] = s1[k];
+      s1[k] = s0;
+    }
   }
-  return s1 * s1 + s2 * s2 - c * s1 * s2;
+  for (int k = 0; k < 4; ++k) power[k] = s1[k] * s1[k] + s2[k] * s2[k] - c[k] * s1[k] * s2[k];
 }
 
 struct Window {
@@ -161,22 +165,24 @@ int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
   }
   // Noise gives each coherent bin about the window's residual energy.
   const float floor = std::max(w.energy - 2.0f * (w.power[row] + w.power[c]) / kN, 0.0f);
-  for (const int p : {row, c}) {
-    // 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
-    // read as the row's harmonic.
-    if (p == row && std::fabs(2.0 * kNominal[row] - kNominal[c]) < 100.0) continue;
-    const float h = WindowPowerAt(d, 2.0 * kNominal[p]);
-    if (h > kMaxHarmonic * w.power[p] && h > kHarmonicOverFloor * floor) return -1;
-  }
-  // Two harmonics of one voice, k F0 and (k + n) F0, have neighbours of the
+  // Second harmonics of both tones, and the neighbours of a harmonic series:
+  // two harmonics of one voice, k F0 and (k + n) F0, have partners of the
   // same series at 2 f_row - f_col and 2 f_col - f_row; a key has nothing there.
   const double fr = kNominal[row] * (1.0 + FreqError(w.advanceRe[row], w.advanceIm[row], row));
   const double fc = kNominal[c] * (1.0 + FreqError(w.advanceRe[c], w.advanceIm[c], c));
+  const double probes[4] = {2.0 * kNominal[row], 2.0 * kNominal[c], 2.0 * fr - fc, 2.0 * fc - fr};
+  float h[4];
+  WindowPowersAt(d, probes, h);
+  // 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
+  // read as the row's harmonic.
+  const bool rowHarmonicMasked = std::fabs(2.0 * kNominal[row] - kNominal[c]) < 100.0;
+  if (!rowHarmonicMasked && h[0] > kMaxHarmonic * w.power[row] && h[0] > kHarmonicOverFloor * floor) return -1;
+  if (h[1] > kMaxHarmonic * w.power[c] && h[1] > kHarmonicOverFloor * floor) return -1;
   const float weaker = std::min(w.power[row], w.power[c]);
-  for (const double f : {2.0 * fr - fc, 2.0 * fc - fr}) {
-    if (f < kMinSeriesProbe) continue;
-    const float h = WindowPowerAt(d, f);
-    if (h > kMaxSeriesNeighbour * weaker && h > kSeriesOverFloor * floor) return -1;
+  for (int k = 2; k < 4; ++k) {
+    if (probes[k] >= kMinSeriesProbe && h[k] > kMaxSeriesNeighbour * weaker && h[k] > kSeriesOverFloor * floor) {
+      return -1;
+    }
   }
   return row * 4 + col;
 }

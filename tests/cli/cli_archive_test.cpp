@@ -24,7 +24,7 @@ std::vector<std::string> SortedLines(const std::string& text) {
 }
 
 TEST(CliArchive, GnuParallelShardsGiveTheLinesOfOneRun) {
-  if (RunProcess({"sh", "-c", "command -v parallel"}).exitCode != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  if (RunProcess({"/bin/sh", "-c", "command -v parallel"}).exitCode != 0) GTEST_SKIP() << "GNU parallel is not installed";
   testing::TempDir dir;
   std::vector<std::string> paths;
   const std::vector<std::string> keys = {"1", "23", "456#", "*0", "ABCD", "9", "78", "0#"};
@@ -37,7 +37,7 @@ TEST(CliArchive, GnuParallelShardsGiveTheLinesOfOneRun) {
   // The recipe, with this build's binary; two files a job, so jobs finish out of order.
   const std::string recipe = "find . -name '*.pcm' -print0 | parallel -0 -n 2 -j 4 '" + std::string(QUORVANE_BINARY) +
                              "' dtmf --jsonl {} > digits.jsonl";
-  const auto r = RunProcess({"sh", "-c", recipe}, dir.path().string());
+  const auto r = RunProcess({"/bin/sh", "-c", recipe}, dir.path().string());
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::vector<std::string> relative;
   for (const auto& p : paths) relative.push_back("./" + std::filesystem::relative(p, dir.path()).string());
@@ -45,7 +45,7 @@ TEST(CliArchive, GnuParallelShardsGiveTheLinesOfOneRun) {
   args.insert(args.end(), relative.begin(), relative.end());
   const auto whole = RunQuorvane(args, dir.path().string());
   ASSERT_EQ(whole.exitCode, 0) << whole.err;
-  const auto shards = RunProcess({"cat", dir.File("digits.jsonl")});
+  const auto shards = RunProcess({"/bin/cat", dir.File("digits.jsonl")});
   EXPECT_EQ(SortedLines(shards.out), SortedLines(whole.out));
   std::size_t digits = 0;
   for (const auto& k : keys) digits += k.size();

@@ -1,0 +1,48 @@
+// The DTMF panel: what the exact detector measured in each 102-sample block,
+// what it decided, and which digits it admitted.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "plot/column_grid.h"
+
+namespace quorvane::plot {
+
+enum class DtmfProfile { kExact, kRobust };
+
+struct DtmfBlockView {
+  std::int64_t start;     // first sample of the block
+  std::int32_t length;    // samples in it (102; 40 for the robust sub-blocks)
+  float rowPower[4];      // Goertzel power at 697, 770, 852, 941 Hz
+  float colPower[4];      // at 1209, 1336, 1477, 1633 Hz
+  float energy;           // sum of the block's squared samples
+  std::int32_t result;    // the block's decision: a digit code, or 0 (robust: the key being followed)
+};
+
+struct DtmfDigitMark {
+  std::int64_t position;  // sample after the block that admitted it (robust: the tone's start)
+  char digit;
+  std::int64_t duration = 0;  // robust: the tone's length in samples
+  float lowLevel = 0, highLevel = 0, twist = 0, snr = 0;  // robust: dBm0, dBm0, dB, dB
+};
+
+struct DtmfPanel {
+  DtmfProfile profile = DtmfProfile::kExact;
+  std::vector<DtmfBlockView> blocks;  // blocks that overlap the range
+  std::vector<DtmfDigitMark> digits;  // digits admitted inside the range
+};
+
+// The detector's fixed thresholds, for drawing against.
+inline constexpr double kDtmfMinTonePower = 1e9;     // each group's peak at least this
+inline constexpr double kDtmfEnergyFactor = 42.0;    // peaks together above 42x the block energy
+
+// Runs the exact detector from sample 0 over whole 160-sample frames, as
+// the detection run does, and keeps what falls in the grid's range.
+DtmfPanel BuildDtmfPanel(const std::int16_t* samples, std::int64_t count, const ColumnGrid& grid);
+
+// The robust detector over the whole stream from sample 0: per 5 ms
+// sub-block its tone powers, energy and the key it follows, and its events.
+DtmfPanel BuildRobustDtmfPanel(const std::int16_t* samples, std::int64_t count, const ColumnGrid& grid);
+
+}  // namespace quorvane::plot

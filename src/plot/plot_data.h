@@ -1,0 +1,49 @@
+// Everything a plot shows, for one stream and one time range.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "plot/callerid_panel.h"
+#include "plot/column_grid.h"
+#include "plot/dtmf_panel.h"
+#include "plot/spectrogram_panel.h"
+#include "plot/waveform_panel.h"
+
+namespace quorvane::plot {
+
+enum class PlotWhat { kDtmf, kCallerId, kBoth };
+
+struct PlotRequest {
+  ColumnGrid grid;           // the range and the number of pixel columns
+  PlotWhat what = PlotWhat::kBoth;
+  FskTonePlan tonePlan = FskTonePlan::kBell202;
+  DtmfProfile dtmfProfile = DtmfProfile::kExact;
+};
+
+struct PlotData {
+  std::string title;         // file and stream
+  ColumnGrid grid;
+  WaveformPanel waveform;
+  SpectrogramPanel spectrogram;
+  std::optional<DtmfPanel> dtmf;
+  std::optional<CallerIdPanel> callerId;
+};
+
+// `samples` is the whole stream from its start; the detectors always run
+// from there so their state at the range matches a full run.
+PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotRequest& request, std::string title);
+
+// Samples of the range [fromSeconds, toSeconds) at 8000 per second, or an
+// error text when the range is empty or reaches outside the stream; a
+// negative `toSeconds` means the end of the stream.
+struct SampleRange {
+  std::int64_t first = 0;
+  std::int64_t end = 0;
+  std::string error;
+};
+SampleRange ResolveRange(double fromSeconds, double toSeconds, std::int64_t streamSamples);
+
+}  // namespace quorvane::plot
