@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 
 #include "codec/ulaw.h"
 
@@ -14,13 +15,18 @@ PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotReque
   data.grid = request.grid;
   const std::int16_t* s = samples.data();
   const auto count = static_cast<std::int64_t>(samples.size());
+  // The caller-ID panel is the slowest; it runs beside the others.
+  std::future<CallerIdPanel> callerId;
+  if (request.what != PlotWhat::kDtmf) {
+    callerId = std::async(std::launch::async, [&] { return BuildCallerIdPanel(s, count, request.grid, request.tonePlan); });
+  }
   data.waveform = BuildWaveformPanel(s, request.grid);
   data.spectrogram = BuildSpectrogramPanel(s, count, request.grid);
   if (request.what != PlotWhat::kCallerId) {
     data.dtmf = request.dtmfProfile == DtmfProfile::kRobust ? BuildRobustDtmfPanel(s, count, request.grid)
                                                             : BuildDtmfPanel(s, count, request.grid);
   }
-  if (request.what != PlotWhat::kDtmf) data.callerId = BuildCallerIdPanel(s, count, request.grid, request.tonePlan);
+  if (callerId.valid()) data.callerId = callerId.get();
   return data;
 }
 

@@ -533,7 +533,9 @@ void DrawCallerId(QPainter& p, const QRect& r, const TimeAxis& axis, const Calle
   p.save();
   p.setFont(bold);
   const QFontMetrics bfm(bold);
-  int row = 0;
+  // Three rows of labels; a label that finds no room is left out (its
+  // marker stays), so a zoomed-out view never piles them up.
+  int rowRight[3] = {std::numeric_limits<int>::min(), std::numeric_limits<int>::min(), std::numeric_limits<int>::min()};
   for (const auto& m : c.messages) {
     const double x = axis.X(static_cast<double>(m.position));
     p.setPen(QPen(kDigitColour, 1, Qt::DotLine));
@@ -541,12 +543,14 @@ void DrawCallerId(QPainter& p, const QRect& r, const TimeAxis& axis, const Calle
     const QString text = QStringLiteral("✔ ") + MessageText(m);
     const int width = bfm.horizontalAdvance(text) + 10;
     const int left = std::clamp(static_cast<int>(x) - width, r.left() + 2, r.right() - width - 2);
+    const int row = static_cast<int>(std::find_if(rowRight, rowRight + 3, [left](int right) { return left > right; }) - rowRight);
+    if (row == 3) continue;
+    rowRight[row] = left + width + 4;
     const QRect box(left, plot.top() + 4 + row * (bfm.height() + 6), width, bfm.height() + 4);
     p.setPen(kDigitColour);
     p.setBrush(QColor(255, 255, 255, 230));
     p.drawRect(box);
     p.drawText(box, Qt::AlignCenter, text);
-    row = (row + 1) % 3;
   }
   p.restore();
   const bool v23 = c.plan == FskTonePlan::kV23;
