@@ -32,8 +32,10 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
   CLI::App app{
-      "quorvane: a test bench for telephony signal processing on 8 kHz G.711 mu-law audio\n"
-      "(headerless .pcm files, one mu-law byte per sample).",
+      "quorvane: a test bench for telephony signal processing. It finds DTMF digits and decodes\n"
+      "FSK caller ID in line recordings: headerless mu-law or other raw samples, WAV and other\n"
+      "containers at any rate and channel count, RTP streams in packet captures, standard input.\n"
+      "It also draws what the detectors saw, builds test recordings and computes digests.",
       "quorvane"};
   app.set_version_flag("--version", quorvane::cli::kVersionText);
   app.require_subcommand(1);
