@@ -13,7 +13,6 @@
 namespace quorvane::plot {
 namespace {
 
-constexpr std::int32_t kHunting = 1;
 constexpr std::int32_t kReadingCharacter = 3;
 // The demodulator reads a character only with this many samples at hand;
 // offering one fewer makes it stop right where a character begins.
