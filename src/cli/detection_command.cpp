@@ -1,7 +1,13 @@
 #include "cli/detection_command.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/parallel_inputs.h"
 #include "codec/ulaw.h"
 #include "io/input_reader.h"
 
@@ -21,6 +27,10 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
       ->check(CLI::Range(io::kMinRate, io::kMaxRate));
   sub.add_option("--channel", args.channel, "Keep only channel N (1-based) of a multi-channel input")
       ->check(CLI::Range(1, io::kMaxChannels));
+  sub.add_option("-j,--jobs", args.jobs,
+                 "Inputs run side by side (default: one per core); the output is the same for any N, "
+                 "in input order")
+      ->check(CLI::Range(1u, 1024u));
   CLI::Option* json = sub.add_flag("--json", args.json, "Print a JSON array, one object per stream: " + eventsHelp);
   sub.add_flag("--jsonl", args.jsonl,
                "Print JSON Lines: one object per event as it is found, then one per stream "
@@ -58,7 +68,18 @@ int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(Dete
   options.channel = args.channel;
 
   ReportWriter writer(form, args.inputs.size());
-  for (const std::string& path : args.inputs) DetectInput(path, options, command, writer);
+  const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());
+  // One input alone is never held back, so a live line on standard input
+  // prints each result the moment it is found.
+  if (jobs == 1 || args.inputs.size() == 1) {
+    for (const std::string& path : args.inputs) DetectInput(path, options, command, writer);
+  } else {
+    DetectInParallel(args.inputs, jobs, isatty(STDERR_FILENO) != 0,
+                     [&](const std::string& path, InputReporter& reporter) {
+                       DetectInput(path, options, command, reporter);
+                     },
+                     writer);
+  }
   return writer.Finish();
 }
 

@@ -22,11 +22,12 @@ struct DetectionArgs {
   int channel = 0;
   bool json = false;
   bool jsonl = false;
+  unsigned jobs = 0;  // 0: one per core
   std::vector<std::string> inputs;
 };
 
-// --offset, --detector, --input-format, --rate, --channel, --json, --jsonl
-// and INPUT...; `eventsHelp` says what --json lists for each stream.
+// --offset, --detector, --input-format, --rate, --channel, -j, --json,
+// --jsonl and INPUT...; `eventsHelp` says what --json lists for each stream.
 void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
 
 // Runs one input through `command`, reporting to `reporter` as it goes.

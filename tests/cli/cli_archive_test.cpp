@@ -54,3 +54,37 @@ TEST(CliArchive, GnuParallelShardsGiveTheLinesOfOneRun) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// -j N prints what -j 1 prints, byte for byte, errors included.
+TEST(CliArchive, ParallelInputsPrintWhatOneAfterAnotherPrints) {
+  testing::TempDir dir;
+  std::vector<std::string> inputs;
+  const std::vector<std::string> keys = {"1", "23", "456#", "*0", "ABCD", "9"};
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    inputs.push_back((dir.path() / ("call" + std::to_string(i) + ".pcm")).string());
+    ASSERT_EQ(RunQuorvane({"synth", "dtmf", keys[i], "--tone-ms", "60", "-o", inputs.back()}).exitCode, 0);
+    if (i == 2) inputs.push_back((dir.path() / "missing.pcm").string());
+  }
+  inputs.push_back(dir.path().string());  // a folder: read fails
+  for (const std::vector<std::string>& form : {std::vector<std::string>{}, {"--json"}, {"--jsonl"}}) {
+    auto command = [&](const std::string& jobs) {
+      std::vector<std::string> args = {"dtmf", "-j", jobs};
+      args.insert(args.end(), form.begin(), form.end());
+      args.insert(args.end(), inputs.begin(), inputs.end());
+      return RunQuorvane(args);
+    };
+    const auto one = command("1");
+    const auto three = command("3");
+    EXPECT_EQ(one.exitCode, 1);
+    EXPECT_EQ(three.exitCode, one.exitCode);
+    EXPECT_EQ(three.out, one.out);
+    EXPECT_EQ(three.err, one.err);
+    EXPECT_NE(one.out.find("456#"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
