@@ -28,40 +28,28 @@ void Tones(TonePlan plan, double& mark, double& space) {
   }
 }
 
-// The correlator's complex value C = sum x e^{-jwn} from its I and Q sums.
-std::complex<double> Correlation(const std::int32_t* s, int tone) {
-  return {static_cast<double>(s[2 * tone]), -static_cast<double>(s[2 * tone + 1])};
-}
+// How far the end of the bit just taken lies before the clock's instant,
+// in samples. The window is centred on the bit there and the bit reaches
+// 10/3 samples beyond the centre, which puts the edge about 1.7 samples
+// back; the turns seen at changes of tone balance (and bursts decode best)
+// with it half a sample further back, where the soft bit's crossings put it.
+constexpr double kEdgeLag = 2.2;
 
-void AddBit(RobustFskDemodulator& d, float soft, float markEnergy, float spaceEnergy) {
+int Slot(std::int64_t sample) { return static_cast<int>(sample & (kRobustRing - 1)); }
+
+void AddBit(RobustFskDemodulator& d, const RobustFskBit& bit) {
   RobustFskCharacter& c = d.current;
-  const float total = markEnergy + spaceEnergy;
+  const float total = bit.markEnergy + bit.spaceEnergy;
   if (total < kMinEnergy) return;
-  c.clarity += std::min(1.0f, std::fabs(soft) / total);
-  c.amplitudeSquared += std::max(markEnergy, spaceEnergy) * kEnergyToAmplitudeSquared;
+  c.clarity += std::min(1.0f, std::fabs(bit.soft) / total);
+  c.amplitudeSquared += std::max(bit.markEnergy, bit.spaceEnergy) * kEnergyToAmplitudeSquared;
 }
 
-// Within a run of three bits of one tone the window and the one before it
-// hold only that tone, so their phase difference is its offset from the
-// reference.
-void AddTurn(RobustFskDemodulator& d, int slot) {
-  const unsigned run = d.recentBits & 7u;
-  if (run != 0u && run != 7u) return;
-  const int tone = run == 7u ? 0 : 1;
-  const std::complex<double> turn = Correlation(d.sums, tone) * std::conj(Correlation(d.laggedSums[slot], tone));
-  (tone == 0 ? d.current.markTurn : d.current.spaceTurn) += turn;
-}
-
-// One bit taken by the clock; true when it finished a character.
-bool TakeBit(RobustFskDemodulator& d, float soft, float markEnergy, float spaceEnergy, int slot) {
-  const bool signal = markEnergy + spaceEnergy >= kMinEnergy;
-  const bool mark = !signal || soft > 0.0f;
-  d.recentBits = (d.recentBits << 1) | (mark ? 1u : 0u);
-  if (signal) {
-    d.averageSwing += (std::fabs(soft) - d.averageSwing) * (1.0f / 16.0f);
-    AddTurn(d, slot);
-  }
-  d.bitsSinceCrossing = std::min(d.bitsSinceCrossing + 1, 1000);
+// One decided bit; true when it finished a character.
+bool TakeBit(RobustFskDemodulator& d, const RobustFskBit& bit, FskSequenceBit decided) {
+  const bool signal = bit.markEnergy + bit.spaceEnergy >= kMinEnergy;
+  const bool mark = !signal || decided.mark;
+  (mark ? d.current.markTurn : d.current.spaceTurn) += std::complex<double>(decided.turn);
   if (d.bitIndex == 0) {
     if (mark) {
       d.idleBits = std::min(d.idleBits + 1, 1000);
@@ -72,14 +60,13 @@ bool TakeBit(RobustFskDemodulator& d, float soft, float markEnergy, float spaceE
     d.current.markTurn = markTurn;
     d.current.spaceTurn = spaceTurn;
     d.current.idleBitsBefore = d.idleBits;
-    // The clock takes a bit as the window closes on its end.
-    d.current.startSample = d.sample - 7;
+    d.current.startSample = bit.start;
     d.shift = 0;
     d.bitIndex = 1;
-    AddBit(d, soft, markEnergy, spaceEnergy);
+    AddBit(d, bit);
     return false;
   }
-  AddBit(d, soft, markEnergy, spaceEnergy);
+  AddBit(d, bit);
   if (d.bitIndex <= 8) {
     if (mark) d.shift |= 1u << (d.bitIndex - 1);
     ++d.bitIndex;
@@ -88,12 +75,44 @@ bool TakeBit(RobustFskDemodulator& d, float soft, float markEnergy, float spaceE
   RobustFskCharacter& c = d.current;
   c.value = static_cast<std::uint8_t>(d.shift);
   c.stopBitIsMark = mark;
-  c.endSample = d.sample;
+  c.endSample = bit.taken;
   c.clarity /= 10.0f;
   c.amplitudeSquared /= 10.0f;
   d.bitIndex = 0;
   d.idleBits = 0;
   return true;
+}
+
+// The clock's instant lies `at` of the way from the previous sample to the
+// newest: the bit ending kEdgeLag before it is complete. Passes it on to
+// the sequence decision and returns the bit that decides.
+FskSequenceBit EndBit(RobustFskDemodulator& d, double at, const RobustFskBit& bit, bool signal, RobustFskBit& decided) {
+  // The edge in running-sum time: the sums of slot n hold samples up to n.
+  const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;
+  const auto whole = static_cast<std::int64_t>(std::floor(edge));
+  const auto fraction = static_cast<float>(edge - static_cast<double>(whole));
+  const std::int64_t* before = d.running[Slot(whole - 1)];
+  const std::int64_t* after = d.running[Slot(whole)];
+  float c[4];
+  for (int k = 0; k < 4; ++k) {
+    const auto product = static_cast<std::int32_t>(after[k] - before[k]);
+    c[k] = static_cast<float>(before[k] - d.edgeRunning[k]) + fraction * static_cast<float>(product) -
+           d.edgeFraction * static_cast<float>(d.edgeProduct[k]);
+    d.edgeRunning[k] = before[k];
+    d.edgeProduct[k] = product;
+  }
+  d.edgeFraction = fraction;
+  RobustFskBit ended = bit;
+  ended.start = d.edge;
+  d.edge = std::llround(edge);
+  double position = static_cast<double>(d.tableIndex) + (edge - static_cast<double>(d.sample));
+  if (position < 0.0) position += kRobustTablePeriod;
+  const std::complex<float> boundary = std::polar(1.0f, static_cast<float>(d.boundaryStep * position));
+  for (int j = 0; j + 1 < kSequenceBits; ++j) d.pending[j] = d.pending[j + 1];
+  d.pending[kSequenceBits - 1] = ended;
+  decided = d.pending[kSequenceBits - 1 - kSequenceDelay];
+  // C = sum x e^{-jwn}: the sine sums enter negated.
+  return FskSequencePush(d.sequence, {c[0], -c[1]}, {c[2], -c[3]}, boundary, signal);
 }
 
 // The next character's turns start from nothing.
@@ -116,6 +135,8 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
       d.sinTable[tone][i] = static_cast<std::int16_t>(std::lround(kTableScale * std::sin(angle)));
     }
   }
+  d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
+  FskSequenceInit(d.sequence);
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
 
@@ -125,22 +146,18 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
   for (int i = 0; i < count; ++i) {
     const std::int32_t x = samples[i];
     const int t = d.tableIndex;
-    const int r = d.ringIndex;
-    const std::int32_t p0 = x * d.cosTable[0][t], p1 = x * d.sinTable[0][t];
-    const std::int32_t p2 = x * d.cosTable[1][t], p3 = x * d.sinTable[1][t];
-    d.sums[0] += p0 - d.products[0][r];
-    d.sums[1] += p1 - d.products[1][r];
-    d.sums[2] += p2 - d.products[2][r];
-    d.sums[3] += p3 - d.products[3][r];
-    d.products[0][r] = p0;
-    d.products[1][r] = p1;
-    d.products[2][r] = p2;
-    d.products[3][r] = p3;
+    const std::int64_t* previous = d.running[Slot(d.sample - 1)];
+    std::int64_t* now = d.running[Slot(d.sample)];
+    now[0] = previous[0] + x * d.cosTable[0][t];
+    now[1] = previous[1] + x * d.sinTable[0][t];
+    now[2] = previous[2] + x * d.cosTable[1][t];
+    now[3] = previous[3] + x * d.sinTable[1][t];
+    const std::int64_t* old = d.running[Slot(d.sample - kRobustWindow)];
     d.tableIndex = t + 1 == kRobustTablePeriod ? 0 : t + 1;
     ++d.sample;
 
-    const float mi = static_cast<float>(d.sums[0]), mq = static_cast<float>(d.sums[1]);
-    const float si = static_cast<float>(d.sums[2]), sq = static_cast<float>(d.sums[3]);
+    const auto mi = static_cast<float>(now[0] - old[0]), mq = static_cast<float>(now[1] - old[1]);
+    const auto si = static_cast<float>(now[2] - old[2]), sq = static_cast<float>(now[3] - old[3]);
     const float markEnergy = mi * mi + mq * mq;
     const float spaceEnergy = si * si + sq * sq;
     const float soft = markEnergy - spaceEnergy;
@@ -168,15 +185,19 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       // Interpolate the soft bit at the instant between the two samples.
       const double at = (1.0 - d.bitPhase) / (next - d.bitPhase);
       const float softAt = before + static_cast<float>(at) * (soft - before);
-      if (TakeBit(d, softAt, markEnergy, spaceEnergy, r)) {
+      const bool signal = markEnergy + spaceEnergy >= kMinEnergy;
+      if (signal) d.averageSwing += (std::fabs(softAt) - d.averageSwing) * (1.0f / 16.0f);
+      d.bitsSinceCrossing = std::min(d.bitsSinceCrossing + 1, 1000);
+      const RobustFskBit bit{softAt, markEnergy, spaceEnergy, 0, d.sample};
+      RobustFskBit decided;
+      const FskSequenceBit value = EndBit(d, at, bit, signal, decided);
+      if (TakeBit(d, decided, value)) {
         if (produced < capacity) out[produced++] = d.current;
         StartTurns(d);
       }
       next -= 1.0;
     }
     d.bitPhase = next;
-    std::memcpy(d.laggedSums[r], d.sums, sizeof d.sums);
-    d.ringIndex = r + 1 == kRobustWindow ? 0 : r + 1;
   }
   return produced;
 }

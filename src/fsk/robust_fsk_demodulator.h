@@ -1,17 +1,21 @@
 // The robust receiver's physical layer: 1200 bit/s FSK to 8-N-1 characters.
 //
-// Two complex correlators, one per tone, each summing one bit-window of
-// samples against its tone; the difference of their energies is the soft
-// bit. A phase-locked bit clock takes its timing from the soft bit's zero
+// Two complex correlators, one per tone, each summing a window of samples
+// against its tone; the difference of their energies is the soft bit. A
+// phase-locked bit clock takes its timing from the soft bit's zero
 // crossings (re-acquiring outright after a long run of mark), so the bit
-// length is never a fixed sample count. With the tone plan left to the
-// receiver the correlators sit midway between the two plans' tones (1250
-// and 2150 Hz), which costs next to nothing over a one-bit window, and the
+// length is never a fixed sample count. The bits themselves are decided
+// from the correlations over exactly each bit, several bits at a time
+// (fsk_sequence_decision.h), a bit behind the clock. With the tone plan
+// left to the receiver the correlators sit midway between the two plans'
+// tones (1250 and 2150 Hz), which costs next to nothing over a bit, and the
 // plan is told afterwards from how the correlators' phases turn.
 #pragma once
 
 #include <complex>
 #include <cstdint>
+
+#include "fsk/fsk_sequence_decision.h"
 
 namespace quorvane {
 
@@ -35,16 +39,31 @@ struct RobustFskCharacter {
   std::complex<double> markTurn, spaceTurn;
 };
 
+// What the bit clock saw of one bit, kept until the bit is decided.
+struct RobustFskBit {
+  float soft;                    // window energy difference, mark minus space
+  float markEnergy, spaceEnergy;
+  std::int64_t start;            // sample where the bit began
+  std::int64_t taken;            // sample at which the clock took it
+};
+
+inline constexpr int kRobustRing = 16;  // samples of running sums kept: a window and the bit edges behind it
+
 struct RobustFskDemodulator {
   TonePlan plan;                                  // forced plan, or Auto (midway tones)
   std::int16_t cosTable[2][kRobustTablePeriod];   // Q12 references: [0] mark, [1] space
   std::int16_t sinTable[2][kRobustTablePeriod];
-  std::int32_t products[4][kRobustWindow];        // last window of x*cos, x*sin per tone
-  std::int32_t sums[4];                           // their running sums (mark I, Q, space I, Q)
-  std::int32_t laggedSums[kRobustWindow][4];      // the sums a window earlier, by ring slot
-  unsigned recentBits;                            // the last bits taken, newest in bit 0
+  float boundaryStep;                             // radians per sample between the references
+  // Running sums of x*cos, x*sin per tone (mark I, Q, space I, Q) since the
+  // start, by the ring slot of the last sample in them.
+  std::int64_t running[kRobustRing][4];
+  std::int64_t edgeRunning[4];                    // the sums up to the sample holding the last bit edge
+  std::int32_t edgeProduct[4];                    // that sample's own products
+  float edgeFraction;                             // how far into that sample the edge lay
+  std::int64_t edge;                              // that edge to the nearest sample
+  FskSequenceDecision sequence;
+  RobustFskBit pending[kSequenceBits];            // bits not yet decided, in step with `sequence`
   int tableIndex;                                 // absolute sample count modulo the table period
-  int ringIndex;                                  // oldest slot of the product windows
   float previousSoft;                             // soft bit one sample earlier
   float averageSwing;                             // running mean of |soft bit| at bit instants
   double bitPhase;                                // bit clock: fraction of a bit since the last instant
