@@ -7,6 +7,7 @@ namespace quorvane {
 namespace {
 
 constexpr float kDriftRate = 1.0f / 16.0f;  // share of a new turn in the learnt drift
+constexpr float kPlain = 4.0f;              // energy ratio of a bit's tone to the other's to learn from
 constexpr int kPatterns = 1 << kSequenceBits;
 
 std::complex<float> Unit(std::complex<float> z) {
@@ -70,7 +71,12 @@ FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark,
   constexpr int m = kSequenceDelay;
   FskSequenceBit out{best[0] >= best[1], {}};
   const int from = d.previousMark ? 0 : 1, to = out.mark ? 0 : 1;
-  if (d.signal[m] && d.signal[m - 1]) {
+  // Only bits that plainly hold their tone teach it: noise before a burst
+  // would otherwise leave a drift no run of that tone has corrected yet.
+  const bool plain = d.signal[m] && d.signal[m - 1] &&
+                     std::norm(d.correlation[m][to]) > kPlain * std::norm(d.correlation[m][1 - to]) &&
+                     std::norm(d.correlation[m - 1][from]) > kPlain * std::norm(d.correlation[m - 1][1 - from]);
+  if (plain) {
     const std::complex<float> raw = d.correlation[m][to] * std::conj(d.correlation[m - 1][from]);
     const std::complex<float> seen =
         from == to ? raw : raw * (from == 0 ? std::conj(d.boundary[m - 1]) : d.boundary[m - 1]);
