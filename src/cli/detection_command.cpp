@@ -8,6 +8,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/parallel_inputs.h"
+#include "cli/parallel_streams.h"
 #include "codec/ulaw.h"
 #include "io/input_reader.h"
 
@@ -28,8 +29,8 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
   sub.add_option("--channel", args.channel, "Keep only channel N (1-based) of a multi-channel input")
       ->check(CLI::Range(1, io::kMaxChannels));
   sub.add_option("-j,--jobs", args.jobs,
-                 "Inputs run side by side (default: one per core); the output is the same for any N, "
-                 "in input order")
+                 "Inputs, and the channels or RTP streams of a file, run side by side (default: one per "
+                 "core); the output is the same for any N, in input order")
       ->check(CLI::Range(1u, 1024u));
   CLI::Option* json = sub.add_flag("--json", args.json, "Print a JSON array, one object per stream: " + eventsHelp);
   sub.add_flag("--jsonl", args.jsonl,
@@ -44,9 +45,17 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
 }
 
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
-                 InputReporter& reporter) {
-  DetectionSinkFactory factory(path, command, reporter);
-  const std::string error = io::ReadInput(path, options, factory);
+                 unsigned streamJobs, InputReporter& reporter) {
+  std::string error;
+  // Standard input may be a live line: its reports are never held back.
+  if (streamJobs > 1 && path != "-") {
+    ParallelStreams streams(path, command, streamJobs, reporter);
+    error = io::ReadInput(path, options, streams);
+    streams.Finish();
+  } else {
+    DetectionSinkFactory factory(path, command, reporter);
+    error = io::ReadInput(path, options, factory);
+  }
   if (!error.empty()) reporter.InputFailed(path, error);
   reporter.InputDone();
 }
@@ -69,14 +78,18 @@ int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(Dete
 
   ReportWriter writer(form, args.inputs.size());
   const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());
+  // Inputs side by side first; the jobs left over share out among each
+  // input's streams.
+  const auto inputJobs = static_cast<unsigned>(std::min<std::size_t>(jobs, args.inputs.size()));
+  const unsigned streamJobs = jobs / inputJobs;
   // One input alone is never held back, so a live line on standard input
   // prints each result the moment it is found.
-  if (jobs == 1 || args.inputs.size() == 1) {
-    for (const std::string& path : args.inputs) DetectInput(path, options, command, writer);
+  if (inputJobs == 1) {
+    for (const std::string& path : args.inputs) DetectInput(path, options, command, streamJobs, writer);
   } else {
-    DetectInParallel(args.inputs, jobs, isatty(STDERR_FILENO) != 0,
+    DetectInParallel(args.inputs, inputJobs, isatty(STDERR_FILENO) != 0,
                      [&](const std::string& path, InputReporter& reporter) {
-                       DetectInput(path, options, command, reporter);
+                       DetectInput(path, options, command, streamJobs, reporter);
                      },
                      writer);
   }

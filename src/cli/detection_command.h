@@ -30,9 +30,10 @@ struct DetectionArgs {
 // --jsonl and INPUT...; `eventsHelp` says what --json lists for each stream.
 void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
 
-// Runs one input through `command`, reporting to `reporter` as it goes.
+// Runs one input through `command`, reporting to `reporter` as it goes;
+// with `streamJobs` above 1 its streams run side by side on that many threads.
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
-                 InputReporter& reporter);
+                 unsigned streamJobs, InputReporter& reporter);
 
 // The command: `makerFor` gives the detector of a profile (null when that
 // profile is not built). Returns the exit status.

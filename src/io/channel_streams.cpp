@@ -1,5 +1,7 @@
 #include "io/channel_streams.h"
 
+#include "io/resampler.h"
+
 namespace quorvane::io {
 
 std::string ChannelStreams::Open(const std::string& path, const InputInfo& input, int keepChannel,
@@ -8,19 +10,18 @@ std::string ChannelStreams::Open(const std::string& path, const InputInfo& input
     return "there is no channel " + std::to_string(keepChannel) + " (the input has " +
            std::to_string(input.channels) + ")";
   }
+  if (input.rate != 8000) {
+    if (std::string error = Resampler::ErrorFor(input.rate); !error.empty()) return error;
+  }
   frameWidth_ = input.channels;
   for (int n = 1; n <= input.channels; ++n) {
     if (keepChannel != 0 && n != keepChannel) continue;
-    Channel channel{n - 1, nullptr, nullptr};
-    if (input.rate != 8000) {
-      channel.resampler = std::make_unique<Resampler>(input.rate);
-      if (!channel.resampler->Error().empty()) return channel.resampler->Error();
-    }
+    Channel channel{n - 1, nullptr};
     StreamInfo info;
     info.name = input.channels == 1 ? path : path + "#" + std::to_string(n);
     info.channel = input.channels == 1 ? 0 : n;
     info.input = input;
-    channel.sink = factory.Open(info);
+    channel.sink = factory.OpenAtRate(info, input.rate);
     channels_.push_back(std::move(channel));
   }
   return {};
@@ -46,19 +47,12 @@ void ChannelStreams::Linear(const std::int16_t* interleaved, std::size_t frames)
       for (std::size_t i = 0; i < frames; ++i) samples_[i] = interleaved[i * frameWidth_ + channel.index];
       samples = samples_.data();
     }
-    if (channel.resampler) {
-      channel.resampler->Push(samples, frames, *channel.sink);
-    } else {
-      channel.sink->Linear(samples, frames);
-    }
+    channel.sink->Linear(samples, frames);
   }
 }
 
 void ChannelStreams::End() {
-  for (Channel& channel : channels_) {
-    if (channel.resampler) channel.resampler->Flush(*channel.sink);
-    channel.sink->End(std::nullopt);
-  }
+  for (Channel& channel : channels_) channel.sink->End(std::nullopt);
 }
 
 }  // namespace quorvane::io

@@ -1,5 +1,5 @@
-// One input's channels as streams: a sink per kept channel, fed in order,
-// resampled to 8 kHz where the input has another rate.
+// One input's channels as streams: a sink per kept channel, fed in order
+// at the input's rate (the factory's sinks resample to 8 kHz).
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "io/resampler.h"
 #include "io/stream_sink.h"
 
 namespace quorvane::io {
@@ -30,7 +29,6 @@ class ChannelStreams {
   struct Channel {
     int index;  // 0-based within a frame
     std::unique_ptr<StreamSink> sink;
-    std::unique_ptr<Resampler> resampler;  // null at 8 kHz
   };
   std::vector<Channel> channels_;
   int frameWidth_ = 1;

@@ -1,6 +1,7 @@
 #include "io/container_reader.h"
 
 #include <sndfile.h>
+#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <memory>
@@ -57,6 +58,51 @@ bool IsFloatingPoint(int sub) {
   return sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE || sub == SF_FORMAT_VORBIS || sub == SF_FORMAT_OPUS;
 }
 
+// Bytes a frame takes as stored, where that is fixed (0 where it is not).
+std::size_t StoredFrameBytes(int sub, std::size_t channels) {
+  switch (sub) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW: return channels;
+    case SF_FORMAT_PCM_16: return 2 * channels;
+    case SF_FORMAT_PCM_24: return 3 * channels;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT: return 4 * channels;
+    case SF_FORMAT_DOUBLE: return 8 * channels;
+    default: return 0;
+  }
+}
+
+// Frames for the next read. libsndfile fills a read of a pipe whole, so a
+// live line is asked for 20 ms at a time, or for all that has already
+// arrived where that is more: a pipe that runs ahead then costs one call
+// per block, not one per 20 ms.
+class ReadSize {
+ public:
+  ReadSize(int fd, bool live, const SF_INFO& format)
+      : fd_(fd), live_(live), frameBytes_(StoredFrameBytes(format.format & SF_FORMAT_SUBMASK,
+                                                           static_cast<std::size_t>(format.channels))) {
+    const auto channels = static_cast<std::size_t>(format.channels);
+    liveFrames_ = std::max<std::size_t>(1, static_cast<std::size_t>(format.samplerate) / 50);
+    largest_ = std::max(liveFrames_, std::max<std::size_t>(1, 65536 / channels));
+  }
+  std::size_t Largest() const { return largest_; }
+  std::size_t Next() const {
+    if (!live_) return largest_;
+    int queued = 0;
+    if (frameBytes_ == 0 || ioctl(fd_, FIONREAD, &queued) != 0 || queued <= 0) return liveFrames_;
+    return std::clamp(static_cast<std::size_t>(queued) / frameBytes_, liveFrames_, largest_);
+  }
+
+ private:
+  int fd_;
+  bool live_;
+  std::size_t frameBytes_;
+  std::size_t liveFrames_;
+  std::size_t largest_;
+};
+
 }  // namespace
 
 std::string ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
@@ -76,14 +122,13 @@ std::string ReadContainer(const std::string& path, int fd, bool live, const Inpu
   if (std::string error = streams.Open(path, info, options.channel, factory); !error.empty()) return error;
 
   const std::size_t channels = static_cast<std::size_t>(format.channels);
-  // Large blocks for files; 20 ms for a pipe, which libsndfile fills whole.
-  const std::size_t frames = live ? std::max<std::size_t>(1, static_cast<std::size_t>(format.samplerate) / 50)
-                                  : std::max<std::size_t>(1, 65536 / channels);
+  const ReadSize size(fd, live, format);
+  const std::size_t frames = size.Largest();
   if (info.encoding == std::string("ulaw") && format.samplerate == 8000) {
     // The stored bytes themselves, exactly as a headerless file gives them.
     std::vector<std::uint8_t> block(frames * channels);
     for (;;) {
-      const sf_count_t got = sf_read_raw(file.get(), block.data(), static_cast<sf_count_t>(block.size()));
+      const sf_count_t got = sf_read_raw(file.get(), block.data(), static_cast<sf_count_t>(size.Next() * channels));
       if (got <= 0) break;
       streams.Ulaw(block.data(), static_cast<std::size_t>(got) / channels);
     }
@@ -91,7 +136,7 @@ std::string ReadContainer(const std::string& path, int fd, bool live, const Inpu
     std::vector<float> values(frames * channels);
     std::vector<std::int16_t> block(frames * channels);
     for (;;) {
-      const sf_count_t got = sf_readf_float(file.get(), values.data(), static_cast<sf_count_t>(frames));
+      const sf_count_t got = sf_readf_float(file.get(), values.data(), static_cast<sf_count_t>(size.Next()));
       if (got <= 0) break;
       const std::size_t n = static_cast<std::size_t>(got) * channels;
       for (std::size_t i = 0; i < n; ++i) block[i] = FloatToSample(values[i]);
@@ -100,7 +145,7 @@ std::string ReadContainer(const std::string& path, int fd, bool live, const Inpu
   } else {
     std::vector<std::int16_t> block(frames * channels);
     for (;;) {
-      const sf_count_t got = sf_readf_short(file.get(), block.data(), static_cast<sf_count_t>(frames));
+      const sf_count_t got = sf_readf_short(file.get(), block.data(), static_cast<sf_count_t>(size.Next()));
       if (got <= 0) break;
       streams.Linear(block.data(), static_cast<std::size_t>(got));
     }

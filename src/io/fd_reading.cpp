@@ -1,5 +1,6 @@
 #include "io/fd_reading.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -50,6 +51,8 @@ StdinReplay::StdinReplay(const std::uint8_t* head, std::size_t n) {
   if (pipe(ends) != 0) return;
   readFd_ = ends[0];
   const int writeFd = ends[1];
+  // A roomier pipe lets the reader take larger blocks; the default serves where this is refused.
+  fcntl(writeFd, F_SETPIPE_SZ, 1 << 20);
   std::vector<std::uint8_t> first(head, head + n);
   pump_ = std::thread([writeFd, first = std::move(first)] {
     // A reader that stops early closes its end: the write then fails with

@@ -21,6 +21,13 @@ Resampler::Resampler(int inputRate) {
 
 Resampler::~Resampler() { soxr_delete(soxr_); }
 
+std::string Resampler::ErrorFor(int inputRate) { return Resampler(inputRate).Error(); }
+
+std::unique_ptr<StreamSink> StreamSinkFactory::OpenAtRate(const StreamInfo& stream, int rate) {
+  if (rate == 8000) return Open(stream);
+  return std::make_unique<ResamplingSink>(rate, Open(stream));
+}
+
 void Resampler::Push(const std::int16_t* samples, std::size_t count, StreamSink& sink) {
   std::int16_t out[kOutputBlock];
   while (count > 0) {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "io/stream_sink.h"
@@ -22,6 +24,8 @@ class Resampler {
 
   // "" when ready, else why it could not be set up.
   const std::string& Error() const { return error_; }
+  // Why a resampler from `inputRate` cannot be set up, or "".
+  static std::string ErrorFor(int inputRate);
 
   // Converts `count` samples and hands the 8 kHz result to `sink`.
   void Push(const std::int16_t* samples, std::size_t count, StreamSink& sink);
@@ -31,6 +35,24 @@ class Resampler {
  private:
   soxr* soxr_ = nullptr;
   std::string error_;
+};
+
+// A sink taking samples at another rate, resampled for the 8 kHz sink
+// behind it. Mu-law bytes are 8 kHz and pass straight on.
+class ResamplingSink final : public StreamSink {
+ public:
+  ResamplingSink(int inputRate, std::unique_ptr<StreamSink> sink) : resampler_(inputRate), sink_(std::move(sink)) {}
+  void Ulaw(const std::uint8_t* bytes, std::size_t count) override { sink_->Ulaw(bytes, count); }
+  void Linear(const std::int16_t* samples, std::size_t count) override { resampler_.Push(samples, count, *sink_); }
+  void Event(const TelephoneEvent& event) override { sink_->Event(event); }
+  void End(const std::optional<RtpTotals>& rtp) override {
+    resampler_.Flush(*sink_);
+    sink_->End(rtp);
+  }
+
+ private:
+  Resampler resampler_;
+  std::unique_ptr<StreamSink> sink_;
 };
 
 }  // namespace quorvane::io

@@ -74,6 +74,9 @@ class StreamSinkFactory {
  public:
   virtual ~StreamSinkFactory() = default;
   virtual std::unique_ptr<StreamSink> Open(const StreamInfo& stream) = 0;
+  // A sink whose Linear takes samples at `rate`: Open's sink behind a
+  // resampler to 8 kHz, which this default runs in the caller's thread.
+  virtual std::unique_ptr<StreamSink> OpenAtRate(const StreamInfo& stream, int rate);
 };
 
 }  // namespace quorvane::io

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "io/call_capture.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -58,7 +59,28 @@ TEST(CliArchive, GnuParallelShardsGiveTheLinesOfOneRun) {
 namespace quorvane {
 namespace {
 
-// -j N prints what -j 1 prints, byte for byte, errors included.
+// `quorvane dtmf` over `inputs` at each -j, in every output form, prints
+// byte for byte what -j 1 prints.
+void ExpectSameOutputForAnyJobs(const std::vector<std::string>& inputs, int exitCode,
+                                const std::vector<std::string>& jobs) {
+  for (const std::vector<std::string>& form : {std::vector<std::string>{}, {"--json"}, {"--jsonl"}}) {
+    auto command = [&](const std::string& n) {
+      std::vector<std::string> args = {"dtmf", "-j", n};
+      args.insert(args.end(), form.begin(), form.end());
+      args.insert(args.end(), inputs.begin(), inputs.end());
+      return RunQuorvane(args);
+    };
+    const auto one = command("1");
+    EXPECT_EQ(one.exitCode, exitCode) << one.err;
+    for (const std::string& n : jobs) {
+      const auto many = command(n);
+      EXPECT_EQ(many.exitCode, one.exitCode);
+      EXPECT_EQ(many.out, one.out) << "-j " << n;
+      EXPECT_EQ(many.err, one.err) << "-j " << n;
+    }
+  }
+}
+
 TEST(CliArchive, ParallelInputsPrintWhatOneAfterAnotherPrints) {
   testing::TempDir dir;
   std::vector<std::string> inputs;
@@ -69,21 +91,28 @@ TEST(CliArchive, ParallelInputsPrintWhatOneAfterAnotherPrints) {
     if (i == 2) inputs.push_back((dir.path() / "missing.pcm").string());
   }
   inputs.push_back(dir.path().string());  // a folder: read fails
-  for (const std::vector<std::string>& form : {std::vector<std::string>{}, {"--json"}, {"--jsonl"}}) {
-    auto command = [&](const std::string& jobs) {
-      std::vector<std::string> args = {"dtmf", "-j", jobs};
-      args.insert(args.end(), form.begin(), form.end());
-      args.insert(args.end(), inputs.begin(), inputs.end());
-      return RunQuorvane(args);
-    };
-    const auto one = command("1");
-    const auto three = command("3");
-    EXPECT_EQ(one.exitCode, 1);
-    EXPECT_EQ(three.exitCode, one.exitCode);
-    EXPECT_EQ(three.out, one.out);
-    EXPECT_EQ(three.err, one.err);
-    EXPECT_NE(one.out.find("456#"), std::string::npos);
+  ExpectSameOutputForAnyJobs(inputs, 1, {"3"});
+}
+
+// The channels of a file and the RTP streams of a capture run side by side
+// when there are jobs to spare.
+TEST(CliArchive, ParallelStreamsPrintWhatOneAfterAnotherPrints) {
+  if (!std::filesystem::exists("/usr/bin/sox")) GTEST_SKIP() << "sox is not installed";
+  testing::TempDir dir;
+  std::string merge = "/usr/bin/sox -M";
+  const std::vector<std::string> keys = {"159#", "2580", "*7A", "3D", "0"};
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const std::string pcm = dir.File("channel" + std::to_string(i) + ".pcm");
+    ASSERT_EQ(RunQuorvane({"synth", "dtmf", keys[i], "--tone-ms", std::to_string(50 + 10 * i), "-o", pcm}).exitCode, 0);
+    merge += " -t ul -r 8000 -c 1 " + pcm;
   }
+  const std::string wav = dir.File("channels.wav");
+  ASSERT_EQ(RunProcess({"/bin/sh", "-c", merge + " -e signed -b 16 -r 16000 " + wav}).exitCode, 0);
+  const std::string capture = dir.File("call.pcap");
+  testing::WriteBytes(capture, testing::BuildCall(testing::CaptureFormat::Pcap, 1).bytes);
+  ExpectSameOutputForAnyJobs({wav}, 0, {"2", "5"});
+  ExpectSameOutputForAnyJobs({capture}, 0, {"2"});
+  ExpectSameOutputForAnyJobs({capture, wav}, 0, {"4"});
 }
 
 }  // namespace
