@@ -10,15 +10,22 @@ constexpr float kDriftRate = 1.0f / 16.0f;  // share of a new turn in the learnt
 constexpr float kPlain = 4.0f;              // energy ratio of a bit's tone to the other's to learn from
 constexpr int kPatterns = 1 << kSequenceBits;
 
+// a*b without the infinity and NaN recovery of std::complex's operator*,
+// which would cost as much as the rest of the decision.
+std::complex<float> Times(std::complex<float> a, std::complex<float> b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// z scaled to length 1 (std::abs would go through the slow hypot).
 std::complex<float> Unit(std::complex<float> z) {
-  const float m = std::abs(z);
-  return m > 0.0f ? z / m : std::complex<float>{1.0f, 0.0f};
+  const float m = std::norm(z);
+  return m > 0.0f ? z * (1.0f / std::sqrt(m)) : std::complex<float>{1.0f, 0.0f};
 }
 
 // What undoes the turn expected from a bit of tone `from` to one of tone
 // `to` across a boundary with phasor `b` (tone 0 mark, 1 space).
-std::complex<float> Undo(const FskSequenceDecision& d, int from, int to, std::complex<float> b) {
-  const std::complex<float> drift = Unit(d.drift[from][to]);
+std::complex<float> Undo(const std::complex<float> (&unitDrift)[2][2], int from, int to, std::complex<float> b) {
+  const std::complex<float> drift = unitDrift[from][to];
   if (from == to) return std::conj(drift);
   return std::conj((from == 0 ? b : std::conj(b)) * drift);
 }
@@ -46,10 +53,14 @@ FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark,
   d.signal[last] = signal;
 
   // undo[j][from][to]: turns bit j+1 back into bit j's phase.
+  std::complex<float> unitDrift[2][2];
+  for (int from = 0; from < 2; ++from) {
+    for (int to = 0; to < 2; ++to) unitDrift[from][to] = Unit(d.drift[from][to]);
+  }
   std::complex<float> undo[kSequenceBits - 1][2][2];
   for (int j = 0; j < last; ++j) {
     for (int from = 0; from < 2; ++from) {
-      for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(d, from, to, d.boundary[j]);
+      for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(unitDrift, from, to, d.boundary[j]);
     }
   }
   float best[2] = {0.0f, 0.0f};  // by the middle bit's tone
@@ -59,8 +70,8 @@ FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark,
     std::complex<float> align{1.0f, 0.0f};
     for (int j = 1; j < kSequenceBits; ++j) {
       const int next = (p >> j) & 1;
-      align *= undo[j - 1][tone][next];
-      sum += d.correlation[j][next] * align;
+      align = Times(align, undo[j - 1][tone][next]);
+      sum += Times(d.correlation[j][next], align);
       tone = next;
     }
     const int middle = (p >> kSequenceDelay) & 1;

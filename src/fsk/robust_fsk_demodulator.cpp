@@ -37,6 +37,11 @@ constexpr double kEdgeLag = 2.2;
 
 int Slot(std::int64_t sample) { return static_cast<int>(sample & (kRobustRing - 1)); }
 
+// Sum k over the samples after `old` up to `now`.
+float Window(const std::uint64_t* now, const std::uint64_t* old, int k) {
+  return static_cast<float>(static_cast<std::int64_t>(now[k] - old[k]));
+}
+
 void AddBit(RobustFskDemodulator& d, const RobustFskBit& bit) {
   RobustFskCharacter& c = d.current;
   const float total = bit.markEnergy + bit.spaceEnergy;
@@ -91,12 +96,12 @@ FskSequenceBit EndBit(RobustFskDemodulator& d, double at, const RobustFskBit& bi
   const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;
   const auto whole = static_cast<std::int64_t>(std::floor(edge));
   const auto fraction = static_cast<float>(edge - static_cast<double>(whole));
-  const std::int64_t* before = d.running[Slot(whole - 1)];
-  const std::int64_t* after = d.running[Slot(whole)];
+  const std::uint64_t* before = d.running[Slot(whole - 1)];
+  const std::uint64_t* after = d.running[Slot(whole)];
   float c[4];
   for (int k = 0; k < 4; ++k) {
     const auto product = static_cast<std::int32_t>(after[k] - before[k]);
-    c[k] = static_cast<float>(before[k] - d.edgeRunning[k]) + fraction * static_cast<float>(product) -
+    c[k] = static_cast<float>(static_cast<std::int64_t>(before[k] - d.edgeRunning[k])) + fraction * static_cast<float>(product) -
            d.edgeFraction * static_cast<float>(d.edgeProduct[k]);
     d.edgeRunning[k] = before[k];
     d.edgeProduct[k] = product;
@@ -146,18 +151,18 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
   for (int i = 0; i < count; ++i) {
     const std::int32_t x = samples[i];
     const int t = d.tableIndex;
-    const std::int64_t* previous = d.running[Slot(d.sample - 1)];
-    std::int64_t* now = d.running[Slot(d.sample)];
+    const std::uint64_t* previous = d.running[Slot(d.sample - 1)];
+    std::uint64_t* now = d.running[Slot(d.sample)];
     now[0] = previous[0] + x * d.cosTable[0][t];
     now[1] = previous[1] + x * d.sinTable[0][t];
     now[2] = previous[2] + x * d.cosTable[1][t];
     now[3] = previous[3] + x * d.sinTable[1][t];
-    const std::int64_t* old = d.running[Slot(d.sample - kRobustWindow)];
+    const std::uint64_t* old = d.running[Slot(d.sample - kRobustWindow)];
     d.tableIndex = t + 1 == kRobustTablePeriod ? 0 : t + 1;
     ++d.sample;
 
-    const auto mi = static_cast<float>(now[0] - old[0]), mq = static_cast<float>(now[1] - old[1]);
-    const auto si = static_cast<float>(now[2] - old[2]), sq = static_cast<float>(now[3] - old[3]);
+    const float mi = Window(now, old, 0), mq = Window(now, old, 1);
+    const float si = Window(now, old, 2), sq = Window(now, old, 3);
     const float markEnergy = mi * mi + mq * mq;
     const float spaceEnergy = si * si + sq * sq;
     const float soft = markEnergy - spaceEnergy;

@@ -55,9 +55,10 @@ struct RobustFskDemodulator {
   std::int16_t sinTable[2][kRobustTablePeriod];
   float boundaryStep;                             // radians per sample between the references
   // Running sums of x*cos, x*sin per tone (mark I, Q, space I, Q) since the
-  // start, by the ring slot of the last sample in them.
-  std::int64_t running[kRobustRing][4];
-  std::int64_t edgeRunning[4];                    // the sums up to the sample holding the last bit edge
+  // start, by the ring slot of the last sample in them. Unsigned, so an
+  // endless stream wraps them harmlessly: only differences are read.
+  std::uint64_t running[kRobustRing][4];
+  std::uint64_t edgeRunning[4];                    // the sums up to the sample holding the last bit edge
   std::int32_t edgeProduct[4];                    // that sample's own products
   float edgeFraction;                             // how far into that sample the edge lay
   std::int64_t edge;                              // that edge to the nearest sample
