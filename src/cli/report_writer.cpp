@@ -6,9 +6,17 @@
 #include "cli/commands.h"
 
 namespace quorvane::cli {
+namespace {
+
+// A field decoded from a damaged line can hold bytes that are not UTF-8
+// (the exact receiver passes them on as the line sent them): JSON shows
+// each as U+FFFD instead of the whole run stopping. Text output keeps them.
+std::string JsonText(const Json& object) { return object.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+}  // namespace
 
 void ReportWriter::Event(const Json& line) {
-  if (form_ == OutputForm::JsonLines) PrintLine(line.dump());
+  if (form_ == OutputForm::JsonLines) PrintLine(JsonText(line));
 }
 
 void ReportWriter::StreamDone(const StreamOutcome& outcome) {
@@ -27,7 +35,7 @@ void ReportWriter::StreamDone(const StreamOutcome& outcome) {
     case OutputForm::JsonLines:
       object["done"] = true;
       object.update(outcome.totals);
-      PrintLine(object.dump());
+      PrintLine(JsonText(object));
       return;
     case OutputForm::Json:
       object.update(outcome.totals);
@@ -56,14 +64,14 @@ void ReportWriter::Failure(const std::string& subject, const std::string& reason
   failed_ = true;
   PrintError(subject, reason);
   object["error"] = reason;
-  if (form_ == OutputForm::JsonLines) PrintLine(object.dump());
+  if (form_ == OutputForm::JsonLines) PrintLine(JsonText(object));
   if (form_ == OutputForm::Json) JsonElement(object);
 }
 
 void ReportWriter::JsonElement(const Json& object) {
   std::fputs(arrayOpen_ ? "," : "[", stdout);
   arrayOpen_ = true;
-  const std::string text = object.dump();
+  const std::string text = JsonText(object);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "support/run_process.h"
 #include "support/temp_dir.h"
@@ -20,6 +21,29 @@ TEST(CliCallerId, PrintsTheNumberOfTheSample) {
   EXPECT_EQ(r.out, "5551234567\n");
   // No message at all: an empty line.
   EXPECT_EQ(RunQuorvane({"callerid", std::string(QUORVANE_SAMPLES) + "/dtmf-keys.pcm"}).out, "\n");
+}
+
+// A byte that is not UTF-8 in a decoded field (a damaged line) is U+FFFD in
+// JSON, for both profiles, and the run goes on.
+TEST(CliCallerId, BytesThatAreNotUtf8AreReplacedInJson) {
+  TempDir dir;
+  const std::string path = dir.File("damaged.pcm");
+  ASSERT_EQ(RunQuorvane({"synth", "callerid", "-o", path, "--number", "\xb5" "555", "--name", "X"}).exitCode, 0);
+  for (const char* profile : {"exact", "robust"}) {
+    const auto r = RunQuorvane({"callerid", "--detector", profile, "--jsonl", path, path});
+    ASSERT_EQ(r.exitCode, 0) << profile << r.err;
+    std::istringstream lines(r.out);
+    int done = 0;
+    for (std::string line; std::getline(lines, line);) {
+      const auto object = nlohmann::json::parse(line);
+      if (!object.value("done", false)) continue;
+      ++done;
+      // The robust receiver shows what is not printable as '?' itself.
+      EXPECT_EQ(object["number"], std::string(profile) == "exact" ? "\uFFFD555" : "?555") << profile;
+    }
+    EXPECT_EQ(done, 2) << profile;
+  }
+  EXPECT_EQ(RunQuorvane({"callerid", path}).out, "\xb5" "555\n");
 }
 
 TEST(CliCallerId, SeveralFilesJsonAndAMissingOne) {
