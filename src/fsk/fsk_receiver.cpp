@@ -1,5 +1,6 @@
 #include "fsk/fsk_receiver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -39,6 +40,7 @@ void FskReceiver::Init(std::int32_t mode) {
   std::memset(&demod, 0, sizeof demod);
   std::memset(payload, 0, sizeof payload);
   std::memset(carry, 0, sizeof carry);
+  std::memset(carryLevels, 0, sizeof carryLevels);
   std::memset(name, 0, sizeof name);
   std::memset(number, 0, sizeof number);
   carryBytes = 0;
@@ -95,12 +97,18 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
   // The loop below stops with fewer than 160 samples left, so all but the
   // last 159 are certainly consumed in this call. The filter chain runs
   // ahead over all of them in one go; if the state machine stops short, the
-  // filters are taken back to a checkpoint and run again up to its stop.
+  // filters are taken back to a checkpoint and run again up to its stop
+  // (or, with CarriedLevels, the levels of what is carried are kept).
   const std::int32_t total = count;
-  const std::int32_t certain = count - (kFrameSamples - 1) > 0 ? count - (kFrameSamples - 1) : 0;
-  FskFilterSamples(&demod, work, certain, levels);
+  const bool exact = boundary == FskCallBoundary::Exact;
+  const std::int32_t certain = exact ? std::max(0, count - (kFrameSamples - 1)) : carried;
   FskFilterCheckpoint checkpoint;
-  FskSaveFilters(&demod, total - certain, &checkpoint);
+  if (exact) {
+    FskFilterSamples(&demod, work, certain, levels);
+    FskSaveFilters(&demod, total - certain, &checkpoint);
+  } else {
+    std::memcpy(levels, carryLevels, static_cast<std::size_t>(carried) * sizeof(float));
+  }
   FskFilterSamples(&demod, work + certain, total - certain, levels + certain);
 
   // Every sample is demodulated exactly once, in order, whatever the
@@ -122,10 +130,12 @@ std::int32_t FskReceiver::ProcessWithCarry(std::int32_t length, Fill fill) {
       overflow = overflow || decoded == -1;
     }
   }
-  if (count > 0) {
+  if (count > 0 && exact) {
     const std::int32_t consumed = total - count;
     FskRestoreFilters(&demod, checkpoint);
     FskFilterSamples(&demod, work + certain, consumed - certain, levels + certain);
+  } else if (count > 0) {
+    std::memcpy(carryLevels, levels + (total - count), static_cast<std::size_t>(count) * sizeof(float));
   }
   std::memcpy(carry, position, static_cast<std::size_t>(count) * sizeof(std::int16_t));
   carryBytes = 2 * count;

@@ -17,6 +17,14 @@ inline constexpr std::int32_t kSingleDataMessage = 0x04;
 inline constexpr std::int32_t kMultipleDataMessage = 0x80;
 inline constexpr std::int32_t kMaxPayloadBytes = 128;
 
+// What stands between two calls. Exact: the filters and their trace stop at
+// the last sample consumed, where the window and the plot read them.
+// CarriedLevels: the samples carried to the next call keep the levels
+// already worked out for them, so every sample runs through the filters
+// once; every level, character and message is the same, only the filters
+// and the trace stand up to 159 samples further on between calls.
+enum class FskCallBoundary { Exact, CarriedLevels };
+
 class FskReceiver {
  public:
   // Called at every accepted message, even several within one ProcessFrame.
@@ -46,6 +54,7 @@ class FskReceiver {
   std::uint8_t payload[256];   // payload bytes from position 0, then a 0 byte
   std::int16_t carry[162];     // samples left over from the previous call
   std::int32_t carryBytes;     // size of the carried samples in bytes
+  float carryLevels[162];      // CarriedLevels: the filters' outputs for the carried samples
   std::int32_t payloadPos;     // payload bytes received so far
   std::int32_t messageType;    // 0x04 or 0x80
   std::int32_t checksumSum;    // type + length + payload bytes
@@ -55,6 +64,7 @@ class FskReceiver {
   std::int32_t messageState;   // 0 idle, 1 seized, 2 length, 3 payload, 4 checksum
   std::int32_t bytesLeft;      // payload bytes still expected
 
+  FskCallBoundary boundary = FskCallBoundary::Exact;
   AcceptHook acceptHook = nullptr;
   void* acceptContext = nullptr;
 

@@ -14,6 +14,8 @@ class ExactCallerIdStream final : public StreamDetector {
   ExactCallerIdStream(const DetectorSettings& settings, DetectedEventHook hook)
       : receiver_(std::make_unique<FskReceiver>()), feeder_(settings.startSample), hook_(std::move(hook)) {
     receiver_->Init(settings.v23 ? 2 : 1);
+    // Nothing reads the filters between frames here.
+    receiver_->boundary = FskCallBoundary::CarriedLevels;
     receiver_->acceptHook = &ExactCallerIdStream::OnAccept;
     receiver_->acceptContext = this;
   }

@@ -3,6 +3,8 @@
 // level, every character, the whole demodulator state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -97,6 +99,39 @@ TEST_P(FskRuns, ReceiverLoopEqualsSampleBySample) {
     ASSERT_TRUE(SameState(fast->demod, reference->demod)) << "frame " << p / 160;
   }
   EXPECT_EQ(fast->carryBytes, static_cast<std::int32_t>(2 * held.size()));
+}
+
+// Carrying the levels of the carried samples instead of filtering them
+// again: the same decisions and messages call by call, and the same filter
+// outputs, only further on between calls.
+TEST_P(FskRuns, CarriedLevelsDecideAsTheExactBoundary) {
+  const std::vector<std::int16_t> samples = GetParam().make();
+  auto exact = Receiver(1);
+  auto carried = Receiver(1);
+  carried->boundary = FskCallBoundary::CarriedLevels;
+  std::mt19937 random(9);
+  for (std::size_t p = 0; p < samples.size();) {
+    const auto n = std::min<std::size_t>(samples.size() - p, p % 3 == 0 ? 160 : random() % 500);
+    const auto* at = samples.data() + p;
+    ASSERT_EQ(exact->ProcessSamples(at, static_cast<std::int32_t>(n)),
+              carried->ProcessSamples(at, static_cast<std::int32_t>(n)));
+    p += n;
+    const FskDemodulator& a = exact->demod;
+    const FskDemodulator& b = carried->demod;
+    ASSERT_EQ(std::memcmp(&a, &b, offsetof(FskDemodulator, markFilter)), 0) << "sample " << p;
+    ASSERT_EQ(a.state, b.state);
+    ASSERT_EQ(exact->carryBytes, carried->carryBytes);
+    ASSERT_EQ(exact->messageState, carried->messageState);
+    ASSERT_STREQ(exact->number, carried->number);
+    // The carried filters stand `ahead` samples further on.
+    const int ahead = carried->carryBytes / 2;
+    for (int k = 0; k < 3; ++k) {
+      for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(a.trace[k][(a.traceIndex - 1 - i) & (kFskTraceLength - 1)],
+                  b.trace[k][(b.traceIndex - 1 - ahead - i) & (kFskTraceLength - 1)]);
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, FskRuns,
