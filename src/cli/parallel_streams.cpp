@@ -21,12 +21,12 @@ constexpr std::size_t kBatchesPerWorker = 4;
 
 enum class PieceKind : std::uint8_t { Ulaw, Linear, Event, End };
 
-struct Report {
+}  // namespace
+
+struct ParallelStreams::Report {
   std::uint64_t call;
   std::variant<Json, StreamOutcome> what;
 };
-
-}  // namespace
 
 struct ParallelStreams::Piece {
   std::uint64_t call = 0;
@@ -56,7 +56,8 @@ struct ParallelStreams::Lane final : StreamReporter {
   std::uint64_t runningCall = 0;
   std::vector<Report> running;
 
-  Batch unsent;  // reader side
+  Batch unsent;   // reader side
+  bool alone = true;  // the input's only stream so far: run in the reader's thread, no copies
 
   // Shared, under the mutex.
   std::deque<Batch> queued;
@@ -125,12 +126,20 @@ std::unique_ptr<io::StreamSink> ParallelStreams::OpenAtRate(const io::StreamInfo
   lane->sink = DetectionSinkFactory(file_, command_, *lane).OpenAtRate(stream, rate);
   auto proxy = std::make_unique<LaneSink>(*this, *lane);
   lanes_.push_back(std::move(lane));
-  if (threads_.size() < workers_ && threads_.size() < lanes_.size()) threads_.emplace_back([this] { Work(); });
+  if (lanes_.size() == 1) return proxy;
+  // A second stream: from now on every stream is queued for the workers.
+  for (const auto& each : lanes_) each->alone = false;
+  while (threads_.size() < workers_ && threads_.size() < lanes_.size()) threads_.emplace_back([this] { Work(); });
   return proxy;
 }
 
 void ParallelStreams::Append(Lane& lane, Piece piece, const void* data) {
   piece.call = nextCall_++;
+  if (lane.alone) {
+    RunPiece(lane, piece, static_cast<const std::uint8_t*>(data), static_cast<const std::int16_t*>(data));
+    Pass(lane.running);
+    return;
+  }
   Batch& batch = lane.unsent;
   if (piece.kind == PieceKind::Ulaw) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -177,9 +186,28 @@ void ParallelStreams::Flush() {
   }
   // Each call went to one lane, and a lane's reports are in order.
   std::stable_sort(ready.begin(), ready.end(), [](const Report& a, const Report& b) { return a.call < b.call; });
-  for (const Report& report : ready) {
+  Pass(ready);
+}
+
+void ParallelStreams::Pass(std::vector<Report>& reports) {
+  for (const Report& report : reports) {
     if (const auto* line = std::get_if<Json>(&report.what)) out_.Event(*line);
     else out_.StreamDone(std::get<StreamOutcome>(report.what));
+  }
+  reports.clear();
+}
+
+void ParallelStreams::RunPiece(Lane& lane, const Piece& piece, const std::uint8_t* bytes,
+                               const std::int16_t* samples) {
+  lane.runningCall = piece.call;
+  switch (piece.kind) {
+    case PieceKind::Ulaw: lane.sink->Ulaw(bytes, piece.count); break;
+    case PieceKind::Linear: lane.sink->Linear(samples, piece.count); break;
+    case PieceKind::Event: lane.sink->Event(piece.event); break;
+    case PieceKind::End:
+      lane.sink->End(piece.totals);
+      lane.sink.reset();  // a capture may hold many streams: free each detector at its end
+      break;
   }
 }
 
@@ -209,22 +237,9 @@ void ParallelStreams::Work() {
 
     std::size_t byte = 0, sample = 0;
     for (const Piece& piece : batch.pieces) {
-      lane.runningCall = piece.call;
-      switch (piece.kind) {
-        case PieceKind::Ulaw:
-          lane.sink->Ulaw(batch.bytes.data() + byte, piece.count);
-          byte += piece.count;
-          break;
-        case PieceKind::Linear:
-          lane.sink->Linear(batch.samples.data() + sample, piece.count);
-          sample += piece.count;
-          break;
-        case PieceKind::Event: lane.sink->Event(piece.event); break;
-        case PieceKind::End:
-          lane.sink->End(piece.totals);
-          lane.sink.reset();  // a capture may hold many streams: free each detector at its end
-          break;
-      }
+      RunPiece(lane, piece, batch.bytes.data() + byte, batch.samples.data() + sample);
+      if (piece.kind == PieceKind::Ulaw) byte += piece.count;
+      if (piece.kind == PieceKind::Linear) sample += piece.count;
     }
 
     lock.lock();

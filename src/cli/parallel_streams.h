@@ -4,7 +4,8 @@
 // in exactly the order that running them in the reader's thread gives:
 // every call the reader makes is numbered, whatever a detector reports is
 // tagged with the number of the call it came from, and a report is passed
-// on once no stream can still report anything from an earlier call.
+// on once no stream can still report anything from an earlier call. An
+// input's only stream runs in the reader's thread until a second appears.
 #pragma once
 
 #include <condition_variable>
@@ -40,6 +41,7 @@ class ParallelStreams final : public io::StreamSinkFactory {
  private:
   struct Piece;
   struct Batch;
+  struct Report;
   struct Lane;
   class LaneSink;
 
@@ -48,6 +50,8 @@ class ParallelStreams final : public io::StreamSinkFactory {
   void Append(Lane& lane, Piece piece, const void* data);
   void Send(Lane& lane);
   void Flush();
+  void RunPiece(Lane& lane, const Piece& piece, const std::uint8_t* bytes, const std::int16_t* samples);
+  void Pass(std::vector<Report>& reports);
   void Work();
 
   std::string file_;
