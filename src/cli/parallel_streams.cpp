@@ -5,7 +5,6 @@
 #include <iterator>
 #include <variant>
 
-
 namespace quorvane::cli {
 namespace {
 
@@ -56,8 +55,7 @@ struct ParallelStreams::Lane final : StreamReporter {
   std::uint64_t runningCall = 0;
   std::vector<Report> running;
 
-  Batch unsent;   // reader side
-  bool alone = true;  // the input's only stream so far: run in the reader's thread, no copies
+  Batch unsent;  // reader side
 
   // Shared, under the mutex.
   std::deque<Batch> queued;
@@ -126,16 +124,16 @@ std::unique_ptr<io::StreamSink> ParallelStreams::OpenAtRate(const io::StreamInfo
   lane->sink = DetectionSinkFactory(file_, command_, *lane).OpenAtRate(stream, rate);
   auto proxy = std::make_unique<LaneSink>(*this, *lane);
   lanes_.push_back(std::move(lane));
+  // From the second stream on, every stream is queued for the workers.
   if (lanes_.size() == 1) return proxy;
-  // A second stream: from now on every stream is queued for the workers.
-  for (const auto& each : lanes_) each->alone = false;
   while (threads_.size() < workers_ && threads_.size() < lanes_.size()) threads_.emplace_back([this] { Work(); });
   return proxy;
 }
 
 void ParallelStreams::Append(Lane& lane, Piece piece, const void* data) {
   piece.call = nextCall_++;
-  if (lane.alone) {
+  // The input's only stream so far runs in the reader's thread, without copies.
+  if (lanes_.size() == 1) {
     RunPiece(lane, piece, static_cast<const std::uint8_t*>(data), static_cast<const std::int16_t*>(data));
     Pass(lane.running);
     return;
