@@ -1,32 +1,41 @@
-// Bit decisions for continuous-phase FSK taken over several bits at once.
+// Bit decisions for continuous-phase FSK taken over the whole bit sequence.
 //
 // A transmitter whose phase runs on across bits starts each bit's tone
 // where the last one left off, so the correlations of successive bits with
 // fixed-phase references are tied together: within a run of one tone they
 // turn steadily, and at a change of tone they turn by an angle the
-// boundary's position fixes. The run of bits whose correlations, turned
-// back by those angles, add up largest is the likeliest sent (a
-// noncoherent test over kSequenceBits bits); its middle bit is taken. Over
-// one bit the two tones are far from orthogonal (Bell 202 and V.23 shift
-// by 0.83 and 0.67 of the bit rate), which this recovers most of.
+// boundary's position fixes. Turned back by those angles, the correlations
+// of a right guess at kSequenceBits bits add up in phase; how much the
+// newest bit adds to the energy of the bits before it scores that bit (a
+// noncoherent branch metric). A Viterbi search over the tones of the newest
+// bits keeps the best-scoring sequence into each, and a bit is taken from
+// the best one kSequenceDelay bits later, when the sequences agree on it.
+// Over one bit the two tones are far from orthogonal (Bell 202 and V.23
+// shift by 0.83 and 0.67 of the bit rate); the sequence recovers most of
+// that.
 //
 // The steady turns come from the tones being off the references (plan
 // unknown, frequency error); they are learnt from the decided bits.
 #pragma once
 
 #include <complex>
+#include <cstdint>
 
 namespace quorvane {
 
-inline constexpr int kSequenceBits = 3;                   // bits looked at for one decision
-inline constexpr int kSequenceDelay = kSequenceBits / 2;  // bits a decision lags the newest bit
+inline constexpr int kSequenceBits = 3;                           // bits one branch metric looks at
+inline constexpr int kSequenceStates = 1 << (kSequenceBits - 1);  // search states: the newest bits' tones
+inline constexpr int kSequenceDelay = 8;                          // bits a decision lags the newest bit
+inline constexpr int kSequenceHistory = kSequenceDelay + 2;       // bits kept: back to the one before the decided
 
 struct FskSequenceDecision {
-  std::complex<float> correlation[kSequenceBits][2];  // per bit, oldest first: mark, space
-  std::complex<float> boundary[kSequenceBits];        // e^{j(wm - ws)B} at each bit's end B
-  bool signal[kSequenceBits];                         // whether the bit had a tone at all
-  std::complex<float> drift[2][2];                    // learnt residual turn from a bit's tone to the next's
-  bool previousMark;                                  // the bit decided last
+  std::complex<float> correlation[kSequenceHistory][2];  // per bit, oldest first: mark, space
+  std::complex<float> boundary[kSequenceHistory];        // e^{j(wm - ws)B} at each bit's end B
+  bool signal[kSequenceHistory];                         // whether the bit had a tone at all
+  float score[kSequenceStates];                          // best sequence's score into each state, best 0
+  std::uint32_t path[kSequenceStates];                   // its tones, newest in bit 0 (1 space)
+  std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
+  bool previousMark;                                     // the bit decided last
 };
 
 // A decided bit and, when it continues the previous bit's tone, how far

@@ -143,6 +143,11 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
   }
 }
 
-void RobustCallerIdFinish(RobustCallerIdReceiver& r) { RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r); }
+void RobustCallerIdFinish(RobustCallerIdReceiver& r) {
+  RobustFskCharacter characters[8];
+  const int found = RobustFskFlush(r.fsk, characters, 8);
+  for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+  RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r);
+}
 
 }  // namespace quorvane

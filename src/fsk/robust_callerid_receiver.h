@@ -58,7 +58,8 @@ void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerId
 
 void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count);
 
-// The input has ended: a DTMF key still sounding is taken.
+// The input has ended: the characters whose bits the decision still holds
+// back and a DTMF key still sounding are taken.
 void RobustCallerIdFinish(RobustCallerIdReceiver& r);
 
 // Level of a tone whose squared peak is `peakSquared`, in dBm0.

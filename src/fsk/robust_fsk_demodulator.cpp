@@ -10,7 +10,17 @@ namespace quorvane {
 namespace {
 
 constexpr double kBitStep = 1200.0 / 8000.0;  // clock advance per sample, in bits
-constexpr double kTrackGain = 0.25;           // share of a timing error corrected at each crossing
+// The clock is a second-order loop: a share of each crossing's timing
+// error corrects the phase, a smaller share the rate (a sender's bit rate
+// may be off by a percent or so). It pulls in fast after acquiring, then
+// slows down, because crossings in noise and edges rounded to a sample by
+// the sender jitter by a third of a sample or more, and every jitter of the
+// bit edges turns the phases the sequence decision relies on.
+constexpr double kTrackGain = 0.25;           // share of a timing error corrected while pulling in
+constexpr double kLockedGain = 0.08;          // ... and once settled
+constexpr int kSettleCrossings = 16;          // crossings after acquiring until the clock counts as settled
+constexpr double kRateGain = 0.001;           // share of a timing error taken into the rate
+constexpr double kRateLimit = 0.03;           // largest rate error followed
 constexpr double kTrackLimit = 0.4;           // crossings further off than this are noise while locked
 constexpr int kReacquireBits = 12;            // after this much steady tone the next crossing sets the clock
 constexpr float kTableScale = 4096.0f;        // Q12 references
@@ -113,9 +123,9 @@ FskSequenceBit EndBit(RobustFskDemodulator& d, double at, const RobustFskBit& bi
   double position = static_cast<double>(d.tableIndex) + (edge - static_cast<double>(d.sample));
   if (position < 0.0) position += kRobustTablePeriod;
   const std::complex<float> boundary = std::polar(1.0f, static_cast<float>(d.boundaryStep * position));
-  for (int j = 0; j + 1 < kSequenceBits; ++j) d.pending[j] = d.pending[j + 1];
-  d.pending[kSequenceBits - 1] = ended;
-  decided = d.pending[kSequenceBits - 1 - kSequenceDelay];
+  for (int j = 0; j < kSequenceDelay; ++j) d.pending[j] = d.pending[j + 1];
+  d.pending[kSequenceDelay] = ended;
+  decided = d.pending[0];
   // C = sum x e^{-jwn}: the sine sums enter negated.
   return FskSequencePush(d.sequence, {c[0], -c[1]}, {c[2], -c[3]}, boundary, signal);
 }
@@ -179,13 +189,17 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       if (error >= 0.5) error -= 1.0;
       if (d.bitsSinceCrossing > kReacquireBits) {
         correction = error;
+        d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;
       } else if (std::fabs(error) < kTrackLimit) {
-        correction = kTrackGain * error;
+        const bool settled = d.crossingsSinceAcquiring >= kSettleCrossings;
+        correction = (settled ? kLockedGain : kTrackGain) * error;
+        d.rate = std::clamp(d.rate - kRateGain * error, -kRateLimit, kRateLimit);
+        d.crossingsSinceAcquiring = std::min(d.crossingsSinceAcquiring + 1, kSettleCrossings);
         d.bitsSinceCrossing = 0;
       }
     }
-    double next = std::max(0.0, d.bitPhase + kBitStep - correction);
+    double next = std::max(0.0, d.bitPhase + kBitStep * (1.0 + d.rate) - correction);
     if (next >= 1.0) {
       // Interpolate the soft bit at the instant between the two samples.
       const double at = (1.0 - d.bitPhase) / (next - d.bitPhase);
@@ -205,6 +219,13 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
     d.bitPhase = next;
   }
   return produced;
+}
+
+int RobustFskFlush(RobustFskDemodulator& d, RobustFskCharacter* out, int capacity) {
+  // Two bits more than are held back, at the slowest rate the clock follows.
+  constexpr int kSilence = static_cast<int>((kSequenceDelay + 2) / (kBitStep * (1.0 - kRateLimit))) + 1;
+  const std::int16_t silence[kSilence] = {};
+  return RobustFskDemodulate(d, silence, kSilence, out, capacity);
 }
 
 TonePlan EstimateTonePlan(std::complex<double> markTurn, std::complex<double> spaceTurn) {

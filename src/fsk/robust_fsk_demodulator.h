@@ -63,11 +63,13 @@ struct RobustFskDemodulator {
   float edgeFraction;                             // how far into that sample the edge lay
   std::int64_t edge;                              // that edge to the nearest sample
   FskSequenceDecision sequence;
-  RobustFskBit pending[kSequenceBits];            // bits not yet decided, in step with `sequence`
+  RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with `sequence`
   int tableIndex;                                 // absolute sample count modulo the table period
   float previousSoft;                             // soft bit one sample earlier
   float averageSwing;                             // running mean of |soft bit| at bit instants
   double bitPhase;                                // bit clock: fraction of a bit since the last instant
+  double rate;                                    // bit clock: learnt rate error (0.01 is 1 % fast)
+  int crossingsSinceAcquiring;                    // crossings tracked since the clock was last set outright
   int bitsSinceCrossing;                          // clock bits since the soft bit last crossed zero
   std::int64_t sample;                            // absolute index of the next sample
   // Character framing.
@@ -84,6 +86,10 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan);
 // characters to `out` (count <= 256 gives at most 5); returns how many.
 int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, int count,
                         RobustFskCharacter* out, int capacity);
+
+// The input has ended: decides the bits still held back, as if silence
+// followed; returns how many characters that finished (at most 2).
+int RobustFskFlush(RobustFskDemodulator& d, RobustFskCharacter* out, int capacity);
 
 // The tone plan the phase turns of a run of characters point to.
 TonePlan EstimateTonePlan(std::complex<double> markTurn, std::complex<double> spaceTurn);
