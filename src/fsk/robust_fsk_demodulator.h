@@ -5,8 +5,8 @@
 // phase-locked bit clock takes its timing from the soft bit's zero
 // crossings (re-acquiring outright after a long run of mark), so the bit
 // length is never a fixed sample count. The bits themselves are decided
-// from the correlations over exactly each bit, several bits at a time
-// (fsk_sequence_decision.h), a bit behind the clock. With the tone plan
+// from the correlations over exactly each bit by a search over the bit
+// sequence (fsk_sequence_decision.h), several bits behind the clock. With the tone plan
 // left to the receiver the correlators sit midway between the two plans'
 // tones (1250 and 2150 Hz), which costs next to nothing over a bit, and the
 // plan is told afterwards from how the correlators' phases turn.

@@ -1,4 +1,4 @@
-// The three-bit decision on clean phase-continuous FSK: tones off the
+// The sequence decision on clean phase-continuous FSK: tones off the
 // references (unknown plan, frequency error) and bit edges between
 // samples must not cost a bit once the drift is learnt, and a mark run's
 // turn tells which side of its reference the mark lies.

@@ -37,6 +37,7 @@ Received Receive(const std::vector<std::int16_t>& samples, TonePlan plan = ToneP
     RobustCallerIdProcess(*receiver, samples.data() + at, n);
     at += n;
   }
+  RobustCallerIdFinish(*receiver);
   out.rejected = receiver->rejected;
   return out;
 }
@@ -212,6 +213,13 @@ TEST(RobustFraming, BadCopyIsRejectedAndTheGoodOneShown) {
   ASSERT_EQ(r.messages.size(), 1u);
   EXPECT_EQ(r.messages[0].info.number, "5551212");
   EXPECT_EQ(r.rejected, 1);
+}
+
+TEST(RobustFraming, RecordingThatEndsAtTheChecksumKeepsTheMessage) {
+  CallerIdSynthOptions o;
+  o.trailMs = 0.0;  // the checksum's stop bit is followed by fewer bits than a decision lags
+  const Received r = Receive(Synth(o));
+  ASSERT_EQ(r.messages.size(), 1u);
 }
 
 TEST(RobustFraming, ForcedPlanIsReported) {
