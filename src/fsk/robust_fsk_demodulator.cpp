@@ -22,6 +22,7 @@ constexpr int kSettleCrossings = 16;          // crossings after acquiring until
 constexpr double kRateGain = 0.001;           // share of a timing error taken into the rate
 constexpr double kRateLimit = 0.03;           // largest rate error followed
 constexpr double kTrackLimit = 0.4;           // crossings further off than this are noise while locked
+constexpr double kShortestBit = 1.5;          // samples: a mark ended at a burst's edge is at least this long
 constexpr int kReacquireBits = 12;            // after this much steady tone the next crossing sets the clock
 constexpr float kTableScale = 4096.0f;        // Q12 references
 // A tone of peak 30 (about -57.6 dBm0) fills a window's correlator to this
@@ -98,12 +99,10 @@ bool TakeBit(RobustFskDemodulator& d, const RobustFskBit& bit, FskSequenceBit de
   return true;
 }
 
-// The clock's instant lies `at` of the way from the previous sample to the
-// newest: the bit ending kEdgeLag before it is complete. Passes it on to
+// The bit ending at `edge` (running-sum time: the sums of slot n hold
+// samples up to n; no more than a bit back) is complete. Passes it on to
 // the sequence decision and returns the bit that decides.
-FskSequenceBit EndBit(RobustFskDemodulator& d, double at, const RobustFskBit& bit, bool signal, RobustFskBit& decided) {
-  // The edge in running-sum time: the sums of slot n hold samples up to n.
-  const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;
+FskSequenceBit EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal, RobustFskBit& decided) {
   const auto whole = static_cast<std::int64_t>(std::floor(edge));
   const auto fraction = static_cast<float>(edge - static_cast<double>(whole));
   const std::uint64_t* before = d.running[Slot(whole - 1)];
@@ -134,6 +133,13 @@ FskSequenceBit EndBit(RobustFskDemodulator& d, double at, const RobustFskBit& bi
 void StartTurns(RobustFskDemodulator& d) {
   d.current.markTurn = {};
   d.current.spaceTurn = {};
+}
+
+// Ends a bit and frames the one decided; true when that finished a character.
+bool EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal) {
+  RobustFskBit decided;
+  const FskSequenceBit value = EndBit(d, edge, bit, signal, decided);
+  return TakeBit(d, decided, value);
 }
 
 }  // namespace
@@ -188,7 +194,20 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       double error = d.bitPhase + kBitStep * fraction - 0.5;
       if (error >= 0.5) error -= 1.0;
       if (d.bitsSinceCrossing > kReacquireBits) {
-        correction = error;
+        // The first crossing after a long mark is the start of a burst or
+        // character, found some samples after its edge. The clock ran free
+        // through the mark; rather than cut the bits where it happened to
+        // stand, end the mark at that edge, though it lies back in time.
+        const double crossing = static_cast<double>(d.sample) - 1.0 + fraction;
+        const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
+        if (edge > static_cast<double>(d.edge) + kShortestBit) {
+          const RobustFskBit bit{before, markEnergy, spaceEnergy, 0, d.sample};
+          if (EndAndTakeBit(d, edge, bit, markEnergy + spaceEnergy >= kMinEnergy) && produced < capacity) {
+            out[produced++] = d.current;
+            StartTurns(d);
+          }
+        }
+        correction = d.bitPhase + kBitStep * fraction - 0.5;  // the crossing half a bit from the next instant
         d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;
       } else if (std::fabs(error) < kTrackLimit) {
@@ -208,10 +227,10 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       if (signal) d.averageSwing += (std::fabs(softAt) - d.averageSwing) * (1.0f / 16.0f);
       d.bitsSinceCrossing = std::min(d.bitsSinceCrossing + 1, 1000);
       const RobustFskBit bit{softAt, markEnergy, spaceEnergy, 0, d.sample};
-      RobustFskBit decided;
-      const FskSequenceBit value = EndBit(d, at, bit, signal, decided);
-      if (TakeBit(d, decided, value)) {
-        if (produced < capacity) out[produced++] = d.current;
+      // The bit ends kEdgeLag before the instant.
+      const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;
+      if (EndAndTakeBit(d, edge, bit, signal) && produced < capacity) {
+        out[produced++] = d.current;
         StartTurns(d);
       }
       next -= 1.0;
