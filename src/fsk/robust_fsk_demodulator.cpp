@@ -23,7 +23,11 @@ constexpr double kRateGain = 0.001;           // share of a timing error taken i
 constexpr double kRateLimit = 0.03;           // largest rate error followed
 constexpr double kTrackLimit = 0.4;           // crossings further off than this are noise while locked
 constexpr double kShortestBit = 1.5;          // samples: a mark ended at a burst's edge is at least this long
-constexpr int kReacquireBits = 12;            // after this much steady tone the next crossing sets the clock
+// After this much steady tone the next crossing sets the clock outright.
+// Through the idle mark between characters the clock, its rate learnt,
+// runs on more truly than one crossing in noise could set it; after a
+// mark period or between bursts it may have drifted by any amount.
+constexpr int kReacquireBits = 30;
 constexpr float kTableScale = 4096.0f;        // Q12 references
 // A tone of peak 30 (about -57.6 dBm0) fills a window's correlator to this
 // energy; below it the line counts as silent and the bits as mark.
