@@ -3,7 +3,9 @@
 // quirks, alerts, DTMF caller ID, and call-size independence.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -192,6 +194,35 @@ TEST_P(RobustLine, MessageComplete) {
 
 INSTANTIATE_TEST_SUITE_P(, RobustLine, ::testing::ValuesIn(kLineRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A sender whose bit clock is off: the receiver must learn the rate, or
+// its clock slips through the idle mark between characters.
+TEST(RobustClock, BitRateOneAndAHalfPercentOff) {
+  const std::vector<std::uint8_t> message =
+      WithChecksum({0x04, 15, '0', '1', '0', '2', '0', '3', '0', '4', '5', '5', '5', '1', '2', '1', '2'});
+  std::vector<bool> bits;
+  for (int i = 0; i < 30; ++i) AppendFskCharacter(bits, 0x55);
+  bits.insert(bits.end(), 150, true);
+  for (std::uint8_t b : message) {
+    AppendFskCharacter(bits, b);
+    bits.insert(bits.end(), 10, true);
+  }
+  for (double offset : {-0.015, 0.015}) {
+    SCOPED_TRACE(offset);
+    std::vector<std::int16_t> samples(800, 0);
+    double phase = 0.0;
+    for (std::size_t n = 0;; ++n) {
+      const auto bit = static_cast<std::size_t>(static_cast<double>(n) * 1200.0 * (1.0 + offset) / 8000.0);
+      if (bit >= bits.size()) break;
+      samples.push_back(static_cast<std::int16_t>(std::lround(5083.0 * std::sin(phase))));
+      phase += 2.0 * std::numbers::pi * (bits[bit] ? 1200.0 : 2200.0) / 8000.0;
+    }
+    samples.resize(samples.size() + 800, 0);
+    const Received r = Receive(samples);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].info.number, "5551212");
+  }
+}
 
 const std::vector<std::uint8_t> kSdmf = WithChecksum({0x04, 15, '0', '1', '0', '2', '0', '3', '0', '4', '5', '5', '5', '1', '2', '1', '2'});
 
