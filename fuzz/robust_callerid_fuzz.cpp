@@ -37,7 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       samples.push_back(input.ConsumeIntegral<std::int16_t>());
     }
     quorvane::RobustCallerIdProcess(*receiver, samples.data(), samples.size());
-    if (receiver->historyCount < 0 || receiver->historyCount > quorvane::kRobustHistory) std::abort();
+    for (const auto& history : receiver->histories) {
+      if (history.count < 0 || history.count > quorvane::kRobustHistory) std::abort();
+    }
     if (receiver->rejected < 0) std::abort();
   }
   return 0;

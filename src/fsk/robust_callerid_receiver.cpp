@@ -13,20 +13,25 @@ constexpr int kFramingIdleBits = 8;     // a character after this much mark is p
 constexpr float kMinClarity = 0.55f;    // speech and noise give about 0.5; FSK near 0.8
 constexpr std::uint8_t kSeizure = 0x55;
 
-void Forget(RobustCallerIdReceiver& r) {
-  r.historyCount = 0;
-  r.framedStart = -1;
+void Forget(RobustCallerIdHistory& h) {
+  h.count = 0;
+  h.framedStart = -1;
 }
 
-// The message of history[start..historyCount) when it is one worth showing.
-bool Accept(RobustCallerIdReceiver& r, int start, RobustCallerIdMessage& message) {
-  const int n = r.historyCount - start;
+void ForgetAll(RobustCallerIdReceiver& r) {
+  for (RobustCallerIdHistory& h : r.histories) Forget(h);
+}
+
+// The message of the history's characters [start, count) when it is one
+// worth showing.
+bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int start, RobustCallerIdMessage& message) {
+  const int n = h.count - start;
   std::uint8_t bytes[kRobustHistory];
   float clarity = 0.0f;
   double amplitudeSquared = 0.0;
   std::complex<double> markTurn, spaceTurn;
   for (int i = 0; i < n; ++i) {
-    const RobustFskCharacter& c = r.history[start + i];
+    const RobustFskCharacter& c = h.characters[start + i];
     bytes[i] = c.value;
     clarity += c.clarity;
     amplitudeSquared += c.amplitudeSquared;
@@ -35,57 +40,62 @@ bool Accept(RobustCallerIdReceiver& r, int start, RobustCallerIdMessage& message
   }
   if (clarity < kMinClarity * static_cast<float>(n)) return false;
   if (!DecodeCallerIdMessage(bytes, static_cast<std::size_t>(n), message.info)) return false;
-  message.startSample = r.history[start].startSample;
-  message.endSample = r.history[r.historyCount - 1].endSample;
+  message.startSample = h.characters[start].startSample;
+  message.endSample = h.characters[h.count - 1].endSample;
   message.tonePlan = r.fsk.plan != TonePlan::Auto ? r.fsk.plan : EstimateTonePlan(markTurn, spaceTurn);
   message.levelDbm0 = PeakSquaredToDbm0(amplitudeSquared / n);
   return true;
 }
 
 void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
-  if (c.idleBitsBefore > kBreakIdleBits) Forget(r);
-  if (r.historyCount == kRobustHistory) {
-    std::memmove(r.history, r.history + 1, sizeof r.history[0] * (kRobustHistory - 1));
-    --r.historyCount;
-    r.framedStart = r.framedStart > 0 ? r.framedStart - 1 : -1;
+  RobustCallerIdHistory& h = r.histories[c.decision];
+  if (c.idleBitsBefore > kBreakIdleBits) Forget(h);
+  if (h.count == kRobustHistory) {
+    std::memmove(h.characters, h.characters + 1, sizeof h.characters[0] * (kRobustHistory - 1));
+    --h.count;
+    h.framedStart = h.framedStart > 0 ? h.framedStart - 1 : -1;
   }
-  const int last = r.historyCount;
-  r.history[r.historyCount++] = c;
-  if (r.framedStart < 0 && IsCallerIdMessageType(c.value) &&
-      (last == 0 || c.idleBitsBefore >= kFramingIdleBits || r.history[last - 1].value == kSeizure)) {
-    r.framedStart = last;
+  const int last = h.count;
+  h.characters[h.count++] = c;
+  if (h.framedStart < 0 && IsCallerIdMessageType(c.value) &&
+      (last == 0 || c.idleBitsBefore >= kFramingIdleBits || h.characters[last - 1].value == kSeizure)) {
+    h.framedStart = last;
   }
 
   // Every type character whose length ends here is a candidate; the
   // checksum sums to zero over type, length, payload and itself.
   unsigned sum = c.value;
   for (int s = last - 1; s >= 0 && last - s <= kRobustHistory - 2; --s) {
-    sum += r.history[s].value;
-    if (s + 1 > last - 1 || !IsCallerIdMessageType(r.history[s].value)) continue;
-    if (r.history[s + 1].value + 2 != last - s) continue;
+    sum += h.characters[s].value;
+    if (s + 1 > last - 1 || !IsCallerIdMessageType(h.characters[s].value)) continue;
+    if (h.characters[s + 1].value + 2 != last - s) continue;
     if ((sum & 0xFF) != 0) continue;
     RobustCallerIdMessage message;
-    if (!Accept(r, s, message)) continue;
-    // A framed failure inside this message was only its own junk.
+    if (!Accept(r, h, s, message)) continue;
+    // A framed failure inside this message was only its own junk, or the
+    // other decision's broken copy of it.
     if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {
       --r.rejected;
       r.failedStart = -1;
     }
     if (r.events.message) r.events.message(r.events.context, message);
-    Forget(r);
+    // The other decision's copy of the message is not shown again.
+    ForgetAll(r);
     return;
   }
-  if (r.framedStart >= 0 && r.framedStart + 1 < r.historyCount &&
-      r.framedStart + r.history[r.framedStart + 1].value + 2 == last) {
+  // Failures are counted on the first decision's framing alone; the second
+  // only ever adds a copy that holds.
+  if (c.decision == 0 && h.framedStart >= 0 && h.framedStart + 1 < h.count &&
+      h.framedStart + h.characters[h.framedStart + 1].value + 2 == last) {
     // Only what sounded like FSK counts as a message that failed.
     float clarity = 0.0f;
-    for (int i = r.framedStart; i <= last; ++i) clarity += r.history[i].clarity;
-    if (clarity >= kMinClarity * static_cast<float>(last - r.framedStart + 1)) {
+    for (int i = h.framedStart; i <= last; ++i) clarity += h.characters[i].clarity;
+    if (clarity >= kMinClarity * static_cast<float>(last - h.framedStart + 1)) {
       ++r.rejected;
-      r.failedStart = r.history[r.framedStart].startSample;
+      r.failedStart = h.characters[h.framedStart].startSample;
       r.failedEnd = c.endSample;
     }
-    r.framedStart = r.historyCount;  // one framed message per burst
+    h.framedStart = h.count;  // one framed message per burst
   }
 }
 
@@ -118,7 +128,7 @@ void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerId
   DtmfCallerIdInit(r.dtmfStrings);
   r.dtmfLevelSum = 0.0;
   r.dtmfKeys = 0;
-  Forget(r);
+  ForgetAll(r);
   r.failedStart = r.failedEnd = -1;
   r.sample = 0;
   r.rejected = 0;
@@ -126,13 +136,13 @@ void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerId
 }
 
 void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count) {
-  RobustFskCharacter characters[8];
+  RobustFskCharacter characters[16];
   while (count > 0) {
     // Steps end on multiples of kChunk, so events come in the same order
     // however the caller cuts the signal.
     const auto room = static_cast<std::size_t>(kChunk - r.sample % kChunk);
     const int n = static_cast<int>(std::min(count, room));
-    const int found = RobustFskDemodulate(r.fsk, samples, n, characters, 8);
+    const int found = RobustFskDemodulate(r.fsk, samples, n, characters, 16);
     for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
     RobustDtmfProcess(&r.dtmf, samples, n, OnDtmfKey, &r);
     AlertTone alert;
@@ -144,8 +154,8 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
 }
 
 void RobustCallerIdFinish(RobustCallerIdReceiver& r) {
-  RobustFskCharacter characters[8];
-  const int found = RobustFskFlush(r.fsk, characters, 8);
+  RobustFskCharacter characters[16];
+  const int found = RobustFskFlush(r.fsk, characters, 16);
   for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
   RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r);
 }

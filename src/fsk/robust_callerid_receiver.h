@@ -5,7 +5,9 @@
 //
 // A message may start at any character of a burst, so junk or a broken
 // copy before it costs nothing; a message is shown only when its checksum
-// holds, it is well formed and its characters sound like FSK. A message
+// holds, it is well formed and its characters sound like FSK. The bits are
+// decided twice (robust_fsk_demodulator.h); whichever copy holds first is
+// shown, once. A message
 // that fails, where one was plainly framed (first after a mark period or
 // the channel seizure), is counted in `rejected`.
 #pragma once
@@ -37,6 +39,13 @@ struct RobustCallerIdEvents {
 
 inline constexpr int kRobustHistory = 260;  // longest message: type, length, 255 bytes, checksum
 
+// One bit decision's characters since the last break.
+struct RobustCallerIdHistory {
+  RobustFskCharacter characters[kRobustHistory];  // oldest first
+  int count;
+  int framedStart;                                 // index of the plainly framed type character, or -1
+};
+
 struct RobustCallerIdReceiver {
   RobustFskDemodulator fsk;
   AlertToneDetector alerts;
@@ -44,9 +53,7 @@ struct RobustCallerIdReceiver {
   DtmfCallerIdAssembler dtmfStrings;
   double dtmfLevelSum;             // summed row-tone levels of the open DTMF string's keys
   int dtmfKeys;                    // keys in it
-  RobustFskCharacter history[kRobustHistory];  // characters since the last break, oldest first
-  int historyCount;
-  int framedStart;                 // index of the plainly framed type character, or -1
+  RobustCallerIdHistory histories[kRobustDecisions];
   std::int64_t failedStart;        // span of the last framed message that failed (-1: none)
   std::int64_t failedEnd;
   std::int64_t sample;             // absolute index of the next sample

@@ -57,8 +57,8 @@ float Window(const std::uint64_t* now, const std::uint64_t* old, int k) {
   return static_cast<float>(static_cast<std::int64_t>(now[k] - old[k]));
 }
 
-void AddBit(RobustFskDemodulator& d, const RobustFskBit& bit) {
-  RobustFskCharacter& c = d.current;
+void AddBit(RobustFskFramer& f, const RobustFskBit& bit) {
+  RobustFskCharacter& c = f.current;
   const float total = bit.markEnergy + bit.spaceEnergy;
   if (total < kMinEnergy) return;
   c.clarity += std::min(1.0f, std::fabs(bit.soft) / total);
@@ -66,47 +66,50 @@ void AddBit(RobustFskDemodulator& d, const RobustFskBit& bit) {
 }
 
 // One decided bit; true when it finished a character.
-bool TakeBit(RobustFskDemodulator& d, const RobustFskBit& bit, FskSequenceBit decided) {
+bool TakeBit(RobustFskFramer& f, const RobustFskBit& bit, FskSequenceBit decided) {
   const bool signal = bit.markEnergy + bit.spaceEnergy >= kMinEnergy;
   const bool mark = !signal || decided.mark;
-  (mark ? d.current.markTurn : d.current.spaceTurn) += std::complex<double>(decided.turn);
-  if (d.bitIndex == 0) {
+  (mark ? f.current.markTurn : f.current.spaceTurn) += std::complex<double>(decided.turn);
+  if (f.bitIndex == 0) {
     if (mark) {
-      d.idleBits = std::min(d.idleBits + 1, 1000);
+      f.idleBits = std::min(f.idleBits + 1, 1000);
       return false;
     }
-    const std::complex<double> markTurn = d.current.markTurn, spaceTurn = d.current.spaceTurn;
-    d.current = RobustFskCharacter{};
-    d.current.markTurn = markTurn;
-    d.current.spaceTurn = spaceTurn;
-    d.current.idleBitsBefore = d.idleBits;
-    d.current.startSample = bit.start;
-    d.shift = 0;
-    d.bitIndex = 1;
-    AddBit(d, bit);
+    const std::complex<double> markTurn = f.current.markTurn, spaceTurn = f.current.spaceTurn;
+    const int decision = f.current.decision;
+    f.current = RobustFskCharacter{};
+    f.current.markTurn = markTurn;
+    f.current.spaceTurn = spaceTurn;
+    f.current.decision = decision;
+    f.current.idleBitsBefore = f.idleBits;
+    f.current.startSample = bit.start;
+    f.shift = 0;
+    f.bitIndex = 1;
+    AddBit(f, bit);
     return false;
   }
-  AddBit(d, bit);
-  if (d.bitIndex <= 8) {
-    if (mark) d.shift |= 1u << (d.bitIndex - 1);
-    ++d.bitIndex;
+  AddBit(f, bit);
+  if (f.bitIndex <= 8) {
+    if (mark) f.shift |= 1u << (f.bitIndex - 1);
+    ++f.bitIndex;
     return false;
   }
-  RobustFskCharacter& c = d.current;
-  c.value = static_cast<std::uint8_t>(d.shift);
+  RobustFskCharacter& c = f.current;
+  c.value = static_cast<std::uint8_t>(f.shift);
   c.stopBitIsMark = mark;
   c.endSample = bit.taken;
   c.clarity /= 10.0f;
   c.amplitudeSquared /= 10.0f;
-  d.bitIndex = 0;
-  d.idleBits = 0;
+  f.bitIndex = 0;
+  f.idleBits = 0;
   return true;
 }
 
 // The bit ending at `edge` (running-sum time: the sums of slot n hold
 // samples up to n; no more than a bit back) is complete. Passes it on to
-// the sequence decision and returns the bit that decides.
-FskSequenceBit EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal, RobustFskBit& decided) {
+// the decisions, which decide the bit in `decided` as `values`.
+void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal, RobustFskBit& decided,
+            FskSequenceBit (&values)[kRobustDecisions]) {
   const auto whole = static_cast<std::int64_t>(std::floor(edge));
   const auto fraction = static_cast<float>(edge - static_cast<double>(whole));
   const std::uint64_t* before = d.running[Slot(whole - 1)];
@@ -130,20 +133,27 @@ FskSequenceBit EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& 
   d.pending[kSequenceDelay] = ended;
   decided = d.pending[0];
   // C = sum x e^{-jwn}: the sine sums enter negated.
-  return FskSequencePush(d.sequence, {c[0], -c[1]}, {c[2], -c[3]}, boundary, signal);
+  for (int k = 0; k < kRobustDecisions; ++k) {
+    values[k] = FskSequencePush(d.framers[k].sequence, {c[0], -c[1]}, {c[2], -c[3]}, boundary, signal);
+  }
 }
 
-// The next character's turns start from nothing.
-void StartTurns(RobustFskDemodulator& d) {
-  d.current.markTurn = {};
-  d.current.spaceTurn = {};
-}
-
-// Ends a bit and frames the one decided; true when that finished a character.
-bool EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal) {
+// Ends a bit and frames the one decided, writing characters that finish to
+// `out` while there is room; returns how many there are now.
+int EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal,
+                  RobustFskCharacter* out, int produced, int capacity) {
   RobustFskBit decided;
-  const FskSequenceBit value = EndBit(d, edge, bit, signal, decided);
-  return TakeBit(d, decided, value);
+  FskSequenceBit values[kRobustDecisions];
+  EndBit(d, edge, bit, signal, decided, values);
+  for (int k = 0; k < kRobustDecisions; ++k) {
+    RobustFskFramer& f = d.framers[k];
+    if (!TakeBit(f, decided, values[k])) continue;
+    if (produced < capacity) out[produced++] = f.current;
+    // The next character's turns start from nothing.
+    f.current.markTurn = {};
+    f.current.spaceTurn = {};
+  }
+  return produced;
 }
 
 }  // namespace
@@ -161,7 +171,11 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
     }
   }
   d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
-  FskSequenceInit(d.sequence);
+  constexpr FskSequenceKind kKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference};
+  for (int k = 0; k < kRobustDecisions; ++k) {
+    FskSequenceInit(d.framers[k].sequence, kKinds[k]);
+    d.framers[k].current.decision = k;
+  }
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
 
@@ -206,10 +220,7 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
         if (edge > static_cast<double>(d.edge) + kShortestBit) {
           const RobustFskBit bit{before, markEnergy, spaceEnergy, 0, d.sample};
-          if (EndAndTakeBit(d, edge, bit, markEnergy + spaceEnergy >= kMinEnergy) && produced < capacity) {
-            out[produced++] = d.current;
-            StartTurns(d);
-          }
+          produced = EndAndTakeBit(d, edge, bit, markEnergy + spaceEnergy >= kMinEnergy, out, produced, capacity);
         }
         correction = d.bitPhase + kBitStep * fraction - 0.5;  // the crossing half a bit from the next instant
         d.crossingsSinceAcquiring = 0;
@@ -233,10 +244,7 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       const RobustFskBit bit{softAt, markEnergy, spaceEnergy, 0, d.sample};
       // The bit ends kEdgeLag before the instant.
       const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;
-      if (EndAndTakeBit(d, edge, bit, signal) && produced < capacity) {
-        out[produced++] = d.current;
-        StartTurns(d);
-      }
+      produced = EndAndTakeBit(d, edge, bit, signal, out, produced, capacity);
       next -= 1.0;
     }
     d.bitPhase = next;

@@ -6,7 +6,9 @@
 // crossings (re-acquiring outright after a long run of mark), so the bit
 // length is never a fixed sample count. The bits themselves are decided
 // from the correlations over exactly each bit by a search over the bit
-// sequence (fsk_sequence_decision.h), several bits behind the clock. With the tone plan
+// sequence (fsk_sequence_decision.h), several bits behind the clock, and
+// twice, by two searches that err on different bits; each is framed into
+// characters of its own. With the tone plan
 // left to the receiver the correlators sit midway between the two plans'
 // tones (1250 and 2150 Hz), which costs next to nothing over a bit, and the
 // plan is told afterwards from how the correlators' phases turn.
@@ -37,6 +39,7 @@ struct RobustFskCharacter {
   // How far each tone's correlator turned over a window, summed over bits
   // in runs of one tone, here and in the mark before the character.
   std::complex<double> markTurn, spaceTurn;
+  int decision;                // which bit decision framed it (index into RobustFskDemodulator::framers)
 };
 
 // What the bit clock saw of one bit, kept until the bit is decided.
@@ -45,6 +48,20 @@ struct RobustFskBit {
   float markEnergy, spaceEnergy;
   std::int64_t start;            // sample where the bit began
   std::int64_t taken;            // sample at which the clock took it
+};
+
+// Each bit is decided twice, by a Window and by a Reference sequence
+// decision (fsk_sequence_decision.h): their errors fall on different bits,
+// and the receiver shows whichever copy of a message holds its checksum.
+inline constexpr int kRobustDecisions = 2;
+
+// One decision's bits framed as 8-N-1 characters.
+struct RobustFskFramer {
+  FskSequenceDecision sequence;
+  int bitIndex;                 // 0 idle; 1..9 inside a character
+  int idleBits;                 // mark bits since the last stop bit
+  unsigned shift;               // data bits so far
+  RobustFskCharacter current;   // character being built
 };
 
 inline constexpr int kRobustRing = 16;  // samples of running sums kept: a window and the bit edges behind it
@@ -62,8 +79,8 @@ struct RobustFskDemodulator {
   std::int32_t edgeProduct[4];                    // that sample's own products
   float edgeFraction;                             // how far into that sample the edge lay
   std::int64_t edge;                              // that edge to the nearest sample
-  FskSequenceDecision sequence;
-  RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with `sequence`
+  RobustFskFramer framers[kRobustDecisions];
+  RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions
   int tableIndex;                                 // absolute sample count modulo the table period
   float previousSoft;                             // soft bit one sample earlier
   float averageSwing;                             // running mean of |soft bit| at bit instants
@@ -72,23 +89,18 @@ struct RobustFskDemodulator {
   int crossingsSinceAcquiring;                    // crossings tracked since the clock was last set outright
   int bitsSinceCrossing;                          // clock bits since the soft bit last crossed zero
   std::int64_t sample;                            // absolute index of the next sample
-  // Character framing.
-  int bitIndex;                                   // 0 idle; 1..9 inside a character
-  int idleBits;                                   // mark bits since the last stop bit
-  unsigned shift;                                 // data bits so far
-  RobustFskCharacter current;                     // character being built
 };
 
 // `plan` Auto listens for both plans; Bell202 or V23 tunes to that one.
 void RobustFskInit(RobustFskDemodulator& d, TonePlan plan);
 
 // Demodulates `count` samples, writing at most `capacity` finished
-// characters to `out` (count <= 256 gives at most 5); returns how many.
+// characters to `out` (count <= 256 gives at most 10); returns how many.
 int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, int count,
                         RobustFskCharacter* out, int capacity);
 
 // The input has ended: decides the bits still held back, as if silence
-// followed; returns how many characters that finished (at most 2).
+// followed; returns how many characters that finished (at most 4).
 int RobustFskFlush(RobustFskDemodulator& d, RobustFskCharacter* out, int capacity);
 
 // The tone plan the phase turns of a run of characters point to.

@@ -16,6 +16,7 @@ namespace {
 
 struct Line {
   double markHz, spaceHz;  // sent tones; the references are 1250 and 2150 Hz
+  FskSequenceKind kind;
 };
 
 class SequenceDecision : public testing::TestWithParam<Line> {};
@@ -28,7 +29,7 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
   for (unsigned i = 0, x = 0x5A3u; i < 200; ++i, x = x * 1103515245u + 12345u) bits.push_back(((x >> 16) & 1u) != 0);
 
   FskSequenceDecision d;
-  FskSequenceInit(d);
+  FskSequenceInit(d, GetParam().kind);
   double phase = 0.3;
   std::complex<float> markTurn;
   int wrong = 0;
@@ -55,8 +56,14 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, SequenceDecision,
-                         testing::Values(Line{1200.0, 2200.0}, Line{1300.0, 2100.0}, Line{1176.0, 2156.0},
-                                         Line{1326.0, 2142.0}));
+                         testing::Values(Line{1200.0, 2200.0, FskSequenceKind::Window},
+                                         Line{1300.0, 2100.0, FskSequenceKind::Window},
+                                         Line{1176.0, 2156.0, FskSequenceKind::Window},
+                                         Line{1326.0, 2142.0, FskSequenceKind::Window},
+                                         Line{1200.0, 2200.0, FskSequenceKind::Reference},
+                                         Line{1300.0, 2100.0, FskSequenceKind::Reference},
+                                         Line{1176.0, 2156.0, FskSequenceKind::Reference},
+                                         Line{1326.0, 2142.0, FskSequenceKind::Reference}));
 
 }  // namespace
 }  // namespace quorvane
