@@ -46,29 +46,29 @@ void UnitDrifts(const FskSequenceDecision& d, std::complex<float> (&unitDrift)[2
 
 // Window branch metrics of the newest kSequenceBits bits, by pattern
 // (oldest bit's tone in bit 0).
-void WindowMetrics(const FskSequenceDecision& d, const std::complex<float> (&unitDrift)[2][2],
+void WindowMetrics(const FskSequenceHistory& h, const std::complex<float> (&unitDrift)[2][2],
                    float (&branch)[kPatterns]) {
   constexpr int first = kSequenceHistory - kSequenceBits;
   // undo[j][from][to]: turns bit j+1 of the window back into bit j's phase.
   std::complex<float> undo[kSequenceBits - 1][2][2];
   for (int j = 0; j + 1 < kSequenceBits; ++j) {
     for (int from = 0; from < 2; ++from) {
-      for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(unitDrift, from, to, d.boundary[first + j]);
+      for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(unitDrift, from, to, h.boundary[first + j]);
     }
   }
   for (int p = 0; p < kPatterns; ++p) {
     int tone = p & 1;
-    std::complex<float> older = d.correlation[first][tone];
+    std::complex<float> older = h.correlation[first][tone];
     std::complex<float> align{1.0f, 0.0f};
     for (int j = 1; j + 1 < kSequenceBits; ++j) {
       const int next = (p >> j) & 1;
       align = Times(align, undo[j - 1][tone][next]);
-      older += Times(d.correlation[first + j][next], align);
+      older += Times(h.correlation[first + j][next], align);
       tone = next;
     }
     const int newest = p >> (kSequenceBits - 1);
     align = Times(align, undo[kSequenceBits - 2][tone][newest]);
-    const std::complex<float> sum = older + Times(d.correlation[kSequenceHistory - 1][newest], align);
+    const std::complex<float> sum = older + Times(h.correlation[kSequenceHistory - 1][newest], align);
     branch[p] = std::norm(sum) - std::norm(older);
   }
 }
@@ -85,19 +85,19 @@ struct ReferenceCandidates {
   float energy[2];                     // |C|^2 of the newest bit per tone
 };
 
-void PrepareReference(const FskSequenceDecision& d, const std::complex<float> (&unitDrift)[2][2],
+void PrepareReference(const FskSequenceHistory& h, const std::complex<float> (&unitDrift)[2][2],
                       ReferenceCandidates& c) {
   constexpr int last = kSequenceHistory - 1;
   const std::complex<float> slip[3] = {{std::cos(kEdgeSlip), -std::sin(kEdgeSlip)},
                                        {1.0f, 0.0f},
                                        {std::cos(kEdgeSlip), std::sin(kEdgeSlip)}};
-  for (int to = 0; to < 2; ++to) c.energy[to] = std::norm(d.correlation[last][to]);
+  for (int to = 0; to < 2; ++to) c.energy[to] = std::norm(h.correlation[last][to]);
   for (int from = 0; from < 2; ++from) {
     for (int to = 0; to < 2; ++to) {
-      const std::complex<float> undo = Undo(unitDrift, from, to, d.boundary[last - 1]);
+      const std::complex<float> undo = Undo(unitDrift, from, to, h.boundary[last - 1]);
       for (int k = 0; k < 3; ++k) {
         c.undo[from][to][k] = from == to ? undo : Times(undo, slip[k]);
-        c.turned[from][to][k] = Times(d.correlation[last][to], c.undo[from][to][k]);
+        c.turned[from][to][k] = Times(h.correlation[last][to], c.undo[from][to][k]);
       }
     }
   }
@@ -129,16 +129,32 @@ void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind) {
   d.previousMark = true;
 }
 
-FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark, std::complex<float> space,
-                               std::complex<float> boundary, bool signal) {
-  // Once every bit held is silent there is nothing to decide, and the
-  // history already shows silence; the search starts afresh with the tone.
-  d.silentBits = signal ? 0 : std::min(d.silentBits + 1, kSequenceHistory + 1);
-  if (d.silentBits > kSequenceHistory) {
+void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
+                     std::complex<float> boundary, bool signal) {
+  // Once every bit held is silent the history already shows silence.
+  h.silentBits = signal ? 0 : std::min(h.silentBits + 1, kSequenceHistory + 1);
+  if (h.silentBits > kSequenceHistory) return;
+  constexpr int last = kSequenceHistory - 1;
+  for (int j = 0; j < last; ++j) {
+    h.correlation[j][0] = h.correlation[j + 1][0];
+    h.correlation[j][1] = h.correlation[j + 1][1];
+    h.boundary[j] = h.boundary[j + 1];
+    h.signal[j] = h.signal[j + 1];
+  }
+  h.correlation[last][0] = mark;
+  h.correlation[last][1] = space;
+  h.boundary[last] = boundary;
+  h.signal[last] = signal;
+}
+
+FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistory& h) {
+  // With every bit held silent there is nothing to decide; the search
+  // starts afresh with the tone.
+  if (h.silentBits > kSequenceHistory) {
     d.previousMark = true;
     return {true, {}};
   }
-  if (d.silentBits == kSequenceHistory) {
+  if (h.silentBits == kSequenceHistory) {
     for (int s = 0; s < kSequenceStates; ++s) {
       d.score[s] = 0.0f;
       d.path[s] = 0;
@@ -146,25 +162,14 @@ FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark,
     }
   }
   constexpr int last = kSequenceHistory - 1;
-  for (int j = 0; j < last; ++j) {
-    d.correlation[j][0] = d.correlation[j + 1][0];
-    d.correlation[j][1] = d.correlation[j + 1][1];
-    d.boundary[j] = d.boundary[j + 1];
-    d.signal[j] = d.signal[j + 1];
-  }
-  d.correlation[last][0] = mark;
-  d.correlation[last][1] = space;
-  d.boundary[last] = boundary;
-  d.signal[last] = signal;
-
   std::complex<float> unitDrift[2][2];
   UnitDrifts(d, unitDrift);
   float window[kPatterns];
   ReferenceCandidates candidates;
   if (d.kind == FskSequenceKind::Window) {
-    WindowMetrics(d, unitDrift, window);
+    WindowMetrics(h, unitDrift, window);
   } else {
-    PrepareReference(d, unitDrift, candidates);
+    PrepareReference(h, unitDrift, candidates);
   }
   // A state holds the tones of the newest kSequenceBits-1 bits, oldest in
   // bit 0; it is reached from the two states that differ in the bit before.
@@ -203,13 +208,13 @@ FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark,
   const int from = d.previousMark ? 0 : 1, to = out.mark ? 0 : 1;
   // Only bits that plainly hold their tone teach it: noise before a burst
   // would otherwise leave a drift no run of that tone has corrected yet.
-  const bool plain = d.signal[m] && d.signal[m - 1] &&
-                     std::norm(d.correlation[m][to]) > kPlain * std::norm(d.correlation[m][1 - to]) &&
-                     std::norm(d.correlation[m - 1][from]) > kPlain * std::norm(d.correlation[m - 1][1 - from]);
+  const bool plain = h.signal[m] && h.signal[m - 1] &&
+                     std::norm(h.correlation[m][to]) > kPlain * std::norm(h.correlation[m][1 - to]) &&
+                     std::norm(h.correlation[m - 1][from]) > kPlain * std::norm(h.correlation[m - 1][1 - from]);
   if (plain) {
-    const std::complex<float> raw = d.correlation[m][to] * std::conj(d.correlation[m - 1][from]);
+    const std::complex<float> raw = h.correlation[m][to] * std::conj(h.correlation[m - 1][from]);
     const std::complex<float> seen =
-        from == to ? raw : raw * (from == 0 ? std::conj(d.boundary[m - 1]) : d.boundary[m - 1]);
+        from == to ? raw : raw * (from == 0 ? std::conj(h.boundary[m - 1]) : h.boundary[m - 1]);
     d.drift[from][to] += (Unit(seen) - d.drift[from][to]) * kDriftRate;
     if (from == to) out.turn = raw;
   }

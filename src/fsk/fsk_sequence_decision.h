@@ -42,17 +42,21 @@ enum class FskSequenceKind {
   Reference,
 };
 
-struct FskSequenceDecision {
-  FskSequenceKind kind;
+// The newest bits as the decisions see them, shared by all of them.
+struct FskSequenceHistory {
   std::complex<float> correlation[kSequenceHistory][2];  // per bit, oldest first: mark, space
   std::complex<float> boundary[kSequenceHistory];        // e^{j(wm - ws)B} at each bit's end B
   bool signal[kSequenceHistory];                         // whether the bit had a tone at all
+  int silentBits;                                        // bits without a tone in a row (capped)
+};
+
+struct FskSequenceDecision {
+  FskSequenceKind kind;
   float score[kSequenceStates];                          // best sequence's score into each state, best 0
   std::uint32_t path[kSequenceStates];                   // its tones, newest in bit 0 (1 space)
   std::complex<float> reference[kSequenceStates];        // Reference: its phase reference, in its newest bit's phase
   std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
   bool previousMark;                                     // the bit decided last
-  int silentBits;                                        // bits without a tone in a row (capped)
 };
 
 // A decided bit and, when it continues the previous bit's tone, how far
@@ -65,9 +69,12 @@ struct FskSequenceBit {
 void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind);
 
 // Takes the newest bit's correlations C = sum x e^{-jwn} over exactly that
-// bit, its end's phasor and whether it carried a tone; decides the bit
-// kSequenceDelay older.
-FskSequenceBit FskSequencePush(FskSequenceDecision& d, std::complex<float> mark, std::complex<float> space,
-                               std::complex<float> boundary, bool signal);
+// bit, its end's phasor and whether it carried a tone.
+void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
+                     std::complex<float> boundary, bool signal);
+
+// Decides the bit kSequenceDelay older than the newest pushed to `h`; call
+// once after every push.
+FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistory& h);
 
 }  // namespace quorvane

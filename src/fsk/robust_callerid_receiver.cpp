@@ -8,6 +8,7 @@ namespace quorvane {
 namespace {
 
 constexpr int kChunk = 256;             // samples per aligned processing step
+constexpr int kStepCharacters = 16;     // room for the characters of one step (at most 10) or of the flush
 constexpr int kBreakIdleBits = 20;      // more mark than this between characters ends a burst
 constexpr int kFramingIdleBits = 8;     // a character after this much mark is plainly framed
 constexpr float kMinClarity = 0.55f;    // speech and noise give about 0.5; FSK near 0.8
@@ -136,13 +137,13 @@ void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerId
 }
 
 void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count) {
-  RobustFskCharacter characters[16];
+  RobustFskCharacter characters[kStepCharacters];
   while (count > 0) {
     // Steps end on multiples of kChunk, so events come in the same order
     // however the caller cuts the signal.
     const auto room = static_cast<std::size_t>(kChunk - r.sample % kChunk);
     const int n = static_cast<int>(std::min(count, room));
-    const int found = RobustFskDemodulate(r.fsk, samples, n, characters, 16);
+    const int found = RobustFskDemodulate(r.fsk, samples, n, characters, kStepCharacters);
     for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
     RobustDtmfProcess(&r.dtmf, samples, n, OnDtmfKey, &r);
     AlertTone alert;
@@ -154,8 +155,8 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
 }
 
 void RobustCallerIdFinish(RobustCallerIdReceiver& r) {
-  RobustFskCharacter characters[16];
-  const int found = RobustFskFlush(r.fsk, characters, 16);
+  RobustFskCharacter characters[kStepCharacters];
+  const int found = RobustFskFlush(r.fsk, characters, kStepCharacters);
   for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
   RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r);
 }

@@ -57,18 +57,20 @@ float Window(const std::uint64_t* now, const std::uint64_t* old, int k) {
   return static_cast<float>(static_cast<std::int64_t>(now[k] - old[k]));
 }
 
+// Whether the line carried a tone at the bit; silent bits count as mark.
+bool HasTone(const RobustFskBit& bit) { return bit.markEnergy + bit.spaceEnergy >= kMinEnergy; }
+
 void AddBit(RobustFskFramer& f, const RobustFskBit& bit) {
+  if (!HasTone(bit)) return;
   RobustFskCharacter& c = f.current;
   const float total = bit.markEnergy + bit.spaceEnergy;
-  if (total < kMinEnergy) return;
   c.clarity += std::min(1.0f, std::fabs(bit.soft) / total);
   c.amplitudeSquared += std::max(bit.markEnergy, bit.spaceEnergy) * kEnergyToAmplitudeSquared;
 }
 
 // One decided bit; true when it finished a character.
 bool TakeBit(RobustFskFramer& f, const RobustFskBit& bit, FskSequenceBit decided) {
-  const bool signal = bit.markEnergy + bit.spaceEnergy >= kMinEnergy;
-  const bool mark = !signal || decided.mark;
+  const bool mark = !HasTone(bit) || decided.mark;
   (mark ? f.current.markTurn : f.current.spaceTurn) += std::complex<double>(decided.turn);
   if (f.bitIndex == 0) {
     if (mark) {
@@ -76,11 +78,9 @@ bool TakeBit(RobustFskFramer& f, const RobustFskBit& bit, FskSequenceBit decided
       return false;
     }
     const std::complex<double> markTurn = f.current.markTurn, spaceTurn = f.current.spaceTurn;
-    const int decision = f.current.decision;
     f.current = RobustFskCharacter{};
     f.current.markTurn = markTurn;
     f.current.spaceTurn = spaceTurn;
-    f.current.decision = decision;
     f.current.idleBitsBefore = f.idleBits;
     f.current.startSample = bit.start;
     f.shift = 0;
@@ -108,7 +108,7 @@ bool TakeBit(RobustFskFramer& f, const RobustFskBit& bit, FskSequenceBit decided
 // The bit ending at `edge` (running-sum time: the sums of slot n hold
 // samples up to n; no more than a bit back) is complete. Passes it on to
 // the decisions, which decide the bit in `decided` as `values`.
-void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal, RobustFskBit& decided,
+void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, RobustFskBit& decided,
             FskSequenceBit (&values)[kRobustDecisions]) {
   const auto whole = static_cast<std::int64_t>(std::floor(edge));
   const auto fraction = static_cast<float>(edge - static_cast<double>(whole));
@@ -133,22 +133,24 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool 
   d.pending[kSequenceDelay] = ended;
   decided = d.pending[0];
   // C = sum x e^{-jwn}: the sine sums enter negated.
-  for (int k = 0; k < kRobustDecisions; ++k) {
-    values[k] = FskSequencePush(d.framers[k].sequence, {c[0], -c[1]}, {c[2], -c[3]}, boundary, signal);
-  }
+  FskSequencePush(d.history, {c[0], -c[1]}, {c[2], -c[3]}, boundary, HasTone(bit));
+  for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.framers[k].sequence, d.history);
 }
 
 // Ends a bit and frames the one decided, writing characters that finish to
 // `out` while there is room; returns how many there are now.
-int EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, bool signal,
-                  RobustFskCharacter* out, int produced, int capacity) {
+int EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, RobustFskCharacter* out,
+                  int produced, int capacity) {
   RobustFskBit decided;
   FskSequenceBit values[kRobustDecisions];
-  EndBit(d, edge, bit, signal, decided, values);
+  EndBit(d, edge, bit, decided, values);
   for (int k = 0; k < kRobustDecisions; ++k) {
     RobustFskFramer& f = d.framers[k];
     if (!TakeBit(f, decided, values[k])) continue;
-    if (produced < capacity) out[produced++] = f.current;
+    if (produced < capacity) {
+      out[produced] = f.current;
+      out[produced++].decision = k;
+    }
     // The next character's turns start from nothing.
     f.current.markTurn = {};
     f.current.spaceTurn = {};
@@ -172,10 +174,7 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
   }
   d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
   constexpr FskSequenceKind kKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference};
-  for (int k = 0; k < kRobustDecisions; ++k) {
-    FskSequenceInit(d.framers[k].sequence, kKinds[k]);
-    d.framers[k].current.decision = k;
-  }
+  for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.framers[k].sequence, kKinds[k]);
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
 
@@ -209,8 +208,7 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
     if ((soft > 0.0f) != (before > 0.0f) && markEnergy + spaceEnergy >= kMinEnergy &&
         std::fabs(soft - before) > 0.25f * d.averageSwing) {
       const double fraction = before / (before - soft);
-      double error = d.bitPhase + kBitStep * fraction - 0.5;
-      if (error >= 0.5) error -= 1.0;
+      const double late = d.bitPhase + kBitStep * fraction - 0.5;  // how far the clock is past the crossing
       if (d.bitsSinceCrossing > kReacquireBits) {
         // The first crossing after a long mark is the start of a burst or
         // character, found some samples after its edge. The clock ran free
@@ -220,12 +218,12 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
         if (edge > static_cast<double>(d.edge) + kShortestBit) {
           const RobustFskBit bit{before, markEnergy, spaceEnergy, 0, d.sample};
-          produced = EndAndTakeBit(d, edge, bit, markEnergy + spaceEnergy >= kMinEnergy, out, produced, capacity);
+          produced = EndAndTakeBit(d, edge, bit, out, produced, capacity);
         }
-        correction = d.bitPhase + kBitStep * fraction - 0.5;  // the crossing half a bit from the next instant
+        correction = late;  // the crossing half a bit from the next instant
         d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;
-      } else if (std::fabs(error) < kTrackLimit) {
+      } else if (const double error = late >= 0.5 ? late - 1.0 : late; std::fabs(error) < kTrackLimit) {
         const bool settled = d.crossingsSinceAcquiring >= kSettleCrossings;
         correction = (settled ? kLockedGain : kTrackGain) * error;
         d.rate = std::clamp(d.rate - kRateGain * error, -kRateLimit, kRateLimit);
@@ -238,13 +236,12 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       // Interpolate the soft bit at the instant between the two samples.
       const double at = (1.0 - d.bitPhase) / (next - d.bitPhase);
       const float softAt = before + static_cast<float>(at) * (soft - before);
-      const bool signal = markEnergy + spaceEnergy >= kMinEnergy;
-      if (signal) d.averageSwing += (std::fabs(softAt) - d.averageSwing) * (1.0f / 16.0f);
-      d.bitsSinceCrossing = std::min(d.bitsSinceCrossing + 1, 1000);
       const RobustFskBit bit{softAt, markEnergy, spaceEnergy, 0, d.sample};
+      if (HasTone(bit)) d.averageSwing += (std::fabs(softAt) - d.averageSwing) * (1.0f / 16.0f);
+      d.bitsSinceCrossing = std::min(d.bitsSinceCrossing + 1, 1000);
       // The bit ends kEdgeLag before the instant.
       const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;
-      produced = EndAndTakeBit(d, edge, bit, signal, out, produced, capacity);
+      produced = EndAndTakeBit(d, edge, bit, out, produced, capacity);
       next -= 1.0;
     }
     d.bitPhase = next;

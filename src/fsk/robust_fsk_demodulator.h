@@ -79,6 +79,7 @@ struct RobustFskDemodulator {
   std::int32_t edgeProduct[4];                    // that sample's own products
   float edgeFraction;                             // how far into that sample the edge lay
   std::int64_t edge;                              // that edge to the nearest sample
+  FskSequenceHistory history;
   RobustFskFramer framers[kRobustDecisions];
   RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions
   int tableIndex;                                 // absolute sample count modulo the table period

@@ -28,6 +28,7 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
   std::vector<bool> bits(60, true);  // mark to learn on, then a fixed jumble
   for (unsigned i = 0, x = 0x5A3u; i < 200; ++i, x = x * 1103515245u + 12345u) bits.push_back(((x >> 16) & 1u) != 0);
 
+  FskSequenceHistory history{};
   FskSequenceDecision d;
   FskSequenceInit(d, GetParam().kind);
   double phase = 0.3;
@@ -44,7 +45,8 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
     }
     phase += w * (to - from);
     const auto boundary = std::polar(1.0f, static_cast<float>(2.0 * kPi * (kRef[0] - kRef[1]) / 8000.0 * to));
-    const FskSequenceBit bit = FskSequencePush(d, std::complex<float>(c[0]), std::complex<float>(c[1]), boundary, true);
+    FskSequencePush(history, std::complex<float>(c[0]), std::complex<float>(c[1]), boundary, true);
+    const FskSequenceBit bit = FskSequenceDecide(d, history);
     if (k < 60 + kSequenceDelay) {
       markTurn += bit.turn;
       continue;
