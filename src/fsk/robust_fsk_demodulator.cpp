@@ -28,6 +28,7 @@ constexpr double kShortestBit = 1.5;          // samples: a mark ended at a burs
 // runs on more truly than one crossing in noise could set it; after a
 // mark period or between bursts it may have drifted by any amount.
 constexpr int kReacquireBits = 30;
+constexpr int kNoiseCrossingSamples = 3;      // a crossing back this soon after setting the clock undoes it
 constexpr float kTableScale = 4096.0f;        // Q12 references
 // A tone of peak 30 (about -57.6 dBm0) fills a window's correlator to this
 // energy; below it the line counts as silent and the bits as mark.
@@ -205,8 +206,22 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
     // A crossing of the soft bit is a bit boundary: it should fall half a
     // bit from the clock's instants.
     double correction = 0.0;
-    if ((soft > 0.0f) != (before > 0.0f) && markEnergy + spaceEnergy >= kMinEnergy &&
-        std::fabs(soft - before) > 0.25f * d.averageSwing) {
+    bool crossed = (soft > 0.0f) != (before > 0.0f);
+    RobustFskClockBackup& backup = d.backup;
+    if (backup.samplesLeft > 0) {
+      --backup.samplesLeft;
+      backup.bitPhase += kBitStep * (1.0 + d.rate);
+      if (crossed) {
+        // Straight back across: noise on the mark. A bit the old clock
+        // would have taken meanwhile is one idle mark bit fewer.
+        d.bitPhase = backup.bitPhase >= 1.0 ? backup.bitPhase - 1.0 : backup.bitPhase;
+        d.bitsSinceCrossing = backup.bitsSinceCrossing;
+        d.crossingsSinceAcquiring = backup.crossingsSinceAcquiring;
+        backup.samplesLeft = 0;
+        crossed = false;
+      }
+    }
+    if (crossed && markEnergy + spaceEnergy >= kMinEnergy && std::fabs(soft - before) > 0.25f * d.averageSwing) {
       const double fraction = before / (before - soft);
       const double late = d.bitPhase + kBitStep * fraction - 0.5;  // how far the clock is past the crossing
       if (d.bitsSinceCrossing > kReacquireBits) {
@@ -214,12 +229,15 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         // character, found some samples after its edge. The clock ran free
         // through the mark; rather than cut the bits where it happened to
         // stand, end the mark at that edge, though it lies back in time.
+        // That bit is mark by construction, whatever noise makes of its
+        // few samples, so it goes on as a bit without tone.
         const double crossing = static_cast<double>(d.sample) - 1.0 + fraction;
         const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
         if (edge > static_cast<double>(d.edge) + kShortestBit) {
-          const RobustFskBit bit{before, markEnergy, spaceEnergy, 0, d.sample};
-          produced = EndAndTakeBit(d, edge, bit, out, produced, capacity);
+          const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
+          produced = EndAndTakeBit(d, edge, mark, out, produced, capacity);
         }
+        backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring};
         correction = late;  // the crossing half a bit from the next instant
         d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;

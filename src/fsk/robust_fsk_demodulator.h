@@ -64,6 +64,16 @@ struct RobustFskFramer {
   RobustFskCharacter current;   // character being built
 };
 
+// The clock as it stood before a crossing after a long mark set it
+// outright, kept for a few samples: a soft bit that crosses straight back
+// was noise on the mark, not a start bit, and the clock is put back.
+struct RobustFskClockBackup {
+  int samplesLeft;               // samples in which a crossing back restores the clock (0: none)
+  double bitPhase;               // the clock as it would stand had it not been set
+  int bitsSinceCrossing;
+  int crossingsSinceAcquiring;
+};
+
 inline constexpr int kRobustRing = 16;  // samples of running sums kept: a window and the bit edges behind it
 
 struct RobustFskDemodulator {
@@ -89,6 +99,7 @@ struct RobustFskDemodulator {
   double rate;                                    // bit clock: learnt rate error (0.01 is 1 % fast)
   int crossingsSinceAcquiring;                    // crossings tracked since the clock was last set outright
   int bitsSinceCrossing;                          // clock bits since the soft bit last crossed zero
+  RobustFskClockBackup backup;
   std::int64_t sample;                            // absolute index of the next sample
 };
 
