@@ -29,6 +29,8 @@ constexpr double kShortestBit = 1.5;          // samples: a mark ended at a burs
 // mark period or between bursts it may have drifted by any amount.
 constexpr int kReacquireBits = 30;
 constexpr int kNoiseCrossingSamples = 3;      // a crossing back this soon after setting the clock undoes it
+constexpr float kPlainSwing = 0.25f;          // share of the mean swing that makes a crossing, or a side, plain
+constexpr double kPlainWithin = 1.5;          // samples after a crossing in which the soft bit must stand plain
 constexpr float kTableScale = 4096.0f;        // Q12 references
 // A tone of peak 30 (about -57.6 dBm0) fills a window's correlator to this
 // energy; below it the line counts as silent and the bits as mark.
@@ -221,27 +223,38 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         crossed = false;
       }
     }
-    if (crossed && markEnergy + spaceEnergy >= kMinEnergy && std::fabs(soft - before) > 0.25f * d.averageSwing) {
-      const double fraction = before / (before - soft);
-      const double late = d.bitPhase + kBitStep * fraction - 0.5;  // how far the clock is past the crossing
-      if (d.bitsSinceCrossing > kReacquireBits) {
-        // The first crossing after a long mark is the start of a burst or
-        // character, found some samples after its edge. The clock ran free
-        // through the mark; rather than cut the bits where it happened to
-        // stand, end the mark at that edge, though it lies back in time.
-        // That bit is mark by construction, whatever noise makes of its
-        // few samples, so it goes on as a bit without tone.
-        const double crossing = static_cast<double>(d.sample) - 1.0 + fraction;
+    if (crossed) {
+      d.zeroCrossing = static_cast<double>(d.sample) - 1.0 + before / (before - soft);
+    }
+    if (d.bitsSinceCrossing > kReacquireBits) {
+      // The first crossing after a long mark is the start of a burst or
+      // character, found some samples after its edge. In noise the soft bit
+      // may creep across zero in small steps, which tracking would pass
+      // over; here that would lose the edge, so the crossing counts once
+      // the soft bit stands plainly on the other side, soon after it.
+      // The clock ran free through the mark; rather than cut the bits where
+      // it happened to stand, end the mark at that edge, though it lies
+      // back in time. That bit is mark by construction, whatever noise makes
+      // of its few samples, so it goes on as a bit without tone.
+      const bool plain = markEnergy + spaceEnergy >= kMinEnergy && std::fabs(soft) > kPlainSwing * d.averageSwing &&
+                         (soft > 0.0f) != d.steadyMark;
+      if (plain && static_cast<double>(d.sample) - d.zeroCrossing < kPlainWithin) {
+        const double crossing = d.zeroCrossing;
         const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
         if (edge > static_cast<double>(d.edge) + kShortestBit) {
           const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
           produced = EndAndTakeBit(d, edge, mark, out, produced, capacity);
         }
         backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring};
-        correction = late;  // the crossing half a bit from the next instant
+        // The crossing half a bit from the next instant.
+        correction = d.bitPhase - 0.5 - kBitStep * (1.0 + d.rate) * (static_cast<double>(d.sample) - 1.0 - crossing);
         d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;
-      } else if (const double error = late >= 0.5 ? late - 1.0 : late; std::fabs(error) < kTrackLimit) {
+      }
+    } else if (crossed && markEnergy + spaceEnergy >= kMinEnergy && std::fabs(soft - before) > kPlainSwing * d.averageSwing) {
+      const double fraction = before / (before - soft);
+      const double late = d.bitPhase + kBitStep * fraction - 0.5;  // how far the clock is past the crossing
+      if (const double error = late >= 0.5 ? late - 1.0 : late; std::fabs(error) < kTrackLimit) {
         const bool settled = d.crossingsSinceAcquiring >= kSettleCrossings;
         correction = (settled ? kLockedGain : kTrackGain) * error;
         d.rate = std::clamp(d.rate - kRateGain * error, -kRateLimit, kRateLimit);
@@ -256,6 +269,7 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       const float softAt = before + static_cast<float>(at) * (soft - before);
       const RobustFskBit bit{softAt, markEnergy, spaceEnergy, 0, d.sample};
       if (HasTone(bit)) d.averageSwing += (std::fabs(softAt) - d.averageSwing) * (1.0f / 16.0f);
+      if (HasTone(bit) && std::fabs(softAt) > kPlainSwing * d.averageSwing) d.steadyMark = softAt > 0.0f;
       d.bitsSinceCrossing = std::min(d.bitsSinceCrossing + 1, 1000);
       // The bit ends kEdgeLag before the instant.
       const double edge = static_cast<double>(d.sample) + at - 1.0 - kEdgeLag;

@@ -100,6 +100,8 @@ struct RobustFskDemodulator {
   int crossingsSinceAcquiring;                    // crossings tracked since the clock was last set outright
   int bitsSinceCrossing;                          // clock bits since the soft bit last crossed zero
   RobustFskClockBackup backup;
+  double zeroCrossing;                            // where the soft bit last crossed zero
+  bool steadyMark;                                // the side the soft bit plainly stood on at the last instant
   std::int64_t sample;                            // absolute index of the next sample
 };
 
