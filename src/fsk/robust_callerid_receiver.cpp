@@ -11,6 +11,9 @@ constexpr int kChunk = 256;             // samples per aligned processing step
 constexpr int kStepCharacters = 16;     // room for the characters of one step (at most 10) or of the flush
 constexpr int kBreakIdleBits = 20;      // more mark than this between characters ends a burst
 constexpr int kFramingIdleBits = 8;     // a character after this much mark is plainly framed
+// No message type carries less: a multiple data message holds at least one
+// parameter's type and length. A shorter framing is chance, as in music.
+constexpr int kShortestPayload = 2;
 constexpr float kMinClarity = 0.55f;    // speech and noise give about 0.5; FSK near 0.8
 constexpr std::uint8_t kSeizure = 0x55;
 
@@ -87,6 +90,7 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   // Failures are counted on the first decision's framing alone; the second
   // only ever adds a copy that holds.
   if (c.decision == 0 && h.framedStart >= 0 && h.framedStart + 1 < h.count &&
+      h.characters[h.framedStart + 1].value >= kShortestPayload &&
       h.framedStart + h.characters[h.framedStart + 1].value + 2 == last) {
     // Only what sounded like FSK counts as a message that failed.
     float clarity = 0.0f;

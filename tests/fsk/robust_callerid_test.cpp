@@ -246,6 +246,12 @@ TEST(RobustFraming, BadCopyIsRejectedAndTheGoodOneShown) {
   EXPECT_EQ(r.rejected, 1);
 }
 
+TEST(RobustFraming, FramingTooShortForAnyMessageIsNotCountedAsRejected) {
+  const Received r = Receive(Burst({0x80, 0x01, 0x00, 0x00}));
+  EXPECT_TRUE(r.messages.empty());
+  EXPECT_EQ(r.rejected, 0);
+}
+
 TEST(RobustFraming, RecordingThatEndsAtTheChecksumKeepsTheMessage) {
   CallerIdSynthOptions o;
   o.trailMs = 0.0;  // the checksum's stop bit is followed by fewer bits than a decision lags
