@@ -23,37 +23,46 @@ std::complex<float> Unit(std::complex<float> z) {
   return m > 0.0f ? z * (1.0f / std::sqrt(m)) : std::complex<float>{1.0f, 0.0f};
 }
 
+// The learnt turns as unit phasors: drift[from][to] between bits of a
+// tone, change[from][place] across a change of tone by the boundary's place
+// in the edge cycle.
+struct UnitTurns {
+  std::complex<float> drift[2][2];
+  std::complex<float> change[2][kEdgeCycle];
+};
+
 // What undoes the turn expected from a bit of tone `from` to one of tone
-// `to` across a boundary with phasor `b` (tone 0 mark, 1 space).
-std::complex<float> Undo(const std::complex<float> (&unitDrift)[2][2], int from, int to, std::complex<float> b) {
-  const std::complex<float> drift = unitDrift[from][to];
-  if (from == to) return std::conj(drift);
-  return std::conj((from == 0 ? b : std::conj(b)) * drift);
+// `to` across a boundary with phasor `b` at `place` in the edge cycle
+// (tone 0 mark, 1 space).
+std::complex<float> Undo(const UnitTurns& turns, int from, int to, std::complex<float> b, int place) {
+  if (from == to) return std::conj(turns.drift[from][to]);
+  return std::conj((from == 0 ? b : std::conj(b)) * turns.change[from][place]);
 }
 
-// The learnt drifts as unit turns. Space runs come late in a burst (the
-// channel seizure alternates its tones), so where the memory is long the
-// space drift is taken from the other three: the two changes of tone turn
-// by as much as a bit of each tone together.
-void UnitDrifts(const FskSequenceDecision& d, std::complex<float> (&unitDrift)[2][2]) {
+// Space runs come late in a burst (the channel seizure alternates its
+// tones), so where the memory is long the space drift is taken from the
+// other three: the two changes of tone turn by as much as a bit of each
+// tone together.
+void MakeUnitTurns(const FskSequenceDecision& d, UnitTurns& turns) {
   for (int from = 0; from < 2; ++from) {
-    for (int to = 0; to < 2; ++to) unitDrift[from][to] = Unit(d.drift[from][to]);
+    for (int to = 0; to < 2; ++to) turns.drift[from][to] = Unit(d.drift[from][to]);
+    for (int place = 0; place < kEdgeCycle; ++place) turns.change[from][place] = Unit(d.change[from][place]);
   }
   if (d.kind == FskSequenceKind::Reference) {
-    unitDrift[1][1] = Unit(Times(Times(unitDrift[0][1], unitDrift[1][0]), std::conj(unitDrift[0][0])));
+    turns.drift[1][1] = Unit(Times(Times(turns.drift[0][1], turns.drift[1][0]), std::conj(turns.drift[0][0])));
   }
 }
 
 // Window branch metrics of the newest kSequenceBits bits, by pattern
 // (oldest bit's tone in bit 0).
-void WindowMetrics(const FskSequenceHistory& h, const std::complex<float> (&unitDrift)[2][2],
+void WindowMetrics(const FskSequenceHistory& h, const UnitTurns& turns,
                    float (&branch)[kPatterns]) {
   constexpr int first = kSequenceHistory - kSequenceBits;
   // undo[j][from][to]: turns bit j+1 of the window back into bit j's phase.
   std::complex<float> undo[kSequenceBits - 1][2][2];
   for (int j = 0; j + 1 < kSequenceBits; ++j) {
     for (int from = 0; from < 2; ++from) {
-      for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(unitDrift, from, to, h.boundary[first + j]);
+      for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(turns, from, to, h.boundary[first + j], h.cycle[first + j]);
     }
   }
   for (int p = 0; p < kPatterns; ++p) {
@@ -74,50 +83,35 @@ void WindowMetrics(const FskSequenceHistory& h, const std::complex<float> (&unit
 }
 
 constexpr float kReferenceFade = 0.7f;  // share of a sequence's reference kept from one bit to the next
-constexpr float kEdgeSlip = 0.25f;      // radians a change of tone may slip (a third of a sample at 1000 Hz shift)
 
 // The newest bit, as tone `to` after tone `from`, turned into the previous
-// bit's phase: at a change of tone with each slip allowed (without a
-// change the three are the same).
+// bit's phase.
 struct ReferenceCandidates {
-  std::complex<float> undo[2][2][3];   // [from][to][slip]
-  std::complex<float> turned[2][2][3];
+  std::complex<float> undo[2][2];      // [from][to]
+  std::complex<float> turned[2][2];
   float energy[2];                     // |C|^2 of the newest bit per tone
 };
 
-void PrepareReference(const FskSequenceHistory& h, const std::complex<float> (&unitDrift)[2][2],
-                      ReferenceCandidates& c) {
+void PrepareReference(const FskSequenceHistory& h, const UnitTurns& turns, ReferenceCandidates& c) {
   constexpr int last = kSequenceHistory - 1;
-  const std::complex<float> slip[3] = {{std::cos(kEdgeSlip), -std::sin(kEdgeSlip)},
-                                       {1.0f, 0.0f},
-                                       {std::cos(kEdgeSlip), std::sin(kEdgeSlip)}};
   for (int to = 0; to < 2; ++to) c.energy[to] = std::norm(h.correlation[last][to]);
   for (int from = 0; from < 2; ++from) {
     for (int to = 0; to < 2; ++to) {
-      const std::complex<float> undo = Undo(unitDrift, from, to, h.boundary[last - 1]);
-      for (int k = 0; k < 3; ++k) {
-        c.undo[from][to][k] = from == to ? undo : Times(undo, slip[k]);
-        c.turned[from][to][k] = Times(h.correlation[last][to], c.undo[from][to][k]);
-      }
+      c.undo[from][to] = Undo(turns, from, to, h.boundary[last - 1], h.cycle[last - 1]);
+      c.turned[from][to] = Times(h.correlation[last][to], c.undo[from][to]);
     }
   }
 }
 
 // The Reference branch from state `from` with the newest bit of tone `to`:
-// |R + C|^2 - |R|^2 for the best slip, and the reference it leaves.
+// |R + C|^2 - |R|^2, and the reference it leaves.
 float ReferenceBranch(const FskSequenceDecision& d, const ReferenceCandidates& c, int from, int to,
                       std::complex<float>& reference) {
   const int tone = from >> (kSequenceBits - 2);
   const std::complex<float> r = d.reference[from];
-  const std::complex<float>* turned = c.turned[tone][to];
-  // Selected without branches: which wins is a coin toss in noise, and a
-  // mispredicted branch costs more than the arithmetic.
-  float cross[3];
-  for (int k = 0; k < 3; ++k) cross[k] = turned[k].real() * r.real() + turned[k].imag() * r.imag();
-  int best = cross[0] > cross[1] ? 0 : 1;
-  best = cross[2] > cross[best] ? 2 : best;
-  reference = Times(r + turned[best], std::conj(c.undo[tone][to][best])) * kReferenceFade;
-  return c.energy[to] + 2.0f * cross[best];
+  const std::complex<float> turned = c.turned[tone][to];
+  reference = Times(r + turned, std::conj(c.undo[tone][to])) * kReferenceFade;
+  return c.energy[to] + 2.0f * (turned.real() * r.real() + turned.imag() * r.imag());
 }
 
 }  // namespace
@@ -126,6 +120,7 @@ void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind) {
   d = FskSequenceDecision{};
   d.kind = kind;
   for (auto& row : d.drift) row[0] = row[1] = {1.0f, 0.0f};
+  for (auto& row : d.change) std::fill(std::begin(row), std::end(row), std::complex<float>{1.0f, 0.0f});
   d.previousMark = true;
 }
 
@@ -139,11 +134,14 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
     h.correlation[j][0] = h.correlation[j + 1][0];
     h.correlation[j][1] = h.correlation[j + 1][1];
     h.boundary[j] = h.boundary[j + 1];
+    h.cycle[j] = h.cycle[j + 1];
     h.signal[j] = h.signal[j + 1];
   }
   h.correlation[last][0] = mark;
   h.correlation[last][1] = space;
   h.boundary[last] = boundary;
+  h.cycle[last] = h.nextCycle;
+  h.nextCycle = h.nextCycle + 1 == kEdgeCycle ? 0 : h.nextCycle + 1;
   h.signal[last] = signal;
 }
 
@@ -160,16 +158,18 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
       d.path[s] = 0;
       d.reference[s] = {};
     }
+    // The next burst may sit differently on the edge cycle.
+    for (int from = 0; from < 2; ++from) std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
   }
   constexpr int last = kSequenceHistory - 1;
-  std::complex<float> unitDrift[2][2];
-  UnitDrifts(d, unitDrift);
+  UnitTurns turns;
+  MakeUnitTurns(d, turns);
   float window[kPatterns];
   ReferenceCandidates candidates;
   if (d.kind == FskSequenceKind::Window) {
-    WindowMetrics(h, unitDrift, window);
+    WindowMetrics(h, turns, window);
   } else {
-    PrepareReference(h, unitDrift, candidates);
+    PrepareReference(h, turns, candidates);
   }
   // A state holds the tones of the newest kSequenceBits-1 bits, oldest in
   // bit 0; it is reached from the two states that differ in the bit before.
@@ -216,6 +216,10 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
     const std::complex<float> seen =
         from == to ? raw : raw * (from == 0 ? std::conj(h.boundary[m - 1]) : h.boundary[m - 1]);
     d.drift[from][to] += (Unit(seen) - d.drift[from][to]) * kDriftRate;
+    if (from != to) {
+      std::complex<float>& change = d.change[from][h.cycle[m - 1]];
+      change += (Unit(seen) - change) * kDriftRate;
+    }
     if (from == to) out.turn = raw;
   }
   d.previousMark = out.mark;

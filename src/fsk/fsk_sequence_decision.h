@@ -24,30 +24,37 @@
 
 namespace quorvane {
 
-inline constexpr int kSequenceBits = 3;                           // bits one branch metric looks at
+inline constexpr int kSequenceBits = 4;                           // bits one branch metric looks at
 inline constexpr int kSequenceStates = 1 << (kSequenceBits - 1);  // search states: the newest bits' tones
 inline constexpr int kSequenceDelay = 8;                          // bits a decision lags the newest bit
 inline constexpr int kSequenceHistory = kSequenceDelay + 2;       // bits kept: back to the one before the decided
 
 // How a branch is scored.
 enum class FskSequenceKind {
-  // By the energy the newest bit adds to the aligned sum of the two bits
-  // before it.
+  // By the energy the newest bit adds to the aligned sum of the
+  // kSequenceBits - 1 bits before it.
   Window,
   // By how the newest bit lines up with a phase reference that each
-  // sequence carries (its aligned bits, older ones fading), allowing a small
-  // phase slip at a change of tone: a sender that switches tones on its own
-  // sample grid puts each edge up to a third of a sample off a steady clock.
-  // It errs on other bits than Window does.
+  // sequence carries (its aligned bits, older ones fading). It errs on
+  // other bits than Window does.
   Reference,
 };
+
+// A sender that makes its tones at 8000 samples/s switches them on its own
+// samples. Three bits are 20 samples, so its edges sit off a steady clock
+// by a pattern that repeats every three bits: up to a third of a sample,
+// a quarter radian at Bell 202's shift. The turn at a change of tone is
+// learnt for each place in that cycle.
+inline constexpr int kEdgeCycle = 3;
 
 // The newest bits as the decisions see them, shared by all of them.
 struct FskSequenceHistory {
   std::complex<float> correlation[kSequenceHistory][2];  // per bit, oldest first: mark, space
   std::complex<float> boundary[kSequenceHistory];        // e^{j(wm - ws)B} at each bit's end B
+  int cycle[kSequenceHistory];                           // the place of each bit's end in the edge cycle
   bool signal[kSequenceHistory];                         // whether the bit had a tone at all
   int silentBits;                                        // bits without a tone in a row (capped)
+  int nextCycle;                                         // the place of the next bit's end
 };
 
 struct FskSequenceDecision {
@@ -56,6 +63,7 @@ struct FskSequenceDecision {
   std::uint32_t path[kSequenceStates];                   // its tones, newest in bit 0 (1 space)
   std::complex<float> reference[kSequenceStates];        // Reference: its phase reference, in its newest bit's phase
   std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
+  std::complex<float> change[2][kEdgeCycle];             // ... from a tone to the other, by place in the cycle
   bool previousMark;                                     // the bit decided last
 };
 
