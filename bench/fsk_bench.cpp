@@ -77,3 +77,32 @@ void BM_RobustCallerIdProcess(benchmark::State& state) {
 BENCHMARK(BM_RobustCallerIdProcess);
 
 }  // namespace
+
+namespace {
+
+// The robust receiver's slowest case: a tone on every bit, so every bit
+// goes through both sequence searches.
+void BM_RobustCallerIdEveryBitATone(benchmark::State& state) {
+  std::vector<bool> bits;
+  std::uint32_t lfsr = 1;
+  for (int i = 0; i < 60 * 1200; ++i) {
+    lfsr = (lfsr >> 1) ^ (-(lfsr & 1u) & 0xA3000000u);
+    bits.push_back((lfsr & 1u) != 0);
+  }
+  std::vector<std::int16_t> signal;
+  quorvane::ModulateFsk(bits, 1200, 2200, 5083,
+                        [&](double x) { signal.push_back(static_cast<std::int16_t>(std::lround(x))); });
+  auto receiver = std::make_unique<quorvane::RobustCallerIdReceiver>();
+  quorvane::RobustCallerIdInit(*receiver, quorvane::TonePlan::Auto, {});
+  std::size_t pos = 0;
+  for (auto _ : state) {
+    quorvane::RobustCallerIdProcess(*receiver, signal.data() + pos, 160);
+    pos += 160;
+    if (pos + 160 > signal.size()) pos = 0;
+  }
+  state.counters["samples/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * 160, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RobustCallerIdEveryBitATone);
+
+}  // namespace
