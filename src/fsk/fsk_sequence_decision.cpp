@@ -8,6 +8,7 @@ namespace {
 
 constexpr float kDriftRate = 1.0f / 16.0f;  // share of a new turn in the learnt drift
 constexpr float kPlain = 4.0f;              // energy ratio of a bit's tone to the other's to learn from
+constexpr int kSpaceDriftPairs = 8;         // pairs of space bits that teach the space drift enough
 constexpr int kPatterns = 1 << kSequenceBits;
 static_assert(kSequenceDelay < 32, "the survivors' tones must fit in path");
 
@@ -40,15 +41,17 @@ std::complex<float> Undo(const UnitTurns& turns, int from, int to, std::complex<
 }
 
 // Space runs come late in a burst (the channel seizure alternates its
-// tones), so where the memory is long the space drift is taken from the
-// other three: the two changes of tone turn by as much as a bit of each
-// tone together.
+// tones), so the space drift is taken from the other three (the two
+// changes of tone turn by as much as a bit of each tone together): always
+// where the memory is long, and by Window until it has learnt the drift
+// from kSpaceDriftPairs pairs of space bits. A tone well off its reference
+// turns a bit by nearly half a radian, too much to leave unlearnt.
 void MakeUnitTurns(const FskSequenceDecision& d, UnitTurns& turns) {
   for (int from = 0; from < 2; ++from) {
     for (int to = 0; to < 2; ++to) turns.drift[from][to] = Unit(d.drift[from][to]);
     for (int place = 0; place < kEdgeCycle; ++place) turns.change[from][place] = Unit(d.change[from][place]);
   }
-  if (d.kind == FskSequenceKind::Reference) {
+  if (d.kind == FskSequenceKind::Reference || d.spaceDriftPairs < kSpaceDriftPairs) {
     turns.drift[1][1] = Unit(Times(Times(turns.drift[0][1], turns.drift[1][0]), std::conj(turns.drift[0][0])));
   }
 }
@@ -216,6 +219,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
     const std::complex<float> seen =
         from == to ? raw : raw * (from == 0 ? std::conj(h.boundary[m - 1]) : h.boundary[m - 1]);
     d.drift[from][to] += (Unit(seen) - d.drift[from][to]) * kDriftRate;
+    if (from == 1 && to == 1) d.spaceDriftPairs = std::min(d.spaceDriftPairs + 1, kSpaceDriftPairs);
     if (from != to) {
       std::complex<float>& change = d.change[from][h.cycle[m - 1]];
       change += (Unit(seen) - change) * kDriftRate;

@@ -64,6 +64,7 @@ struct FskSequenceDecision {
   std::complex<float> reference[kSequenceStates];        // Reference: its phase reference, in its newest bit's phase
   std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
   std::complex<float> change[2][kEdgeCycle];             // ... from a tone to the other, by place in the cycle
+  int spaceDriftPairs;                                   // pairs of space bits the space drift has learnt from (capped)
   bool previousMark;                                     // the bit decided last
 };
 
