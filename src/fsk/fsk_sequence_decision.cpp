@@ -43,7 +43,7 @@ std::complex<float> Undo(const UnitTurns& turns, int from, int to, std::complex<
 // Space runs come late in a burst (the channel seizure alternates its
 // tones), so the space drift is taken from the other three (the two
 // changes of tone turn by as much as a bit of each tone together): always
-// where the memory is long, and by Window until it has learnt the drift
+// by the decisions that carry a reference, and by Window until it has learnt the drift
 // from kSpaceDriftPairs pairs of space bits. A tone well off its reference
 // turns a bit by nearly half a radian, too much to leave unlearnt.
 void MakeUnitTurns(const FskSequenceDecision& d, UnitTurns& turns) {
@@ -51,7 +51,7 @@ void MakeUnitTurns(const FskSequenceDecision& d, UnitTurns& turns) {
     for (int to = 0; to < 2; ++to) turns.drift[from][to] = Unit(d.drift[from][to]);
     for (int place = 0; place < kEdgeCycle; ++place) turns.change[from][place] = Unit(d.change[from][place]);
   }
-  if (d.kind == FskSequenceKind::Reference || d.spaceDriftPairs < kSpaceDriftPairs) {
+  if (d.kind != FskSequenceKind::Window || d.spaceDriftPairs < kSpaceDriftPairs) {
     turns.drift[1][1] = Unit(Times(Times(turns.drift[0][1], turns.drift[1][0]), std::conj(turns.drift[0][0])));
   }
 }
@@ -85,7 +85,8 @@ void WindowMetrics(const FskSequenceHistory& h, const UnitTurns& turns,
   }
 }
 
-constexpr float kReferenceFade = 0.7f;  // share of a sequence's reference kept from one bit to the next
+// Share of a sequence's reference kept from one bit to the next.
+float ReferenceFade(FskSequenceKind kind) { return kind == FskSequenceKind::ShortReference ? 0.25f : 0.7f; }
 
 // The newest bit, as tone `to` after tone `from`, turned into the previous
 // bit's phase.
@@ -113,7 +114,7 @@ float ReferenceBranch(const FskSequenceDecision& d, const ReferenceCandidates& c
   const int tone = from >> (kSequenceBits - 2);
   const std::complex<float> r = d.reference[from];
   const std::complex<float> turned = c.turned[tone][to];
-  reference = Times(r + turned, std::conj(c.undo[tone][to])) * kReferenceFade;
+  reference = Times(r + turned, std::conj(c.undo[tone][to])) * ReferenceFade(d.kind);
   return c.energy[to] + 2.0f * (turned.real() * r.real() + turned.imag() * r.imag());
 }
 

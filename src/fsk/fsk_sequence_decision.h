@@ -38,6 +38,11 @@ enum class FskSequenceKind {
   // sequence carries (its aligned bits, older ones fading). It errs on
   // other bits than Window does.
   Reference,
+  // As Reference, with a reference of little more than the bit before.
+  // It gains less from the bits before, and loses less where the turns
+  // expected at changes of tone are off, as they are for the first bits
+  // after the clock picks up a burst from one crossing in noise.
+  ShortReference,
 };
 
 // A sender that makes its tones at 8000 samples/s switches them on its own

@@ -77,18 +77,18 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
     RobustCallerIdMessage message;
     if (!Accept(r, h, s, message)) continue;
     // A framed failure inside this message was only its own junk, or the
-    // other decision's broken copy of it.
+    // other decisions' broken copies of it.
     if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {
       --r.rejected;
       r.failedStart = -1;
     }
     if (r.events.message) r.events.message(r.events.context, message);
-    // The other decision's copy of the message is not shown again.
+    // The other decisions' copies of the message are not shown again.
     ForgetAll(r);
     return;
   }
-  // Failures are counted on the first decision's framing alone; the second
-  // only ever adds a copy that holds.
+  // Failures are counted on the first decision's framing alone; the others
+  // only ever add a copy that holds.
   if (c.decision == 0 && h.framedStart >= 0 && h.framedStart + 1 < h.count &&
       h.characters[h.framedStart + 1].value >= kShortestPayload &&
       h.framedStart + h.characters[h.framedStart + 1].value + 2 == last) {

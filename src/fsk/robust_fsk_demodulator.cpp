@@ -176,7 +176,7 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
     }
   }
   d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
-  constexpr FskSequenceKind kKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference};
+  constexpr FskSequenceKind kKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference, FskSequenceKind::ShortReference};
   for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.framers[k].sequence, kKinds[k]);
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
@@ -236,8 +236,12 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       // it happened to stand, end the mark at that edge, though it lies
       // back in time. That bit is mark by construction, whatever noise makes
       // of its few samples, so it goes on as a bit without tone.
+      // Only a crossing from a plain mark into space is a start edge. If
+      // noise hid the edge, the free-running clock has since taken plain
+      // space bits, and the crossing back to mark that ends them is no
+      // start: taken as one, it would put a mark bit among the spaces.
       const bool plain = markEnergy + spaceEnergy >= kMinEnergy && std::fabs(soft) > kPlainSwing * d.averageSwing &&
-                         (soft > 0.0f) != d.steadyMark;
+                         d.steadyMark && soft < 0.0f;
       if (plain && static_cast<double>(d.sample) - d.zeroCrossing < kPlainWithin) {
         const double crossing = d.zeroCrossing;
         const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;

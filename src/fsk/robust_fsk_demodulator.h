@@ -7,7 +7,7 @@
 // length is never a fixed sample count. The bits themselves are decided
 // from the correlations over exactly each bit by a search over the bit
 // sequence (fsk_sequence_decision.h), several bits behind the clock, and
-// twice, by two searches that err on different bits; each is framed into
+// three times, by searches that err on different bits; each is framed into
 // characters of its own. With the tone plan
 // left to the receiver the correlators sit midway between the two plans'
 // tones (1250 and 2150 Hz), which costs next to nothing over a bit, and the
@@ -50,10 +50,11 @@ struct RobustFskBit {
   std::int64_t taken;            // sample at which the clock took it
 };
 
-// Each bit is decided twice, by a Window and by a Reference sequence
-// decision (fsk_sequence_decision.h): their errors fall on different bits,
-// and the receiver shows whichever copy of a message holds its checksum.
-inline constexpr int kRobustDecisions = 2;
+// Each bit is decided three times, by a Window, a Reference and a
+// ShortReference sequence decision (fsk_sequence_decision.h): their errors
+// fall on different bits, and the receiver shows whichever copy of a
+// message holds its checksum.
+inline constexpr int kRobustDecisions = 3;
 
 // One decision's bits framed as 8-N-1 characters.
 struct RobustFskFramer {
