@@ -3,7 +3,7 @@
 // thousand recordings take a second. For tuning the receiver; the report
 // (callerid.py) stays the measure.
 //
-// Usage: quorvane_callerid_seeds SNR_DB SEEDS [--v23] [--idle-bits N] [--freq-offset PERCENT]
+// Usage: quorvane_callerid_seeds SNR_DB SEEDS [--v23] [--idle-bits N] [--freq-offset PERCENT] [--message-delay BITS]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,7 +44,7 @@ bool Complete(const std::vector<std::int16_t>& samples, bool v23) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s SNR_DB SEEDS [--v23] [--idle-bits N] [--freq-offset PERCENT]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s SNR_DB SEEDS [--v23] [--idle-bits N] [--freq-offset PERCENT] [--message-delay BITS]\n", argv[0]);
     return 2;
   }
   CallerIdSynthOptions o;
@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
       o.idleBits = std::atoi(argv[++i]);
     } else if (!std::strcmp(argv[i], "--freq-offset") && i + 1 < argc) {
       o.freqOffsetPercent = std::atof(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--message-delay") && i + 1 < argc) {
+      o.messageDelayBits = std::atof(argv[++i]);
     } else {
       std::fprintf(stderr, "unknown option %s\n", argv[i]);
       return 2;

@@ -178,6 +178,9 @@ CommandRunner AttachSynthCallerId(CLI::App& sub) {
   sub.add_option("--level", o.levelDbm0, "Tone level in dBm0")->capture_default_str();
   sub.add_option("--seizure", o.seizureBytes, "Channel-seizure 0x55 bytes")->capture_default_str()->check(CLI::Range(0, 10000));
   sub.add_option("--mark-ms", o.markMs, "Mark period before the message in ms")->capture_default_str()->check(CLI::Range(0.0, 60000.0));
+  sub.add_option("--message-delay", o.messageDelayBits,
+                 "Start the message this fraction of a bit off the mark's bit clock (0 up to 1)")
+      ->capture_default_str()->check(CLI::Range(0.0, 1.0));
   sub.add_option("--lead-ms", o.leadMs, "Silence before the burst in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
   sub.add_option("--trail-ms", o.trailMs, "Silence after the burst in ms")->capture_default_str()->check(CLI::Range(0.0, kLongestMs));
   AddImpairmentOptions(sub, o.freqOffsetPercent, o.snrDb, o.seed);

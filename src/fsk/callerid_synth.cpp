@@ -98,6 +98,10 @@ bool CheckCallerIdOptions(const CallerIdSynthOptions& o, std::string& error) {
     error = "idle bits between characters are 0..1000";
     return false;
   }
+  if (!(o.messageDelayBits >= 0.0 && o.messageDelayBits < 1.0)) {
+    error = "the message delay is 0 up to 1 bit";
+    return false;
+  }
   return o.dtmf ? !DtmfKeys(o, error).empty() : !BuildCallerIdMessage(o, error).empty();
 }
 
@@ -160,6 +164,7 @@ std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& o, st
 bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(double)>& emit, std::string& error) {
   if (!CheckCallerIdOptions(o, error)) return false;
   std::vector<bool> bits;
+  std::size_t messageFrom = 0;
   std::string keys;
   if (o.dtmf) {
     keys = DtmfKeys(o, error);
@@ -168,6 +173,7 @@ bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(do
     for (int i = 0; i < o.seizureBytes; ++i) AppendFskCharacter(bits, 0x55);
     const long markBits = std::lround(o.markMs * kBitRate / 1000.0);
     bits.insert(bits.end(), static_cast<std::size_t>(markBits), true);
+    messageFrom = bits.size();
     for (std::size_t i = 0; i < message.size(); ++i) {
       if (i > 0) bits.insert(bits.end(), static_cast<std::size_t>(o.idleBits), true);
       AppendFskCharacter(bits, message[i]);
@@ -205,7 +211,7 @@ bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(do
   } else {
     const double mark = (o.v23 ? 1300.0 : 1200.0) * scale;
     const double space = (o.v23 ? 2100.0 : 2200.0) * scale;
-    ModulateFsk(bits, mark, space, peak, put);
+    ModulateFsk(bits, mark, space, peak, put, messageFrom, o.messageDelayBits);
   }
   silence(o.trailMs);
   return true;

@@ -47,6 +47,10 @@ struct CallerIdSynthOptions {
   double levelDbm0 = -13.0;
   int seizureBytes = 30;              // 0x55 characters before the mark period
   double markMs = 150.0;
+  // How far into a bit of the mark's bit clock the message starts (0..1):
+  // a sender that starts its characters whenever they are ready rather
+  // than on the bit clock of its mark.
+  double messageDelayBits = 0.0;
   double leadMs = 100.0;              // silence before the burst
   double trailMs = 100.0;             // silence after it
   double freqOffsetPercent = 0.0;
@@ -59,9 +63,11 @@ struct CallerIdSynthOptions {
 std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& options, std::string& error);
 
 // Bits as continuous-phase FSK at 1200 bit/s and 8000 samples/s, handed to
-// `put` one linear sample at a time (true bits at `markHz`).
+// `put` one linear sample at a time (true bits at `markHz`). The bits from
+// `delayFrom` on come `delayBits` of a bit late, after that much more mark.
 template <typename Sink>
-void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put);
+void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put,
+                 std::size_t delayFrom = 0, double delayBits = 0.0);
 
 // Bits of one 8-N-1 character: start (space), data LSB first, stop (mark).
 void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte);
@@ -80,16 +86,24 @@ std::vector<std::int16_t> CallerIdSamples(const CallerIdSynthOptions& options, s
 bool SynthesizeCallerId(const CallerIdSynthOptions& options, const std::string& path, std::string& error);
 
 template <typename Sink>
-void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put) {
+void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put,
+                 std::size_t delayFrom, double delayBits) {
   constexpr double kTwoPi = 6.283185307179586;
   if (bits.empty()) return;
   // Continuous phase: a bit only changes how fast the phase turns.
-  const auto total = static_cast<std::int64_t>(std::ceil(static_cast<double>(bits.size()) * 8000.0 / 1200.0));
+  const auto total = static_cast<std::int64_t>(std::ceil((static_cast<double>(bits.size()) + delayBits) * 8000.0 / 1200.0));
+  const double delayedFrom = static_cast<double>(delayFrom);
   double phase = 0.0;
   for (std::int64_t n = 0; n < total; ++n) {
-    const auto bit = std::min(static_cast<std::size_t>(static_cast<double>(n) * 1200.0 / 8000.0), bits.size() - 1);
+    const double t = static_cast<double>(n) * 1200.0 / 8000.0;
+    bool mark = true;  // in the delay
+    if (t < delayedFrom) {
+      mark = bits[std::min(static_cast<std::size_t>(t), bits.size() - 1)];
+    } else if (t - delayBits >= delayedFrom) {
+      mark = bits[std::min(static_cast<std::size_t>(t - delayBits), bits.size() - 1)];
+    }
     put(peak * std::sin(phase));
-    phase = std::fmod(phase + kTwoPi * (bits[bit] ? markHz : spaceHz) / 8000.0, kTwoPi);
+    phase = std::fmod(phase + kTwoPi * (mark ? markHz : spaceHz) / 8000.0, kTwoPi);
   }
 }
 

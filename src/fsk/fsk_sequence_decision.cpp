@@ -149,6 +149,10 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
   h.signal[last] = signal;
 }
 
+void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
+  for (int from = 0; from < 2; ++from) std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
+}
+
 FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistory& h) {
   // With every bit held silent there is nothing to decide; the search
   // starts afresh with the tone.
@@ -163,7 +167,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
       d.reference[s] = {};
     }
     // The next burst may sit differently on the edge cycle.
-    for (int from = 0; from < 2; ++from) std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
+    FskSequenceForgetEdgeCycle(d);
   }
   constexpr int last = kSequenceHistory - 1;
   UnitTurns turns;

@@ -87,6 +87,10 @@ void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind);
 void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
                      std::complex<float> boundary, bool signal);
 
+// The sender's edges sit anew on the clock (it was set afresh): the turns
+// learnt by place in the edge cycle start again from their average.
+void FskSequenceForgetEdgeCycle(FskSequenceDecision& d);
+
 // Decides the bit kSequenceDelay older than the newest pushed to `h`; call
 // once after every push.
 FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistory& h);

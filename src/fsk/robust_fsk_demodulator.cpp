@@ -30,7 +30,11 @@ constexpr double kShortestBit = 1.5;          // samples: a mark ended at a burs
 constexpr int kReacquireBits = 30;
 constexpr int kNoiseCrossingSamples = 3;      // a crossing back this soon after setting the clock undoes it
 constexpr float kPlainSwing = 0.25f;          // share of the mean swing that makes a crossing, or a side, plain
-constexpr double kPlainWithin = 1.5;          // samples after a crossing in which the soft bit must stand plain
+constexpr double kPlainWithin = 6.0;          // samples after a crossing in which the soft bit must stand plain
+// A pick-up that moves the clock by more than this share of a bit finds a
+// sender whose characters do not keep the bit clock of its mark; the edge
+// cycle the decisions learnt no longer fits them.
+constexpr double kForgetShift = 0.15;
 constexpr float kTableScale = 4096.0f;        // Q12 references
 // A tone of peak 30 (about -57.6 dBm0) fills a window's correlator to this
 // energy; below it the line counts as silent and the bits as mark.
@@ -120,36 +124,42 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, Robus
   float c[4];
   for (int k = 0; k < 4; ++k) {
     const auto product = static_cast<std::int32_t>(after[k] - before[k]);
-    c[k] = static_cast<float>(static_cast<std::int64_t>(before[k] - d.edgeRunning[k])) + fraction * static_cast<float>(product) -
-           d.edgeFraction * static_cast<float>(d.edgeProduct[k]);
-    d.edgeRunning[k] = before[k];
-    d.edgeProduct[k] = product;
+    c[k] = static_cast<float>(static_cast<std::int64_t>(before[k] - d.ends.edgeRunning[k])) + fraction * static_cast<float>(product) -
+           d.ends.edgeFraction * static_cast<float>(d.ends.edgeProduct[k]);
+    d.ends.edgeRunning[k] = before[k];
+    d.ends.edgeProduct[k] = product;
   }
-  d.edgeFraction = fraction;
+  d.ends.edgeFraction = fraction;
   RobustFskBit ended = bit;
-  ended.start = d.edge;
-  d.edge = std::llround(edge);
+  ended.start = d.ends.edge;
+  d.ends.edge = std::llround(edge);
   double position = static_cast<double>(d.tableIndex) + (edge - static_cast<double>(d.sample));
   if (position < 0.0) position += kRobustTablePeriod;
   const std::complex<float> boundary = std::polar(1.0f, static_cast<float>(d.boundaryStep * position));
-  for (int j = 0; j < kSequenceDelay; ++j) d.pending[j] = d.pending[j + 1];
-  d.pending[kSequenceDelay] = ended;
-  decided = d.pending[0];
+  for (int j = 0; j < kSequenceDelay; ++j) d.ends.pending[j] = d.ends.pending[j + 1];
+  d.ends.pending[kSequenceDelay] = ended;
+  decided = d.ends.pending[0];
   // C = sum x e^{-jwn}: the sine sums enter negated.
-  FskSequencePush(d.history, {c[0], -c[1]}, {c[2], -c[3]}, boundary, HasTone(bit));
-  for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.framers[k].sequence, d.history);
+  FskSequencePush(d.ends.history, {c[0], -c[1]}, {c[2], -c[3]}, boundary, HasTone(bit));
+  for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.ends.framers[k].sequence, d.ends.history);
 }
 
 // Ends a bit and frames the one decided, writing characters that finish to
 // `out` while there is room; returns how many there are now.
 int EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, RobustFskCharacter* out,
                   int produced, int capacity) {
+  // Only a bit of tone in a long mark may be taken back: silence holds no
+  // start edge to be found late.
+  const bool undoable = d.bitsSinceCrossing > kReacquireBits && HasTone(bit);
+  if (undoable) d.beforeLastEnd = d.ends;
+  d.lastEndUndoable = undoable;
   RobustFskBit decided;
   FskSequenceBit values[kRobustDecisions];
   EndBit(d, edge, bit, decided, values);
   for (int k = 0; k < kRobustDecisions; ++k) {
-    RobustFskFramer& f = d.framers[k];
+    RobustFskFramer& f = d.ends.framers[k];
     if (!TakeBit(f, decided, values[k])) continue;
+    d.lastEndUndoable = false;  // a character sent cannot be taken back
     if (produced < capacity) {
       out[produced] = f.current;
       out[produced++].decision = k;
@@ -177,7 +187,7 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
   }
   d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
   constexpr FskSequenceKind kKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference, FskSequenceKind::ShortReference};
-  for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.framers[k].sequence, kKinds[k]);
+  for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.ends.framers[k].sequence, kKinds[k]);
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
 
@@ -219,6 +229,8 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         d.bitPhase = backup.bitPhase >= 1.0 ? backup.bitPhase - 1.0 : backup.bitPhase;
         d.bitsSinceCrossing = backup.bitsSinceCrossing;
         d.crossingsSinceAcquiring = backup.crossingsSinceAcquiring;
+        d.ends = backup.ends;
+        d.lastEndUndoable = false;
         backup.samplesLeft = 0;
         crossed = false;
       }
@@ -231,11 +243,12 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       // character, found some samples after its edge. In noise the soft bit
       // may creep across zero in small steps, which tracking would pass
       // over; here that would lose the edge, so the crossing counts once
-      // the soft bit stands plainly on the other side, soon after it.
+      // the soft bit stands plainly on the other side, within about a bit.
       // The clock ran free through the mark; rather than cut the bits where
       // it happened to stand, end the mark at that edge, though it lies
-      // back in time. That bit is mark by construction, whatever noise makes
-      // of its few samples, so it goes on as a bit without tone.
+      // back in time, taking back a bit the clock ended after it. That bit
+      // is mark by construction, whatever noise makes of its few samples,
+      // so it goes on as a bit without tone.
       // Only a crossing from a plain mark into space is a start edge. If
       // noise hid the edge, the free-running clock has since taken plain
       // space bits, and the crossing back to mark that ends them is no
@@ -245,13 +258,18 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       if (plain && static_cast<double>(d.sample) - d.zeroCrossing < kPlainWithin) {
         const double crossing = d.zeroCrossing;
         const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
-        if (edge > static_cast<double>(d.edge) + kShortestBit) {
+        backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring, d.ends};
+        if (d.lastEndUndoable && edge < static_cast<double>(d.ends.edge)) d.ends = d.beforeLastEnd;
+        d.lastEndUndoable = false;
+        if (edge > static_cast<double>(d.ends.edge) + kShortestBit) {
           const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
           produced = EndAndTakeBit(d, edge, mark, out, produced, capacity);
         }
-        backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring};
         // The crossing half a bit from the next instant.
         correction = d.bitPhase - 0.5 - kBitStep * (1.0 + d.rate) * (static_cast<double>(d.sample) - 1.0 - crossing);
+        if (std::fabs(correction - std::round(correction)) > kForgetShift) {
+          for (RobustFskFramer& f : d.ends.framers) FskSequenceForgetEdgeCycle(f.sequence);
+        }
         d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;
       }

@@ -65,14 +65,27 @@ struct RobustFskFramer {
   RobustFskCharacter current;   // character being built
 };
 
-// The clock as it stood before a crossing after a long mark set it
-// outright, kept for a few samples: a soft bit that crosses straight back
-// was noise on the mark, not a start bit, and the clock is put back.
+// Everything that ending a bit changes.
+struct RobustFskBitEnds {
+  std::uint64_t edgeRunning[4];                   // the running sums up to the sample holding the last bit edge
+  std::int32_t edgeProduct[4];                    // that sample's own products
+  float edgeFraction;                             // how far into that sample the edge lay
+  std::int64_t edge;                              // that edge to the nearest sample
+  FskSequenceHistory history;
+  RobustFskFramer framers[kRobustDecisions];
+  RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions
+};
+
+// The clock and bits as they stood before a crossing after a long mark set
+// the clock outright, kept for a few samples: a soft bit that crosses
+// straight back was noise on the mark, not a start bit, and both are put
+// back.
 struct RobustFskClockBackup {
   int samplesLeft;               // samples in which a crossing back restores the clock (0: none)
   double bitPhase;               // the clock as it would stand had it not been set
   int bitsSinceCrossing;
   int crossingsSinceAcquiring;
+  RobustFskBitEnds ends;
 };
 
 inline constexpr int kRobustRing = 16;  // samples of running sums kept: a window and the bit edges behind it
@@ -86,13 +99,14 @@ struct RobustFskDemodulator {
   // start, by the ring slot of the last sample in them. Unsigned, so an
   // endless stream wraps them harmlessly: only differences are read.
   std::uint64_t running[kRobustRing][4];
-  std::uint64_t edgeRunning[4];                    // the sums up to the sample holding the last bit edge
-  std::int32_t edgeProduct[4];                    // that sample's own products
-  float edgeFraction;                             // how far into that sample the edge lay
-  std::int64_t edge;                              // that edge to the nearest sample
-  FskSequenceHistory history;
-  RobustFskFramer framers[kRobustDecisions];
-  RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions
+  RobustFskBitEnds ends;
+  // While the clock runs free through a long mark, the bits as they stood
+  // before the last bit ended. A start edge is found some samples after it
+  // lies; if the clock ended a bit in between, that ending is taken back
+  // and the mark ended at the edge instead (a sender need not start its
+  // characters on the bit clock of its mark).
+  RobustFskBitEnds beforeLastEnd;
+  bool lastEndUndoable;
   int tableIndex;                                 // absolute sample count modulo the table period
   float previousSoft;                             // soft bit one sample earlier
   float averageSwing;                             // running mean of |soft bit| at bit instants

@@ -1,6 +1,7 @@
 // The robust caller-ID receiver on synthesised signals: every message type
 // and parameter, the goals' levels, noise and frequency errors, framing
 // quirks, alerts, DTMF caller ID, and call-size independence.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -159,9 +160,12 @@ struct LineRow {
   std::optional<double> snrDb;
   double freqOffsetPercent;
   int idleBits;
+  double messageDelayBits = 0.0;
+  std::uint64_t seed = 7;
 };
 
-// The goals: -50 dBm0, 6 dB SNR, +-1.5 %, ten idle bits; fixed seeds.
+// The goals: -50 dBm0, 6 dB SNR, +-1.5 %, ten idle bits; fixed seeds. A
+// sender may start its message anywhere on the bit clock of its mark.
 const LineRow kLineRows[] = {
     {"BellAtMinus50", false, -50.0, {}, 0.0, 0},      {"V23AtMinus50", true, -50.0, {}, 0.0, 0},
     {"BellAt6dB", false, -13.0, 6.0, 0.0, 0},         {"V23At6dB", true, -13.0, 6.0, 0.0, 0},
@@ -169,6 +173,9 @@ const LineRow kLineRows[] = {
     {"V23Plus1_5", true, -13.0, {}, 1.5, 0},          {"V23Minus1_5", true, -13.0, {}, -1.5, 0},
     {"BellTenIdleBits", false, -13.0, {}, 0.0, 10},   {"V23TenIdleBits", true, -13.0, {}, 0.0, 10},
     {"V23AllAtOnce", true, -40.0, 10.0, -1.5, 10},
+    {"BellHalfABitOffTheMarkAt6dB", false, -13.0, 6.0, 0.0, 0, 0.5},
+    {"BellQuarterBitOffTheMarkAt6dB", false, -13.0, 6.0, 0.0, 0, 0.25, 56},
+    {"V23HalfABitOffTheMarkAt6dB", true, -13.0, 6.0, 0.0, 0, 0.5, 13},
 };
 
 class RobustLine : public ::testing::TestWithParam<LineRow> {};
@@ -181,9 +188,10 @@ TEST_P(RobustLine, MessageComplete) {
   o.snrDb = row.snrDb;
   o.freqOffsetPercent = row.freqOffsetPercent;
   o.idleBits = row.idleBits;
+  o.messageDelayBits = row.messageDelayBits;
   o.number = "5551234567";
   o.name = "QUORVANE TEST";
-  o.seed = 7;
+  o.seed = row.seed;
   const Received r = Receive(Synth(o));
   ASSERT_EQ(r.messages.size(), 1u);
   EXPECT_EQ(r.messages[0].info.number, "5551234567");
@@ -194,6 +202,24 @@ TEST_P(RobustLine, MessageComplete) {
 
 INSTANTIATE_TEST_SUITE_P(, RobustLine, ::testing::ValuesIn(kLineRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The synthesiser's message delay: the same signal up to the message, which
+// starts that share of a bit later; a whole bit or more is refused.
+TEST(CallerIdSynth, MessageDelayStartsTheMessageLater) {
+  CallerIdSynthOptions o;
+  o.number = "5551234567";
+  std::string error;
+  const std::vector<std::int16_t> onTime = CallerIdSamples(o, error);
+  o.messageDelayBits = 0.5;
+  const std::vector<std::int16_t> late = CallerIdSamples(o, error);
+  constexpr std::size_t kMessageStart = 800 + 3200;  // lead, then 480 bits of seizure and mark
+  ASSERT_GT(onTime.size(), kMessageStart);
+  EXPECT_TRUE(std::equal(onTime.begin(), onTime.begin() + kMessageStart, late.begin()));
+  EXPECT_FALSE(std::equal(onTime.begin(), onTime.begin() + kMessageStart + 8, late.begin()));
+  EXPECT_EQ(late.size() - onTime.size(), 3u);  // half a bit is 3 1/3 samples
+  o.messageDelayBits = 1.0;
+  EXPECT_FALSE(CheckCallerIdOptions(o, error));
+}
 
 // A sender whose bit clock is off: the receiver must learn the rate, or
 // its clock slips through the idle mark between characters.
