@@ -138,6 +138,8 @@ all_failures += [f for f in failures if int(f.split(" dB")[0]) >= 6]
 # Twenty seeds say little about "every message": the goal SNR again with
 # fifty times as many, which tells a failure rate of a few in a thousand.
 many = [(f"6 dB SNR, {50 * SEEDS} seeds", plan, ["--snr", "6"]) for plan, _ in PLANS]
+many += [(f"6 dB SNR, half a bit off the mark's clock, {50 * SEEDS} seeds", plan,
+          ["--snr", "6", "--message-delay", "0.5"]) for plan, _ in PLANS]
 lines, failures = grade(many, 50 * SEEDS)
 sections += [f"## The SNR goal over {50 * SEEDS} seeds", "", *lines, ""]
 all_failures += failures
@@ -147,6 +149,15 @@ offsets = [(f"{off:+}% frequency", plan, ["--freq-offset", str(off)]) for off in
 lines, failures = grade(offsets)
 sections += ["## Frequency error", "", *lines, ""]
 all_failures += [f for f in failures if abs(float(f.split("%")[0])) <= 1.5]
+
+# A sender may start its message whenever it is ready, not on the bit
+# clock of its mark: the receiver must find the start edge afresh.
+off_clock = [(f"{snr}{delay} bit off the mark's clock", plan, [*args, "--message-delay", delay])
+             for snr, args in (("", []), ("6 dB SNR, ", ["--snr", "6"])) for delay in ("0.25", "0.5", "0.75")
+             for plan, _ in PLANS]
+lines, failures = grade(off_clock)
+sections += ["## Message off the mark's bit clock", "", *lines, ""]
+all_failures += failures
 
 idle = [(f"{bits} idle bits", plan, ["--idle-bits", str(bits)]) for bits in (0, 5, 10, 15) for plan, _ in PLANS]
 lines, failures = grade(idle)
@@ -192,7 +203,8 @@ with open(report, "w") as f:
         "Written by `make quality` (`bench/quality/callerid.py`); do not edit by hand.",
         "",
         f"Each row is {SEEDS} recordings made with `quorvane synth callerid` (MDMF: date, number "
-        f"{NUMBER}, name \"{NAME}\"; seizure, 150 ms mark; -13 dBm0 unless the row says otherwise), "
+        f"{NUMBER}, name \"{NAME}\"; seizure, 150 ms mark, message on the mark's bit clock; -13 dBm0 "
+        "unless the row says otherwise), "
         "each with its own noise seed. A recording scores when exactly one message comes out with the "
         "right number and name; for the robust profile also the right tone plan, which it is not told. "
         "The exact profile is told the plan (`--v23`).",
