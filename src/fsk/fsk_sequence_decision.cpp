@@ -9,6 +9,7 @@ namespace {
 constexpr float kDriftRate = 1.0f / 16.0f;  // share of a new turn in the learnt drift
 constexpr float kPlain = 4.0f;              // energy ratio of a bit's tone to the other's to learn from
 constexpr int kSpaceDriftPairs = 8;         // pairs of space bits that teach the space drift enough
+constexpr int kMarkToSpaceChanges = 16;     // changes from mark to space that teach that turn enough
 constexpr int kPatterns = 1 << kSequenceBits;
 static_assert(kSequenceDelay < 32, "the survivors' tones must fit in path");
 
@@ -153,6 +154,12 @@ void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
   for (int from = 0; from < 2; ++from) std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
 }
 
+bool FskSequenceMarkToSpaceTurn(const FskSequenceDecision& d, std::complex<float>& turn) {
+  if (d.markToSpaceChanges < kMarkToSpaceChanges) return false;
+  turn = Unit(d.drift[0][1]);
+  return true;
+}
+
 FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistory& h) {
   // With every bit held silent there is nothing to decide; the search
   // starts afresh with the tone.
@@ -225,6 +232,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
         from == to ? raw : raw * (from == 0 ? std::conj(h.boundary[m - 1]) : h.boundary[m - 1]);
     d.drift[from][to] += (Unit(seen) - d.drift[from][to]) * kDriftRate;
     if (from == 1 && to == 1) d.spaceDriftPairs = std::min(d.spaceDriftPairs + 1, kSpaceDriftPairs);
+    if (from == 0 && to == 1) d.markToSpaceChanges = std::min(d.markToSpaceChanges + 1, kMarkToSpaceChanges);
     if (from != to) {
       std::complex<float>& change = d.change[from][h.cycle[m - 1]];
       change += (Unit(seen) - change) * kDriftRate;

@@ -70,6 +70,7 @@ struct FskSequenceDecision {
   std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
   std::complex<float> change[2][kEdgeCycle];             // ... from a tone to the other, by place in the cycle
   int spaceDriftPairs;                                   // pairs of space bits the space drift has learnt from (capped)
+  int markToSpaceChanges;                                // changes from mark to space drift[0][1] has learnt from (capped)
   bool previousMark;                                     // the bit decided last
 };
 
@@ -90,6 +91,10 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
 // The sender's edges sit anew on the clock (it was set afresh): the turns
 // learnt by place in the edge cycle start again from their average.
 void FskSequenceForgetEdgeCycle(FskSequenceDecision& d);
+
+// The turn learnt from a mark bit to the space bit after it, as a unit
+// phasor, once enough changes of tone have taught it; false before.
+bool FskSequenceMarkToSpaceTurn(const FskSequenceDecision& d, std::complex<float>& turn);
 
 // Decides the bit kSequenceDelay older than the newest pushed to `h`; call
 // once after every push.

@@ -64,6 +64,71 @@ float Window(const std::uint64_t* now, const std::uint64_t* old, int k) {
   return static_cast<float>(static_cast<std::int64_t>(now[k] - old[k]));
 }
 
+
+// The correlation with tone `tone` (0 mark, 1 space) over running-sum time
+// [from, to), fractional ends taken as EndBit takes them; both ends within
+// the ring.
+std::complex<float> CorrelationOver(const RobustFskDemodulator& d, double from, double to, int tone) {
+  const std::uint64_t* base = d.running[Slot(static_cast<std::int64_t>(std::floor(from)) - 1)];
+  const int k = 2 * tone;
+  // Differences of the unsigned sums from one base, so their wrapping cancels.
+  auto upTo = [&](double x) {
+    const auto whole = static_cast<std::int64_t>(std::floor(x));
+    const auto fraction = static_cast<float>(x - static_cast<double>(whole));
+    const std::uint64_t* before = d.running[Slot(whole - 1)];
+    const std::uint64_t* after = d.running[Slot(whole)];
+    const float i = static_cast<float>(static_cast<std::int64_t>(before[k] - base[k])) +
+                    fraction * static_cast<float>(static_cast<std::int64_t>(after[k] - before[k]));
+    const float q = static_cast<float>(static_cast<std::int64_t>(before[k + 1] - base[k + 1])) +
+                    fraction * static_cast<float>(static_cast<std::int64_t>(after[k + 1] - before[k + 1]));
+    return std::complex<float>{i, -q};  // C = sum x e^{-jwn}: the sine sums enter negated
+  };
+  return upTo(to) - upTo(from);
+}
+
+// e^{j(wm - ws)B} at running-sum time `edge`, as EndBit makes it.
+std::complex<float> BoundaryAt(const RobustFskDemodulator& d, double edge) {
+  double position = static_cast<double>(d.tableIndex) + (edge - static_cast<double>(d.sample));
+  while (position < 0.0) position += kRobustTablePeriod;
+  return std::polar(1.0f, static_cast<float>(d.boundaryStep * position));
+}
+
+// A start edge from the soft bit's crossing alone is off by a sample or
+// more in noise, and every sample turns the change of tone by most of a
+// radian. The sender's phase runs on across the edge, so the mark before
+// it and the space after it add up in phase, with the turn the decisions
+// learnt at changes of tone, only where the edge truly lies: the edge is
+// moved, by at most kRefineSpan, to where they add up best.
+constexpr FskSequenceKind kDecisionKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference,
+                                                              FskSequenceKind::ShortReference};
+constexpr int kRefineDecision = 1;         // whose learnt turn is used: any learns it alike
+static_assert(kDecisionKinds[0] == FskSequenceKind::Window, "failures are counted on the Window decision's framing");
+constexpr double kRefineSpan = 1.0;        // samples either side of the crossing's edge
+constexpr double kRefineStep = 0.125;      // samples between the edges tried
+constexpr double kShortestSpace = 3.0;     // samples of space needed after the furthest edge tried
+
+double RefineStartEdge(const RobustFskDemodulator& d, double edge) {
+  std::complex<float> turn;
+  if (!FskSequenceMarkToSpaceTurn(d.ends.framers[kRefineDecision].sequence, turn)) return edge;
+  const double bit = 1.0 / (kBitStep * (1.0 + d.rate));
+  const double newest = static_cast<double>(d.sample) - 1.0;   // furthest the ring reaches forward
+  const double oldest = static_cast<double>(d.sample) - (kRobustRing - 1);
+  const double space = std::min(bit, newest - (edge + kRefineSpan));
+  if (space < kShortestSpace || edge - kRefineSpan - bit < oldest) return edge;
+  double best = edge;
+  float bestScore = -1.0f;
+  for (double tried = edge - kRefineSpan; tried <= edge + kRefineSpan + 1e-9; tried += kRefineStep) {
+    const std::complex<float> mark = CorrelationOver(d, tried - bit, tried, 0);
+    const std::complex<float> after = CorrelationOver(d, tried, tried + space, 1);
+    const float score = std::norm(mark + after * std::conj(BoundaryAt(d, tried) * turn));
+    if (score > bestScore) {
+      bestScore = score;
+      best = tried;
+    }
+  }
+  return best;
+}
+
 // Whether the line carried a tone at the bit; silent bits count as mark.
 bool HasTone(const RobustFskBit& bit) { return bit.markEnergy + bit.spaceEnergy >= kMinEnergy; }
 
@@ -186,8 +251,7 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
     }
   }
   d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
-  constexpr FskSequenceKind kKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference, FskSequenceKind::ShortReference};
-  for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.ends.framers[k].sequence, kKinds[k]);
+  for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.ends.framers[k].sequence, kDecisionKinds[k]);
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
 
@@ -256,8 +320,9 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
       const bool plain = markEnergy + spaceEnergy >= kMinEnergy && std::fabs(soft) > kPlainSwing * d.averageSwing &&
                          d.steadyMark && soft < 0.0f;
       if (plain && static_cast<double>(d.sample) - d.zeroCrossing < kPlainWithin) {
-        const double crossing = d.zeroCrossing;
-        const double edge = crossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
+        const double fromCrossing = d.zeroCrossing - 0.5 / (kBitStep * (1.0 + d.rate)) - 1.0 - kEdgeLag;
+        const double edge = RefineStartEdge(d, fromCrossing);
+        const double crossing = d.zeroCrossing + (edge - fromCrossing);  // where a crossing at that edge would lie
         backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring, d.ends};
         if (d.lastEndUndoable && edge < static_cast<double>(d.ends.edge)) d.ends = d.beforeLastEnd;
         d.lastEndUndoable = false;

@@ -88,7 +88,7 @@ struct RobustFskClockBackup {
   RobustFskBitEnds ends;
 };
 
-inline constexpr int kRobustRing = 16;  // samples of running sums kept: a window and the bit edges behind it
+inline constexpr int kRobustRing = 32;  // samples of running sums kept: a window and the bit edges behind it
 
 struct RobustFskDemodulator {
   TonePlan plan;                                  // forced plan, or Auto (midway tones)
