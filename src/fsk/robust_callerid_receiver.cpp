@@ -36,6 +36,9 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
   std::complex<double> markTurn, spaceTurn;
   for (int i = 0; i < n; ++i) {
     const RobustFskCharacter& c = h.characters[start + i];
+    // A sender ends every character with a mark; chance framings of music
+    // that a checksum lets through mostly do not.
+    if (!c.stopBitIsMark) return false;
     bytes[i] = c.value;
     clarity += c.clarity;
     amplitudeSquared += c.amplitudeSquared;

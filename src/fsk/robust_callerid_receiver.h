@@ -5,7 +5,8 @@
 //
 // A message may start at any character of a burst, so junk or a broken
 // copy before it costs nothing; a message is shown only when its checksum
-// holds, it is well formed and its characters sound like FSK. The bits are
+// holds, it is well formed and its characters sound like FSK and end with
+// their stop bits. The bits are
 // decided three times (robust_fsk_demodulator.h); whichever copy holds first is
 // shown, once. A message
 // that fails, where one was plainly framed (first after a mark period or

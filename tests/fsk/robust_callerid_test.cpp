@@ -2,6 +2,7 @@
 // and parameter, the goals' levels, noise and frequency errors, framing
 // quirks, alerts, DTMF caller ID, and call-size independence.
 #include <algorithm>
+#include <cstdint>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -52,13 +53,16 @@ std::vector<std::int16_t> Synth(const CallerIdSynthOptions& o) {
   return samples;
 }
 
-// Samples of raw message bytes after the usual seizure and mark, each
-// character followed by `idle` mark bits.
-std::vector<std::int16_t> Burst(const std::vector<std::uint8_t>& bytes) {
+// Samples of raw message bytes after the usual seizure and mark; the
+// character at `spaceStop`, if any, ends with a space.
+std::vector<std::int16_t> Burst(const std::vector<std::uint8_t>& bytes, std::size_t spaceStop = SIZE_MAX) {
   std::vector<bool> bits;
   for (int i = 0; i < 30; ++i) AppendFskCharacter(bits, 0x55);
   bits.insert(bits.end(), 150, true);
-  for (std::uint8_t b : bytes) AppendFskCharacter(bits, b);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    AppendFskCharacter(bits, bytes[i]);
+    if (i == spaceStop) bits.back() = false;
+  }
   bits.insert(bits.end(), 40, true);
   std::vector<std::int16_t> out(800, 0);
   ModulateFsk(bits, 1200.0, 2200.0, 5083.0, [&](double x) { out.push_back(static_cast<std::int16_t>(std::lround(x))); });
@@ -270,6 +274,10 @@ TEST(RobustFraming, BadCopyIsRejectedAndTheGoodOneShown) {
   ASSERT_EQ(r.messages.size(), 1u);
   EXPECT_EQ(r.messages[0].info.number, "5551212");
   EXPECT_EQ(r.rejected, 1);
+}
+
+TEST(RobustFraming, CharacterWithoutItsStopBitIsNoMessage) {
+  EXPECT_TRUE(Receive(Burst(kSdmf, 5)).messages.empty());
 }
 
 TEST(RobustFraming, FramingTooShortForAnyMessageIsNotCountedAsRejected) {
