@@ -44,9 +44,10 @@ std::complex<float> Undo(const UnitTurns& turns, int from, int to, std::complex<
 // Space runs come late in a burst (the channel seizure alternates its
 // tones), so the space drift is taken from the other three (the two
 // changes of tone turn by as much as a bit of each tone together): always
-// by the decisions that carry a reference, and by Window until it has learnt the drift
-// from kSpaceDriftPairs pairs of space bits. A tone well off its reference
-// turns a bit by nearly half a radian, too much to leave unlearnt.
+// by the decisions that carry a reference, and by Window until it has
+// learnt the drift from kSpaceDriftPairs pairs of space bits. A tone well
+// off its reference turns a bit by nearly half a radian, too much to leave
+// unlearnt.
 void MakeUnitTurns(const FskSequenceDecision& d, UnitTurns& turns) {
   for (int from = 0; from < 2; ++from) {
     for (int to = 0; to < 2; ++to) turns.drift[from][to] = Unit(d.drift[from][to]);

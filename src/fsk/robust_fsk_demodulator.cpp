@@ -64,6 +64,10 @@ float Window(const std::uint64_t* now, const std::uint64_t* old, int k) {
   return static_cast<float>(static_cast<std::int64_t>(now[k] - old[k]));
 }
 
+// The decisions, Window first: the receiver counts failed messages on the
+// first decision's framing.
+constexpr FskSequenceKind kDecisionKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference,
+                                                              FskSequenceKind::ShortReference};
 
 // The correlation with tone `tone` (0 mark, 1 space) over running-sum time
 // [from, to), fractional ends taken as EndBit takes them; both ends within
@@ -99,10 +103,7 @@ std::complex<float> BoundaryAt(const RobustFskDemodulator& d, double edge) {
 // it and the space after it add up in phase, with the turn the decisions
 // learnt at changes of tone, only where the edge truly lies: the edge is
 // moved, by at most kRefineSpan, to where they add up best.
-constexpr FskSequenceKind kDecisionKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference,
-                                                              FskSequenceKind::ShortReference};
 constexpr int kRefineDecision = 1;         // whose learnt turn is used: any learns it alike
-static_assert(kDecisionKinds[0] == FskSequenceKind::Window, "failures are counted on the Window decision's framing");
 constexpr double kRefineSpan = 1.0;        // samples either side of the crossing's edge
 constexpr double kRefineStep = 0.125;      // samples between the edges tried
 constexpr double kShortestSpace = 3.0;     // samples of space needed after the furthest edge tried
@@ -198,9 +199,7 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, Robus
   RobustFskBit ended = bit;
   ended.start = d.ends.edge;
   d.ends.edge = std::llround(edge);
-  double position = static_cast<double>(d.tableIndex) + (edge - static_cast<double>(d.sample));
-  if (position < 0.0) position += kRobustTablePeriod;
-  const std::complex<float> boundary = std::polar(1.0f, static_cast<float>(d.boundaryStep * position));
+  const std::complex<float> boundary = BoundaryAt(d, edge);
   for (int j = 0; j < kSequenceDelay; ++j) d.ends.pending[j] = d.ends.pending[j + 1];
   d.ends.pending[kSequenceDelay] = ended;
   decided = d.ends.pending[0];

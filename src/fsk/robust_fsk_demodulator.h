@@ -88,7 +88,9 @@ struct RobustFskClockBackup {
   RobustFskBitEnds ends;
 };
 
-inline constexpr int kRobustRing = 32;  // samples of running sums kept: a window and the bit edges behind it
+// Samples of running sums kept: a window, the bit edges behind it, and at
+// a burst's start a bit before the earliest start edge tried.
+inline constexpr int kRobustRing = 32;
 
 struct RobustFskDemodulator {
   TonePlan plan;                                  // forced plan, or Auto (midway tones)
@@ -106,7 +108,7 @@ struct RobustFskDemodulator {
   // and the mark ended at the edge instead (a sender need not start its
   // characters on the bit clock of its mark).
   RobustFskBitEnds beforeLastEnd;
-  bool lastEndUndoable;
+  bool lastEndUndoable;                           // beforeLastEnd holds the bits before the last end
   int tableIndex;                                 // absolute sample count modulo the table period
   float previousSoft;                             // soft bit one sample earlier
   float averageSwing;                             // running mean of |soft bit| at bit instants
