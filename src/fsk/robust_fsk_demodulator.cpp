@@ -70,8 +70,8 @@ constexpr FskSequenceKind kDecisionKinds[kRobustDecisions] = {FskSequenceKind::W
                                                               FskSequenceKind::ShortReference};
 
 // The correlation with tone `tone` (0 mark, 1 space) over running-sum time
-// [from, to), fractional ends taken as EndBit takes them; both ends within
-// the ring.
+// [from, to), a fractional end taking that share of its sample; both ends
+// within the ring.
 std::complex<float> CorrelationOver(const RobustFskDemodulator& d, double from, double to, int tone) {
   const std::uint64_t* base = d.running[Slot(static_cast<std::int64_t>(std::floor(from)) - 1)];
   const int k = 2 * tone;
@@ -178,33 +178,21 @@ bool TakeBit(RobustFskFramer& f, const RobustFskBit& bit, FskSequenceBit decided
   return true;
 }
 
-// The bit ending at `edge` (running-sum time: the sums of slot n hold
-// samples up to n; no more than a bit back) is complete. Passes it on to
+// The bit from the last edge to `edge` (running-sum time: the sums of
+// slot n hold samples up to n; both within the ring) is complete. Passes it on to
 // the decisions, which decide the bit in `decided` as `values`.
 void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, RobustFskBit& decided,
             FskSequenceBit (&values)[kRobustDecisions]) {
-  const auto whole = static_cast<std::int64_t>(std::floor(edge));
-  const auto fraction = static_cast<float>(edge - static_cast<double>(whole));
-  const std::uint64_t* before = d.running[Slot(whole - 1)];
-  const std::uint64_t* after = d.running[Slot(whole)];
-  float c[4];
-  for (int k = 0; k < 4; ++k) {
-    const auto product = static_cast<std::int32_t>(after[k] - before[k]);
-    c[k] = static_cast<float>(static_cast<std::int64_t>(before[k] - d.ends.edgeRunning[k])) + fraction * static_cast<float>(product) -
-           d.ends.edgeFraction * static_cast<float>(d.ends.edgeProduct[k]);
-    d.ends.edgeRunning[k] = before[k];
-    d.ends.edgeProduct[k] = product;
-  }
-  d.ends.edgeFraction = fraction;
+  const std::complex<float> mark = CorrelationOver(d, d.ends.edge, edge, 0);
+  const std::complex<float> space = CorrelationOver(d, d.ends.edge, edge, 1);
   RobustFskBit ended = bit;
-  ended.start = d.ends.edge;
-  d.ends.edge = std::llround(edge);
+  ended.start = std::llround(d.ends.edge);
+  d.ends.edge = edge;
   const std::complex<float> boundary = BoundaryAt(d, edge);
   for (int j = 0; j < kSequenceDelay; ++j) d.ends.pending[j] = d.ends.pending[j + 1];
   d.ends.pending[kSequenceDelay] = ended;
   decided = d.ends.pending[0];
-  // C = sum x e^{-jwn}: the sine sums enter negated.
-  FskSequencePush(d.ends.history, {c[0], -c[1]}, {c[2], -c[3]}, boundary, HasTone(bit));
+  FskSequencePush(d.ends.history, mark, space, boundary, HasTone(bit));
   for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.ends.framers[k].sequence, d.ends.history);
 }
 
@@ -323,9 +311,9 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         const double edge = RefineStartEdge(d, fromCrossing);
         const double crossing = d.zeroCrossing + (edge - fromCrossing);  // where a crossing at that edge would lie
         backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring, d.ends};
-        if (d.lastEndUndoable && edge < static_cast<double>(d.ends.edge)) d.ends = d.beforeLastEnd;
+        if (d.lastEndUndoable && edge < std::round(d.ends.edge)) d.ends = d.beforeLastEnd;
         d.lastEndUndoable = false;
-        if (edge > static_cast<double>(d.ends.edge) + kShortestBit) {
+        if (edge > std::round(d.ends.edge) + kShortestBit) {
           const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
           produced = EndAndTakeBit(d, edge, mark, out, produced, capacity);
         }

@@ -67,10 +67,7 @@ struct RobustFskFramer {
 
 // Everything that ending a bit changes.
 struct RobustFskBitEnds {
-  std::uint64_t edgeRunning[4];                   // the running sums up to the sample holding the last bit edge
-  std::int32_t edgeProduct[4];                    // that sample's own products
-  float edgeFraction;                             // how far into that sample the edge lay
-  std::int64_t edge;                              // that edge to the nearest sample
+  double edge;                                    // the last bit edge, in running-sum time
   FskSequenceHistory history;
   RobustFskFramer framers[kRobustDecisions];
   RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions
@@ -88,8 +85,9 @@ struct RobustFskClockBackup {
   RobustFskBitEnds ends;
 };
 
-// Samples of running sums kept: a window, the bit edges behind it, and at
-// a burst's start a bit before the earliest start edge tried.
+// Samples of running sums kept: a window, the last bit edge behind it (two
+// bits back after a bit end is taken back), and at a burst's start a bit
+// before the earliest start edge tried.
 inline constexpr int kRobustRing = 32;
 
 struct RobustFskDemodulator {
