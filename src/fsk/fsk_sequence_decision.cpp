@@ -10,6 +10,8 @@ constexpr float kDriftRate = 1.0f / 16.0f;  // share of a new turn in the learnt
 constexpr float kPlain = 4.0f;              // energy ratio of a bit's tone to the other's to learn from
 constexpr int kSpaceDriftPairs = 8;         // pairs of space bits that teach the space drift enough
 constexpr int kMarkToSpaceChanges = 16;     // changes from mark to space that teach that turn enough
+constexpr int kLessonsAveraged = 256;       // Coherent: lessons in its turns' average at most
+constexpr int kLessonsAfterForgetting = 8;  // ... weight left to a change turn when the edge cycle is forgotten
 constexpr int kPatterns = 1 << kSequenceBits;
 static_assert(kSequenceDelay < 32, "the survivors' tones must fit in path");
 
@@ -88,7 +90,8 @@ void WindowMetrics(const FskSequenceHistory& h, const UnitTurns& turns,
 }
 
 // Share of a sequence's reference kept from one bit to the next.
-float ReferenceFade(FskSequenceKind kind) { return kind == FskSequenceKind::ShortReference ? 0.25f : 0.7f; }
+constexpr float kReferenceFade = 0.25f;
+constexpr float kCoherentFade = 0.75f;
 
 // The newest bit, as tone `to` after tone `from`, turned into the previous
 // bit's phase.
@@ -109,15 +112,28 @@ void PrepareReference(const FskSequenceHistory& h, const UnitTurns& turns, Refer
   }
 }
 
-// The Reference branch from state `from` with the newest bit of tone `to`:
-// |R + C|^2 - |R|^2, and the reference it leaves.
+// The branch from state `from` with the newest bit of tone `to`, and the
+// reference it leaves: for Reference |R + C|^2 - |R|^2, for Coherent the
+// length of C along R.
 float ReferenceBranch(const FskSequenceDecision& d, const ReferenceCandidates& c, int from, int to,
                       std::complex<float>& reference) {
   const int tone = from >> (kSequenceBits - 2);
   const std::complex<float> r = d.reference[from];
   const std::complex<float> turned = c.turned[tone][to];
-  reference = Times(r + turned, std::conj(c.undo[tone][to])) * ReferenceFade(d.kind);
-  return c.energy[to] + 2.0f * (turned.real() * r.real() + turned.imag() * r.imag());
+  const float along = turned.real() * r.real() + turned.imag() * r.imag();
+  if (d.kind == FskSequenceKind::Coherent) {
+    reference = Times(r * kCoherentFade + turned, std::conj(c.undo[tone][to]));
+    const float size = std::norm(r);
+    return size > 0.0f ? along / std::sqrt(size) : 0.0f;
+  }
+  reference = Times(r + turned, std::conj(c.undo[tone][to])) * kReferenceFade;
+  return c.energy[to] + 2.0f * along;
+}
+
+// Counts a turn learnt from tone `from` to tone `to` where it matters.
+void CountLesson(FskSequenceDecision& d, int from, int to) {
+  if (from == 1 && to == 1) d.spaceDriftPairs = std::min(d.spaceDriftPairs + 1, kSpaceDriftPairs);
+  if (from == 0 && to == 1) d.markToSpaceChanges = std::min(d.markToSpaceChanges + 1, kMarkToSpaceChanges);
 }
 
 }  // namespace
@@ -152,7 +168,24 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
 }
 
 void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
-  for (int from = 0; from < 2; ++from) std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
+  for (int from = 0; from < 2; ++from) {
+    std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
+    for (int& learnt : d.changeLessonsLearnt[from]) learnt = std::min(learnt, kLessonsAfterForgetting);
+  }
+}
+
+void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teacher) {
+  const FskSequenceDecision::Lesson& lesson = teacher.lesson;
+  if (!lesson.given) return;
+  auto average = [&](std::complex<float>& turn, int& learnt) {
+    learnt = std::min(learnt + 1, kLessonsAveraged);
+    turn += (lesson.turn - turn) * (1.0f / static_cast<float>(learnt));
+  };
+  average(d.drift[lesson.from][lesson.to], d.lessonsLearnt[lesson.from][lesson.to]);
+  CountLesson(d, lesson.from, lesson.to);
+  if (lesson.from != lesson.to) {
+    average(d.change[lesson.from][lesson.place], d.changeLessonsLearnt[lesson.from][lesson.place]);
+  }
 }
 
 bool FskSequenceMarkToSpaceTurn(const FskSequenceDecision& d, std::complex<float>& turn) {
@@ -162,6 +195,7 @@ bool FskSequenceMarkToSpaceTurn(const FskSequenceDecision& d, std::complex<float
 }
 
 FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistory& h) {
+  d.lesson.given = false;
   // With every bit held silent there is nothing to decide; the search
   // starts afresh with the tone.
   if (h.silentBits > kSequenceHistory) {
@@ -231,12 +265,14 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
     const std::complex<float> raw = h.correlation[m][to] * std::conj(h.correlation[m - 1][from]);
     const std::complex<float> seen =
         from == to ? raw : raw * (from == 0 ? std::conj(h.boundary[m - 1]) : h.boundary[m - 1]);
-    d.drift[from][to] += (Unit(seen) - d.drift[from][to]) * kDriftRate;
-    if (from == 1 && to == 1) d.spaceDriftPairs = std::min(d.spaceDriftPairs + 1, kSpaceDriftPairs);
-    if (from == 0 && to == 1) d.markToSpaceChanges = std::min(d.markToSpaceChanges + 1, kMarkToSpaceChanges);
-    if (from != to) {
-      std::complex<float>& change = d.change[from][h.cycle[m - 1]];
-      change += (Unit(seen) - change) * kDriftRate;
+    d.lesson = {true, from, to, h.cycle[m - 1], Unit(seen)};
+    if (d.kind != FskSequenceKind::Coherent) {
+      d.drift[from][to] += (d.lesson.turn - d.drift[from][to]) * kDriftRate;
+      if (from != to) {
+        std::complex<float>& change = d.change[from][h.cycle[m - 1]];
+        change += (d.lesson.turn - change) * kDriftRate;
+      }
+      CountLesson(d, from, to);
     }
     if (from == to) out.turn = raw;
   }

@@ -6,8 +6,8 @@
 // turn steadily, and at a change of tone they turn by an angle the
 // boundary's position fixes. Turned back by those angles, the correlations
 // of a right guess at the bits add up in phase; how much the newest bit
-// adds to the energy of the bits before it scores that bit (a noncoherent
-// branch metric, in one of two kinds below). A Viterbi search over the
+// adds to the energy of the bits before it, or how far it lies along their
+// phase, scores that bit (one of the kinds below). A Viterbi search over the
 // tones of the newest bits keeps the best-scoring sequence into each, and a
 // bit is taken from the best one kSequenceDelay bits later, when the
 // sequences agree on it.
@@ -35,14 +35,22 @@ enum class FskSequenceKind {
   // kSequenceBits - 1 bits before it.
   Window,
   // By how the newest bit lines up with a phase reference that each
-  // sequence carries (its aligned bits, older ones fading). It errs on
-  // other bits than Window does.
+  // sequence carries: its aligned bits, each older one fading to a quarter,
+  // so little more than the bit before. It gains less from the bits before
+  // than Window does, and loses less where the turns expected at changes of
+  // tone are off, as they are for the first bits after the clock picks up
+  // a burst from one crossing in noise.
   Reference,
-  // As Reference, with a reference of little more than the bit before.
-  // It gains less from the bits before, and loses less where the turns
-  // expected at changes of tone are off, as they are for the first bits
-  // after the clock picks up a burst from one crossing in noise.
-  ShortReference,
+  // Coherently: by how far the newest bit lies along the phase of a
+  // reference that fades more slowly. A bit that errs alone turns every
+  // later bit against that phase (by 60 degrees at Bell 202's shift), which
+  // the energy of a few bits hardly shows. The reference lags by several
+  // times any error in the turns it is aligned with, so this kind needs
+  // turns averaged over many bits: it follows another decision's lessons
+  // (FskSequenceFollow) instead of learning from bits it decided itself,
+  // which after a wrong start would teach it turns under which its wrong
+  // bits look right.
+  Coherent,
 };
 
 // A sender that makes its tones at 8000 samples/s switches them on its own
@@ -66,9 +74,17 @@ struct FskSequenceDecision {
   FskSequenceKind kind;
   float score[kSequenceStates];                          // best sequence's score into each state, best 0
   std::uint32_t path[kSequenceStates];                   // its tones, newest in bit 0 (1 space)
-  std::complex<float> reference[kSequenceStates];        // Reference: its phase reference, in its newest bit's phase
+  std::complex<float> reference[kSequenceStates];        // Reference, Coherent: its phase reference, in its newest bit's phase
   std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
   std::complex<float> change[2][kEdgeCycle];             // ... from a tone to the other, by place in the cycle
+  // The turn the bit decided last taught, for a Coherent decision to follow.
+  struct Lesson {
+    bool given;
+    int from, to, place;                                 // tones (0 mark) and the place of the boundary
+    std::complex<float> turn;                            // unit phasor
+  } lesson;
+  int lessonsLearnt[2][2];                               // Coherent: lessons averaged into drift (capped)
+  int changeLessonsLearnt[2][kEdgeCycle];                // ... into change
   int spaceDriftPairs;                                   // pairs of space bits the space drift has learnt from (capped)
   int markToSpaceChanges;                                // changes from mark to space drift[0][1] has learnt from (capped)
   bool previousMark;                                     // the bit decided last
@@ -95,6 +111,10 @@ void FskSequenceForgetEdgeCycle(FskSequenceDecision& d);
 // The turn learnt from a mark bit to the space bit after it, as a unit
 // phasor, once enough changes of tone have taught it; false before.
 bool FskSequenceMarkToSpaceTurn(const FskSequenceDecision& d, std::complex<float>& turn);
+
+// A Coherent decision takes in the lesson `teacher` drew from the bit it
+// decided last: an even average of all lessons so far, up to a cap.
+void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teacher);
 
 // Decides the bit kSequenceDelay older than the newest pushed to `h`; call
 // once after every push.

@@ -65,9 +65,11 @@ float Window(const std::uint64_t* now, const std::uint64_t* old, int k) {
 }
 
 // The decisions, Window first: the receiver counts failed messages on the
-// first decision's framing.
-constexpr FskSequenceKind kDecisionKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Reference,
-                                                              FskSequenceKind::ShortReference};
+// first decision's framing. Coherent follows the turns Window learns.
+constexpr FskSequenceKind kDecisionKinds[kRobustDecisions] = {FskSequenceKind::Window, FskSequenceKind::Coherent,
+                                                              FskSequenceKind::Reference};
+constexpr int kTeacher = 0;
+constexpr int kCoherentDecision = 1;
 
 // The correlation with tone `tone` (0 mark, 1 space) over running-sum time
 // [from, to), a fractional end taking that share of its sample; both ends
@@ -103,7 +105,7 @@ std::complex<float> BoundaryAt(const RobustFskDemodulator& d, double edge) {
 // it and the space after it add up in phase, with the turn the decisions
 // learnt at changes of tone, only where the edge truly lies: the edge is
 // moved, by at most kRefineSpan, to where they add up best.
-constexpr int kRefineDecision = 1;         // whose learnt turn is used: any learns it alike
+constexpr int kRefineDecision = kCoherentDecision;  // whose learnt turn is used: the longest average
 constexpr double kRefineSpan = 1.0;        // samples either side of the crossing's edge
 constexpr double kRefineStep = 0.125;      // samples between the edges tried
 constexpr double kShortestSpace = 3.0;     // samples of space needed after the furthest edge tried
@@ -194,6 +196,7 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, Robus
   decided = d.ends.pending[0];
   FskSequencePush(d.ends.history, mark, space, boundary, HasTone(bit));
   for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.ends.framers[k].sequence, d.ends.history);
+  FskSequenceFollow(d.ends.framers[kCoherentDecision].sequence, d.ends.framers[kTeacher].sequence);
 }
 
 // Ends a bit and frames the one decided, writing characters that finish to

@@ -50,10 +50,10 @@ struct RobustFskBit {
   std::int64_t taken;            // sample at which the clock took it
 };
 
-// Each bit is decided three times, by a Window, a Reference and a
-// ShortReference sequence decision (fsk_sequence_decision.h): their errors
-// fall on different bits, and the receiver shows whichever copy of a
-// message holds its checksum.
+// Each bit is decided three times, by a Window, a Coherent and a Reference
+// sequence decision (fsk_sequence_decision.h): their errors fall on
+// different bits, and the receiver shows whichever copy of a message holds
+// its checksum.
 inline constexpr int kRobustDecisions = 3;
 
 // One decision's bits framed as 8-N-1 characters.

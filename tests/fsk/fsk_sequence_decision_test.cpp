@@ -29,8 +29,9 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
   for (unsigned i = 0, x = 0x5A3u; i < 200; ++i, x = x * 1103515245u + 12345u) bits.push_back(((x >> 16) & 1u) != 0);
 
   FskSequenceHistory history{};
-  FskSequenceDecision d;
+  FskSequenceDecision d, teacher;  // a Coherent decision follows a Window one
   FskSequenceInit(d, GetParam().kind);
+  FskSequenceInit(teacher, FskSequenceKind::Window);
   double phase = 0.3;
   std::complex<float> markTurn;
   int wrong = 0;
@@ -47,6 +48,8 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
     const auto boundary = std::polar(1.0f, static_cast<float>(2.0 * kPi * (kRef[0] - kRef[1]) / 8000.0 * to));
     FskSequencePush(history, std::complex<float>(c[0]), std::complex<float>(c[1]), boundary, true);
     const FskSequenceBit bit = FskSequenceDecide(d, history);
+    FskSequenceDecide(teacher, history);
+    if (line.kind == FskSequenceKind::Coherent) FskSequenceFollow(d, teacher);
     if (k < 60 + kSequenceDelay) {
       markTurn += bit.turn;
       continue;
@@ -65,7 +68,11 @@ INSTANTIATE_TEST_SUITE_P(Lines, SequenceDecision,
                                          Line{1200.0, 2200.0, FskSequenceKind::Reference},
                                          Line{1300.0, 2100.0, FskSequenceKind::Reference},
                                          Line{1176.0, 2156.0, FskSequenceKind::Reference},
-                                         Line{1326.0, 2142.0, FskSequenceKind::Reference}));
+                                         Line{1326.0, 2142.0, FskSequenceKind::Reference},
+                                         Line{1200.0, 2200.0, FskSequenceKind::Coherent},
+                                         Line{1300.0, 2100.0, FskSequenceKind::Coherent},
+                                         Line{1176.0, 2156.0, FskSequenceKind::Coherent},
+                                         Line{1326.0, 2142.0, FskSequenceKind::Coherent}));
 
 }  // namespace
 }  // namespace quorvane
