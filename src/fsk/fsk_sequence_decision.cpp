@@ -13,6 +13,8 @@ constexpr int kMarkToSpaceChanges = 16;     // changes from mark to space that t
 constexpr int kLessonsAveraged = 256;       // Coherent: lessons in its turns' average at most
 constexpr int kLessonsAfterForgetting = 8;  // ... weight left to a change turn when the edge cycle is forgotten
 constexpr int kPatterns = 1 << kSequenceBits;
+// Where in the history the boundary before the bit being decided lies.
+constexpr int kLessonBoundary = kSequenceHistory - 2 - kSequenceDelay;
 static_assert(kSequenceDelay < 32, "the survivors' tones must fit in path");
 
 // a*b without the infinity and NaN recovery of std::complex's operator*,
@@ -101,12 +103,26 @@ struct ReferenceCandidates {
   float energy[2];                     // |C|^2 of the newest bit per tone
 };
 
-void PrepareReference(const FskSequenceHistory& h, const UnitTurns& turns, ReferenceCandidates& c) {
+// The boundary phasors decision `d` goes by.
+const std::complex<float>* Boundaries(const FskSequenceDecision& d, const FskSequenceHistory& h) {
+  return d.kind == FskSequenceKind::Coherent ? h.lineBoundary : h.boundary;
+}
+
+// The turn `seen` (a bit's correlation times the conjugate of the one
+// before) shows once the boundary `b` between them is taken out.
+std::complex<float> TurnSeen(std::complex<float> seen, int from, int to, std::complex<float> b) {
+  if (from == to) return Unit(seen);
+  return Unit(seen * (from == 0 ? std::conj(b) : b));
+}
+
+void PrepareReference(const FskSequenceDecision& d, const FskSequenceHistory& h, const UnitTurns& turns,
+                      ReferenceCandidates& c) {
   constexpr int last = kSequenceHistory - 1;
+  const std::complex<float> boundary = Boundaries(d, h)[last - 1];
   for (int to = 0; to < 2; ++to) c.energy[to] = std::norm(h.correlation[last][to]);
   for (int from = 0; from < 2; ++from) {
     for (int to = 0; to < 2; ++to) {
-      c.undo[from][to] = Undo(turns, from, to, h.boundary[last - 1], h.cycle[last - 1]);
+      c.undo[from][to] = Undo(turns, from, to, boundary, h.cycle[last - 1]);
       c.turned[from][to] = Times(h.correlation[last][to], c.undo[from][to]);
     }
   }
@@ -147,7 +163,7 @@ void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind) {
 }
 
 void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
-                     std::complex<float> boundary, bool signal) {
+                     std::complex<float> boundary, std::complex<float> lineBoundary, bool signal) {
   // Once every bit held is silent the history already shows silence.
   h.silentBits = signal ? 0 : std::min(h.silentBits + 1, kSequenceHistory + 1);
   if (h.silentBits > kSequenceHistory) return;
@@ -156,12 +172,14 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
     h.correlation[j][0] = h.correlation[j + 1][0];
     h.correlation[j][1] = h.correlation[j + 1][1];
     h.boundary[j] = h.boundary[j + 1];
+    h.lineBoundary[j] = h.lineBoundary[j + 1];
     h.cycle[j] = h.cycle[j + 1];
     h.signal[j] = h.signal[j + 1];
   }
   h.correlation[last][0] = mark;
   h.correlation[last][1] = space;
   h.boundary[last] = boundary;
+  h.lineBoundary[last] = lineBoundary;
   h.cycle[last] = h.nextCycle;
   h.nextCycle = h.nextCycle + 1 == kEdgeCycle ? 0 : h.nextCycle + 1;
   h.signal[last] = signal;
@@ -174,12 +192,13 @@ void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
   }
 }
 
-void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teacher) {
+void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teacher, const FskSequenceHistory& h) {
   const FskSequenceDecision::Lesson& lesson = teacher.lesson;
   if (!lesson.given) return;
-  auto average = [&](std::complex<float>& turn, int& learnt) {
-    learnt = std::min(learnt + 1, kLessonsAveraged);
-    turn += (lesson.turn - turn) * (1.0f / static_cast<float>(learnt));
+  const std::complex<float> turn = TurnSeen(lesson.seen, lesson.from, lesson.to, Boundaries(d, h)[kLessonBoundary]);
+  auto average = [&](std::complex<float>& learnt, int& lessons) {
+    lessons = std::min(lessons + 1, kLessonsAveraged);
+    learnt += (turn - learnt) * (1.0f / static_cast<float>(lessons));
   };
   average(d.drift[lesson.from][lesson.to], d.lessonsLearnt[lesson.from][lesson.to]);
   CountLesson(d, lesson.from, lesson.to);
@@ -211,7 +230,6 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
     // The next burst may sit differently on the edge cycle.
     FskSequenceForgetEdgeCycle(d);
   }
-  constexpr int last = kSequenceHistory - 1;
   UnitTurns turns;
   MakeUnitTurns(d, turns);
   float window[kPatterns];
@@ -219,7 +237,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
   if (d.kind == FskSequenceKind::Window) {
     WindowMetrics(h, turns, window);
   } else {
-    PrepareReference(h, turns, candidates);
+    PrepareReference(d, h, turns, candidates);
   }
   // A state holds the tones of the newest kSequenceBits-1 bits, oldest in
   // bit 0; it is reached from the two states that differ in the bit before.
@@ -253,7 +271,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
   }
 
   // The decided bit and the one decided before it teach the drift.
-  constexpr int m = last - kSequenceDelay;
+  constexpr int m = kLessonBoundary + 1;
   FskSequenceBit out{((path[best] >> kSequenceDelay) & 1u) == 0, {}};
   const int from = d.previousMark ? 0 : 1, to = out.mark ? 0 : 1;
   // Only bits that plainly hold their tone teach it: noise before a burst
@@ -263,14 +281,13 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
                      std::norm(h.correlation[m - 1][from]) > kPlain * std::norm(h.correlation[m - 1][1 - from]);
   if (plain) {
     const std::complex<float> raw = h.correlation[m][to] * std::conj(h.correlation[m - 1][from]);
-    const std::complex<float> seen =
-        from == to ? raw : raw * (from == 0 ? std::conj(h.boundary[m - 1]) : h.boundary[m - 1]);
-    d.lesson = {true, from, to, h.cycle[m - 1], Unit(seen)};
+    d.lesson = {true, from, to, h.cycle[m - 1], raw};
     if (d.kind != FskSequenceKind::Coherent) {
-      d.drift[from][to] += (d.lesson.turn - d.drift[from][to]) * kDriftRate;
+      const std::complex<float> turn = TurnSeen(raw, from, to, Boundaries(d, h)[m - 1]);
+      d.drift[from][to] += (turn - d.drift[from][to]) * kDriftRate;
       if (from != to) {
         std::complex<float>& change = d.change[from][h.cycle[m - 1]];
-        change += (d.lesson.turn - change) * kDriftRate;
+        change += (turn - change) * kDriftRate;
       }
       CountLesson(d, from, to);
     }

@@ -49,7 +49,8 @@ enum class FskSequenceKind {
   // turns averaged over many bits: it follows another decision's lessons
   // (FskSequenceFollow) instead of learning from bits it decided itself,
   // which after a wrong start would teach it turns under which its wrong
-  // bits look right.
+  // bits look right. For the same reason it takes its boundaries from the
+  // sender's edge line, not from the wandering clock.
   Coherent,
 };
 
@@ -63,7 +64,8 @@ inline constexpr int kEdgeCycle = 3;
 // The newest bits as the decisions see them, shared by all of them.
 struct FskSequenceHistory {
   std::complex<float> correlation[kSequenceHistory][2];  // per bit, oldest first: mark, space
-  std::complex<float> boundary[kSequenceHistory];        // e^{j(wm - ws)B} at each bit's end B
+  std::complex<float> boundary[kSequenceHistory];        // e^{j(wm - ws)B} at each bit's end B on the clock
+  std::complex<float> lineBoundary[kSequenceHistory];    // ... with B on the sender's edge line (fsk_edge_line.h)
   int cycle[kSequenceHistory];                           // the place of each bit's end in the edge cycle
   bool signal[kSequenceHistory];                         // whether the bit had a tone at all
   int silentBits;                                        // bits without a tone in a row (capped)
@@ -77,11 +79,12 @@ struct FskSequenceDecision {
   std::complex<float> reference[kSequenceStates];        // Reference, Coherent: its phase reference, in its newest bit's phase
   std::complex<float> drift[2][2];                       // learnt residual turn from a bit's tone to the next's
   std::complex<float> change[2][kEdgeCycle];             // ... from a tone to the other, by place in the cycle
-  // The turn the bit decided last taught, for a Coherent decision to follow.
+  // What the bit decided last taught, for a Coherent decision to follow
+  // against its own boundaries.
   struct Lesson {
     bool given;
     int from, to, place;                                 // tones (0 mark) and the place of the boundary
-    std::complex<float> turn;                            // unit phasor
+    std::complex<float> seen;                            // the bit's correlation times the conjugate of the one before
   } lesson;
   int lessonsLearnt[2][2];                               // Coherent: lessons averaged into drift (capped)
   int changeLessonsLearnt[2][kEdgeCycle];                // ... into change
@@ -100,9 +103,10 @@ struct FskSequenceBit {
 void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind);
 
 // Takes the newest bit's correlations C = sum x e^{-jwn} over exactly that
-// bit, its end's phasor and whether it carried a tone.
+// bit, its end's phasor on the clock and on the edge line, and whether it
+// carried a tone.
 void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
-                     std::complex<float> boundary, bool signal);
+                     std::complex<float> boundary, std::complex<float> lineBoundary, bool signal);
 
 // The sender's edges sit anew on the clock (it was set afresh): the turns
 // learnt by place in the edge cycle start again from their average.
@@ -113,8 +117,8 @@ void FskSequenceForgetEdgeCycle(FskSequenceDecision& d);
 bool FskSequenceMarkToSpaceTurn(const FskSequenceDecision& d, std::complex<float>& turn);
 
 // A Coherent decision takes in the lesson `teacher` drew from the bit it
-// decided last: an even average of all lessons so far, up to a cap.
-void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teacher);
+// decided last from `h`: an even average of all lessons so far, up to a cap.
+void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teacher, const FskSequenceHistory& h);
 
 // Decides the bit kSequenceDelay older than the newest pushed to `h`; call
 // once after every push.

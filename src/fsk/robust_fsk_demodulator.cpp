@@ -35,6 +35,11 @@ constexpr double kPlainWithin = 6.0;          // samples after a crossing in whi
 // sender whose characters do not keep the bit clock of its mark; the edge
 // cycle the decisions learnt no longer fits them.
 constexpr double kForgetShift = 0.15;
+// Where the edge line holds it tells that better than the clock, which
+// drifted through the mark: a start edge this many samples off the line
+// (a quarter bit is 1.7) moved the sender's edges. Closer, it is noise on
+// the start edge.
+constexpr double kLineShift = 1.5;
 constexpr float kTableScale = 4096.0f;        // Q12 references
 // A tone of peak 30 (about -57.6 dBm0) fills a window's correlator to this
 // energy; below it the line counts as silent and the bits as mark.
@@ -190,13 +195,22 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, Robus
   RobustFskBit ended = bit;
   ended.start = std::llround(d.ends.edge);
   d.ends.edge = edge;
-  const std::complex<float> boundary = BoundaryAt(d, edge);
+  // A crossing in this bit has just placed the clock, once it has settled.
+  const bool informative =
+      !d.ends.lineOff && d.bitsSinceCrossing <= 1 && d.crossingsSinceAcquiring >= kSettleCrossings;
+  const double onLine = FskEdgeLineEnd(d.ends.line, edge, informative);
   for (int j = 0; j < kSequenceDelay; ++j) d.ends.pending[j] = d.ends.pending[j + 1];
   d.ends.pending[kSequenceDelay] = ended;
   decided = d.ends.pending[0];
-  FskSequencePush(d.ends.history, mark, space, boundary, HasTone(bit));
+  FskSequencePush(d.ends.history, mark, space, BoundaryAt(d, edge), BoundaryAt(d, onLine), HasTone(bit));
+  // Silence through the whole history ends a burst; the next sender's
+  // edges lie anywhere.
+  if (d.ends.history.silentBits >= kSequenceHistory) {
+    FskEdgeLineRestart(d.ends.line);
+    d.ends.lineOff = false;
+  }
   for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.ends.framers[k].sequence, d.ends.history);
-  FskSequenceFollow(d.ends.framers[kCoherentDecision].sequence, d.ends.framers[kTeacher].sequence);
+  FskSequenceFollow(d.ends.framers[kCoherentDecision].sequence, d.ends.framers[kTeacher].sequence, d.ends.history);
 }
 
 // Ends a bit and frames the one decided, writing characters that finish to
@@ -316,14 +330,22 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring, d.ends};
         if (d.lastEndUndoable && edge < std::round(d.ends.edge)) d.ends = d.beforeLastEnd;
         d.lastEndUndoable = false;
+        // The crossing half a bit from the next instant.
+        correction = d.bitPhase - 0.5 - kBitStep * (1.0 + d.rate) * (static_cast<double>(d.sample) - 1.0 - crossing);
+        const bool clockMoved = std::fabs(correction - std::round(correction)) > kForgetShift;
+        const bool lineHeld = FskEdgeLineHolds(d.ends.line);
+        const bool lineMoved = lineHeld ? std::fabs(FskEdgeLineDistance(d.ends.line, edge)) > kLineShift : clockMoved;
+        for (int k = 0; k < kRobustDecisions; ++k) {
+          if (k == kCoherentDecision ? lineMoved : clockMoved) FskSequenceForgetEdgeCycle(d.ends.framers[k].sequence);
+        }
+        // After the sender moved its edges within a burst the clock's edges
+        // serve until the burst ends: a line started afresh mid-burst, fitted
+        // from few edges, cost the Coherent decision more than it gained.
+        d.ends.lineOff = lineHeld && lineMoved;
+        if (lineMoved) FskEdgeLineRestart(d.ends.line);
         if (edge > std::round(d.ends.edge) + kShortestBit) {
           const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
           produced = EndAndTakeBit(d, edge, mark, out, produced, capacity);
-        }
-        // The crossing half a bit from the next instant.
-        correction = d.bitPhase - 0.5 - kBitStep * (1.0 + d.rate) * (static_cast<double>(d.sample) - 1.0 - crossing);
-        if (std::fabs(correction - std::round(correction)) > kForgetShift) {
-          for (RobustFskFramer& f : d.ends.framers) FskSequenceForgetEdgeCycle(f.sequence);
         }
         d.crossingsSinceAcquiring = 0;
         d.bitsSinceCrossing = 0;

@@ -17,6 +17,7 @@
 #include <complex>
 #include <cstdint>
 
+#include "fsk/fsk_edge_line.h"
 #include "fsk/fsk_sequence_decision.h"
 
 namespace quorvane {
@@ -68,6 +69,8 @@ struct RobustFskFramer {
 // Everything that ending a bit changes.
 struct RobustFskBitEnds {
   double edge;                                    // the last bit edge, in running-sum time
+  FskEdgeLine line;                               // the sender's edges as a line, for the Coherent decision
+  bool lineOff;                                   // this burst's sender left the line: the clock's edges serve
   FskSequenceHistory history;
   RobustFskFramer framers[kRobustDecisions];
   RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions

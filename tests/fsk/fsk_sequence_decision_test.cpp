@@ -46,10 +46,10 @@ TEST_P(SequenceDecision, DecidesEveryBit) {
     }
     phase += w * (to - from);
     const auto boundary = std::polar(1.0f, static_cast<float>(2.0 * kPi * (kRef[0] - kRef[1]) / 8000.0 * to));
-    FskSequencePush(history, std::complex<float>(c[0]), std::complex<float>(c[1]), boundary, true);
+    FskSequencePush(history, std::complex<float>(c[0]), std::complex<float>(c[1]), boundary, boundary, true);
     const FskSequenceBit bit = FskSequenceDecide(d, history);
     FskSequenceDecide(teacher, history);
-    if (line.kind == FskSequenceKind::Coherent) FskSequenceFollow(d, teacher);
+    if (line.kind == FskSequenceKind::Coherent) FskSequenceFollow(d, teacher, history);
     if (k < 60 + kSequenceDelay) {
       markTurn += bit.turn;
       continue;
