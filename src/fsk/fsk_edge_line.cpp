@@ -11,10 +11,10 @@ constexpr double kRecentGain = 1.0 / 8.0;      // share of a new distance in the
 constexpr double kRecentLimit = 0.5;           // samples: a fast average beyond this is a line that no longer fits
 constexpr double kLongestSlope = 0.2;          // samples per bit either side of nominal (3 %, as the clock follows)
 
-void StartAt(FskEdgeLine& line, double edge, bool informative) {
+void StartAt(FskEdgeLine& line, double edge, bool informative, double bitLength = kNominalBitLength) {
   line = FskEdgeLine{};
   line.edge = edge;
-  line.bitLength = kNominalBitLength;
+  line.bitLength = bitLength;
   if (informative) {
     line.fitted = 1;
     line.s0 = 1.0;
@@ -24,6 +24,8 @@ void StartAt(FskEdgeLine& line, double edge, bool informative) {
 }  // namespace
 
 void FskEdgeLineRestart(FskEdgeLine& line) { line.fitted = 0; }
+
+void FskEdgeLineShift(FskEdgeLine& line, double edge) { StartAt(line, edge, true, line.bitLength); }
 
 bool FskEdgeLineHolds(const FskEdgeLine& line) { return line.fitted >= kEdgeLineHolds; }
 

@@ -35,6 +35,10 @@ void FskEdgeLineRestart(FskEdgeLine& line);
 // puts that edge: the line, or `edge` itself while there is no line.
 double FskEdgeLineEnd(FskEdgeLine& line, double edge, bool informative);
 
+// The sender moved its edges to `edge` but keeps its bit length: the line
+// moves there with its slope, and the fit starts again from that edge.
+void FskEdgeLineShift(FskEdgeLine& line, double edge);
+
 // How far `edge` lies from the nearest edge of the line, in samples.
 double FskEdgeLineDistance(const FskEdgeLine& line, double edge);
 

@@ -196,8 +196,7 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, Robus
   ended.start = std::llround(d.ends.edge);
   d.ends.edge = edge;
   // A crossing in this bit has just placed the clock, once it has settled.
-  const bool informative =
-      !d.ends.lineOff && d.bitsSinceCrossing <= 1 && d.crossingsSinceAcquiring >= kSettleCrossings;
+  const bool informative = d.bitsSinceCrossing <= 1 && d.crossingsSinceAcquiring >= kSettleCrossings;
   const double onLine = FskEdgeLineEnd(d.ends.line, edge, informative);
   for (int j = 0; j < kSequenceDelay; ++j) d.ends.pending[j] = d.ends.pending[j + 1];
   d.ends.pending[kSequenceDelay] = ended;
@@ -205,10 +204,7 @@ void EndBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit, Robus
   FskSequencePush(d.ends.history, mark, space, BoundaryAt(d, edge), BoundaryAt(d, onLine), HasTone(bit));
   // Silence through the whole history ends a burst; the next sender's
   // edges lie anywhere.
-  if (d.ends.history.silentBits >= kSequenceHistory) {
-    FskEdgeLineRestart(d.ends.line);
-    d.ends.lineOff = false;
-  }
+  if (d.ends.history.silentBits >= kSequenceHistory) FskEdgeLineRestart(d.ends.line);
   for (int k = 0; k < kRobustDecisions; ++k) values[k] = FskSequenceDecide(d.ends.framers[k].sequence, d.ends.history);
   FskSequenceFollow(d.ends.framers[kCoherentDecision].sequence, d.ends.framers[kTeacher].sequence, d.ends.history);
 }
@@ -338,11 +334,13 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         for (int k = 0; k < kRobustDecisions; ++k) {
           if (k == kCoherentDecision ? lineMoved : clockMoved) FskSequenceForgetEdgeCycle(d.ends.framers[k].sequence);
         }
-        // After the sender moved its edges within a burst the clock's edges
-        // serve until the burst ends: a line started afresh mid-burst, fitted
-        // from few edges, cost the Coherent decision more than it gained.
-        d.ends.lineOff = lineHeld && lineMoved;
-        if (lineMoved) FskEdgeLineRestart(d.ends.line);
+        // A sender that moved its edges keeps its bit length: the line moves
+        // with them, its slope kept.
+        if (lineMoved && lineHeld) {
+          FskEdgeLineShift(d.ends.line, edge);
+        } else if (lineMoved) {
+          FskEdgeLineRestart(d.ends.line);
+        }
         if (edge > std::round(d.ends.edge) + kShortestBit) {
           const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
           produced = EndAndTakeBit(d, edge, mark, out, produced, capacity);

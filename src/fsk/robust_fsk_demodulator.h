@@ -70,7 +70,6 @@ struct RobustFskFramer {
 struct RobustFskBitEnds {
   double edge;                                    // the last bit edge, in running-sum time
   FskEdgeLine line;                               // the sender's edges as a line, for the Coherent decision
-  bool lineOff;                                   // this burst's sender left the line: the clock's edges serve
   FskSequenceHistory history;
   RobustFskFramer framers[kRobustDecisions];
   RobustFskBit pending[kSequenceDelay + 1];       // bits not yet decided, in step with the decisions
