@@ -7,8 +7,9 @@
 // straight line fitted by least squares through the clock's edges, where
 // crossings of the soft bit have just told the clock where they lie,
 // finds the sender's edges far more steadily than the clock itself.
-// Recent edges weigh most, and a line that stops fitting (the sender's
-// edges moved) starts afresh.
+// Recent edges weigh most. A line that stops fitting starts afresh; where
+// a start edge shows that the sender moved its edges, the line moves with
+// them and keeps its slope (FskEdgeLineShift).
 #pragma once
 
 namespace quorvane {
@@ -22,8 +23,8 @@ struct FskEdgeLine {
   double bitLength;    // its slope: samples per bit
   double recent;       // fast average of the newest edges' distances from it
   // Exponentially weighted sums over the fitted edges of 1, x, x^2, y, x*y,
-  // where x counts bits back from the newest end and y is an edge's
-  // distance from the line.
+  // where x counts bits from the newest end (older edges negative) and y is
+  // an edge's distance from the line.
   double s0, s1, s2, sy, sxy;
 };
 
