@@ -324,7 +324,10 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
         const double edge = RefineStartEdge(d, fromCrossing);
         const double crossing = d.zeroCrossing + (edge - fromCrossing);  // where a crossing at that edge would lie
         backup = {kNoiseCrossingSamples, d.bitPhase, d.bitsSinceCrossing, d.crossingsSinceAcquiring, d.ends};
-        if (d.lastEndUndoable && edge < std::round(d.ends.edge)) d.ends = d.beforeLastEnd;
+        // A mark bit ended just before the edge would leave a sliver of a
+        // bit between them: the one ended last is taken back as well, so
+        // the mark runs on to the edge.
+        if (d.lastEndUndoable && edge < std::round(d.ends.edge) + kShortestBit) d.ends = d.beforeLastEnd;
         d.lastEndUndoable = false;
         // The crossing half a bit from the next instant.
         correction = d.bitPhase - 0.5 - kBitStep * (1.0 + d.rate) * (static_cast<double>(d.sample) - 1.0 - crossing);
