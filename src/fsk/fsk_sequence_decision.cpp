@@ -12,6 +12,7 @@ constexpr int kSpaceDriftPairs = 8;         // pairs of space bits that teach th
 constexpr int kMarkToSpaceChanges = 16;     // changes from mark to space that teach that turn enough
 constexpr int kLessonsAveraged = 256;       // Coherent: lessons in its turns' average at most
 constexpr int kLessonsAfterForgetting = 8;  // ... weight left to a change turn when the edge cycle is forgotten
+constexpr int kRecallChanges = 6;           // changes of tone that choose the rotation of the turns recalled
 constexpr int kPatterns = 1 << kSequenceBits;
 // Where in the history the boundary before the bit being decided lies.
 constexpr int kLessonBoundary = kSequenceHistory - 2 - kSequenceDelay;
@@ -185,8 +186,48 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
   h.signal[last] = signal;
 }
 
+namespace {
+
+// Takes a change of tone from `from` at `place` that turned by `turn`
+// into the recall, and once enough changes have told which rotation of the
+// turns recalled fits them best, takes those turns back, unless the
+// averages fit better (another sender, or one whose edges keep no pattern).
+void Recall(FskSequenceDecision& d, int from, int place, std::complex<float> turn) {
+  FskSequenceDecision::Recall& recall = d.recall;
+  if (recall.changesLeft == 0) return;
+  // Mark to space and space to mark turn opposite ways with the edges.
+  auto along = [&](std::complex<float> expected) {
+    const std::complex<float> z = Times(turn, std::conj(Unit(expected)));
+    return from == 0 ? z : std::conj(z);
+  };
+  for (int r = 0; r < kEdgeCycle; ++r) recall.fit[r] += along(recall.turns[from][(place + r) % kEdgeCycle]);
+  recall.fit[kEdgeCycle] += along(d.drift[from][1 - from]);
+  if (--recall.changesLeft > 0) return;
+  int best = kEdgeCycle;
+  for (int r = 0; r < kEdgeCycle; ++r) best = std::norm(recall.fit[r]) > std::norm(recall.fit[best]) ? r : best;
+  if (best == kEdgeCycle) return;
+  for (int f = 0; f < 2; ++f) {
+    for (int p = 0; p < kEdgeCycle; ++p) {
+      d.change[f][p] = recall.turns[f][(p + best) % kEdgeCycle];
+      d.changeLessonsLearnt[f][p] = recall.lessons[f][(p + best) % kEdgeCycle];
+    }
+  }
+}
+
+}  // namespace
+
 void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
+  // Forgotten again before the recall decided: the turns to recall are
+  // still the ones learnt before the first forgetting.
+  const bool pending = d.recall.changesLeft > 0;
+  std::fill(std::begin(d.recall.fit), std::end(d.recall.fit), std::complex<float>{});
+  d.recall.changesLeft = kRecallChanges;
   for (int from = 0; from < 2; ++from) {
+    if (!pending) {
+      std::copy(std::begin(d.change[from]), std::end(d.change[from]), std::begin(d.recall.turns[from]));
+      std::copy(std::begin(d.changeLessonsLearnt[from]), std::end(d.changeLessonsLearnt[from]),
+                std::begin(d.recall.lessons[from]));
+    }
     std::fill(std::begin(d.change[from]), std::end(d.change[from]), d.drift[from][1 - from]);
     for (int& learnt : d.changeLessonsLearnt[from]) learnt = std::min(learnt, kLessonsAfterForgetting);
   }
@@ -204,6 +245,7 @@ void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teache
   CountLesson(d, lesson.from, lesson.to);
   if (lesson.from != lesson.to) {
     average(d.change[lesson.from][lesson.place], d.changeLessonsLearnt[lesson.from][lesson.place]);
+    Recall(d, lesson.from, lesson.place, turn);
   }
 }
 
@@ -288,6 +330,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
       if (from != to) {
         std::complex<float>& change = d.change[from][h.cycle[m - 1]];
         change += (turn - change) * kDriftRate;
+        Recall(d, from, h.cycle[m - 1], turn);
       }
       CountLesson(d, from, to);
     }

@@ -88,6 +88,17 @@ struct FskSequenceDecision {
   } lesson;
   int lessonsLearnt[2][2];                               // Coherent: lessons averaged into drift (capped)
   int changeLessonsLearnt[2][kEdgeCycle];                // ... into change
+  // After forgetting, the change turns learnt before: a sender that makes
+  // its tones at 8000 samples/s keeps its edge pattern, only rotated to
+  // another place in the cycle. The first changes of tone after it tell
+  // which rotation fits (fit[r]: their turns against the turns recalled
+  // with rotation r, fit[kEdgeCycle]: against the averages).
+  struct Recall {
+    int changesLeft;                                     // changes of tone until it decides; 0: nothing to recall
+    std::complex<float> turns[2][kEdgeCycle];
+    int lessons[2][kEdgeCycle];
+    std::complex<float> fit[kEdgeCycle + 1];
+  } recall;
   int spaceDriftPairs;                                   // pairs of space bits the space drift has learnt from (capped)
   int markToSpaceChanges;                                // changes from mark to space drift[0][1] has learnt from (capped)
   bool previousMark;                                     // the bit decided last
@@ -109,7 +120,8 @@ void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::compl
                      std::complex<float> boundary, std::complex<float> lineBoundary, bool signal);
 
 // The sender's edges sit anew on the clock (it was set afresh): the turns
-// learnt by place in the edge cycle start again from their average.
+// learnt by place in the edge cycle start again from their average, until
+// the next changes of tone show that a rotation of them fits better.
 void FskSequenceForgetEdgeCycle(FskSequenceDecision& d);
 
 // The turn learnt from a mark bit to the space bit after it, as a unit

@@ -4,6 +4,7 @@
 // turn tells which side of its reference the mark lies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -73,6 +74,36 @@ INSTANTIATE_TEST_SUITE_P(Lines, SequenceDecision,
                                          Line{1300.0, 2100.0, FskSequenceKind::Coherent},
                                          Line{1176.0, 2156.0, FskSequenceKind::Coherent},
                                          Line{1326.0, 2142.0, FskSequenceKind::Coherent}));
+
+// A Coherent decision that learnt an edge pattern and then forgot it
+// (the sender moved its edges) takes the pattern back, rotated as the next
+// changes of tone show, or keeps the averages when no rotation fits.
+TEST(SequenceDecisionRecall, TakesBackTheRotationThatFits) {
+  const float pattern[kEdgeCycle] = {-0.3f, 0.0f, 0.3f};  // radians by place, mark to space
+  for (int rotation = 0; rotation <= kEdgeCycle; ++rotation) {
+    FskSequenceDecision d, teacher;
+    FskSequenceInit(d, FskSequenceKind::Coherent);
+    FskSequenceInit(teacher, FskSequenceKind::Window);
+    for (int place = 0; place < kEdgeCycle; ++place) {
+      d.change[0][place] = std::polar(1.0f, pattern[place]);
+      d.change[1][place] = std::polar(1.0f, -pattern[place]);
+    }
+    FskSequenceForgetEdgeCycle(d);
+    FskSequenceHistory h{};
+    std::fill(std::begin(h.lineBoundary), std::end(h.lineBoundary), std::complex<float>{1.0f, 0.0f});
+    // Changes of tone both ways; rotation kEdgeCycle: a sender without the pattern.
+    for (int i = 0; i < 6; ++i) {
+      const int from = i % 2, place = (i / 2) % kEdgeCycle;
+      const float angle = rotation == kEdgeCycle ? 0.0f : pattern[(place + rotation) % kEdgeCycle];
+      teacher.lesson = {true, from, 1 - from, place, std::polar(1.0f, from == 0 ? angle : -angle)};
+      FskSequenceFollow(d, teacher, h);
+    }
+    for (int place = 0; place < kEdgeCycle; ++place) {
+      const float expected = rotation == kEdgeCycle ? 0.0f : pattern[(place + rotation) % kEdgeCycle];
+      EXPECT_NEAR(std::arg(d.change[0][place]), expected, 0.02f) << rotation << " " << place;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace quorvane
