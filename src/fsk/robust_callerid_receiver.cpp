@@ -26,9 +26,37 @@ void ForgetAll(RobustCallerIdReceiver& r) {
   for (RobustCallerIdHistory& h : r.histories) Forget(h);
 }
 
-// The message of the history's characters [start, count) when it is one
-// worth showing.
-bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int start, RobustCallerIdMessage& message) {
+// Whether the character at `s` begins a message framed on its own: the
+// first character, one after long mark, or one right after the seizure.
+bool FramedStart(const RobustCallerIdHistory& h, int s) {
+  return s == 0 || h.characters[s].idleBitsBefore >= kFramingIdleBits || h.characters[s - 1].value == kSeizure;
+}
+
+// The message type the character at `s` stood for, given `sum`, the sum
+// of the characters from it to the checksum; false when it begins no
+// message. Noise in the mark just before a message, taken for a start bit,
+// frames its type one bit early (a bit late where mark follows it): the
+// checksum tells which type was sent, and the type byte read must then be
+// that type moved by one bit.
+bool SentType(const RobustCallerIdHistory& h, int s, unsigned sum, std::uint8_t& type) {
+  const std::uint8_t read = h.characters[s].value;
+  if (IsCallerIdMessageType(read) && (sum & 0xFF) == 0) {
+    type = read;
+    return true;
+  }
+  if (!FramedStart(h, s)) return false;
+  const auto sent = static_cast<std::uint8_t>(read - sum);
+  const bool early = read == static_cast<std::uint8_t>(sent << 1);
+  const bool late = read == static_cast<std::uint8_t>((sent >> 1) | 0x80);
+  if (!IsCallerIdMessageType(sent) || !(early || late)) return false;
+  type = sent;
+  return true;
+}
+
+// The message of the history's characters [start, count), its type byte
+// taken as `type`, when it is one worth showing.
+bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int start, std::uint8_t type,
+            RobustCallerIdMessage& message) {
   const int n = h.count - start;
   std::uint8_t bytes[kRobustHistory];
   float clarity = 0.0f;
@@ -46,6 +74,7 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
     spaceTurn += c.spaceTurn;
   }
   if (clarity < kMinClarity * static_cast<float>(n)) return false;
+  bytes[0] = type;
   if (!DecodeCallerIdMessage(bytes, static_cast<std::size_t>(n), message.info)) return false;
   message.startSample = h.characters[start].startSample;
   message.endSample = h.characters[h.count - 1].endSample;
@@ -64,21 +93,20 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   }
   const int last = h.count;
   h.characters[h.count++] = c;
-  if (h.framedStart < 0 && IsCallerIdMessageType(c.value) &&
-      (last == 0 || c.idleBitsBefore >= kFramingIdleBits || h.characters[last - 1].value == kSeizure)) {
+  if (h.framedStart < 0 && IsCallerIdMessageType(c.value) && FramedStart(h, last)) {
     h.framedStart = last;
   }
 
-  // Every type character whose length ends here is a candidate; the
-  // checksum sums to zero over type, length, payload and itself.
+  // Every message whose length ends here is a candidate; the checksum sums
+  // to zero over type, length, payload and itself.
   unsigned sum = c.value;
   for (int s = last - 1; s >= 0 && last - s <= kRobustHistory - 2; --s) {
     sum += h.characters[s].value;
-    if (s + 1 > last - 1 || !IsCallerIdMessageType(h.characters[s].value)) continue;
-    if (h.characters[s + 1].value + 2 != last - s) continue;
-    if ((sum & 0xFF) != 0) continue;
+    if (s + 1 > last - 1 || h.characters[s + 1].value + 2 != last - s) continue;
+    std::uint8_t type = 0;
+    if (!SentType(h, s, sum, type)) continue;
     RobustCallerIdMessage message;
-    if (!Accept(r, h, s, message)) continue;
+    if (!Accept(r, h, s, type, message)) continue;
     // A framed failure inside this message was only its own junk, or the
     // other decisions' broken copies of it.
     if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {

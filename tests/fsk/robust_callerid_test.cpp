@@ -54,11 +54,14 @@ std::vector<std::int16_t> Synth(const CallerIdSynthOptions& o) {
 }
 
 // Samples of raw message bytes after the usual seizure and mark; the
-// character at `spaceStop`, if any, ends with a space.
-std::vector<std::int16_t> Burst(const std::vector<std::uint8_t>& bytes, std::size_t spaceStop = SIZE_MAX) {
+// character at `spaceStop`, if any, ends with a space; `spaceBefore` turns
+// the last bit of the mark to space, as a noise burst might.
+std::vector<std::int16_t> Burst(const std::vector<std::uint8_t>& bytes, std::size_t spaceStop = SIZE_MAX,
+                                bool spaceBefore = false) {
   std::vector<bool> bits;
   for (int i = 0; i < 30; ++i) AppendFskCharacter(bits, 0x55);
   bits.insert(bits.end(), 150, true);
+  if (spaceBefore) bits.back() = false;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     AppendFskCharacter(bits, bytes[i]);
     if (i == spaceStop) bits.back() = false;
@@ -274,6 +277,14 @@ TEST(RobustFraming, BadCopyIsRejectedAndTheGoodOneShown) {
   ASSERT_EQ(r.messages.size(), 1u);
   EXPECT_EQ(r.messages[0].info.number, "5551212");
   EXPECT_EQ(r.rejected, 1);
+}
+
+TEST(RobustFraming, TypeByteFramedABitEarlyIsRead) {
+  const std::vector<std::uint8_t> mdmf = WithChecksum({0x80, 9, 0x02, 7, '5', '5', '5', '1', '2', '1', '2'});
+  const Received r = Receive(Burst(mdmf, SIZE_MAX, true));
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].info.type, CallerIdType::Mdmf);
+  EXPECT_EQ(r.messages[0].info.number, "5551212");
 }
 
 TEST(RobustFraming, CharacterWithoutItsStopBitIsNoMessage) {
