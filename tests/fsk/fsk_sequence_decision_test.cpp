@@ -87,6 +87,7 @@ TEST(SequenceDecisionRecall, TakesBackTheRotationThatFits) {
     for (int place = 0; place < kEdgeCycle; ++place) {
       d.change[0][place] = std::polar(1.0f, pattern[place]);
       d.change[1][place] = std::polar(1.0f, -pattern[place]);
+      d.changeLessonsLearnt[0][place] = d.changeLessonsLearnt[1][place] = 256;
     }
     FskSequenceForgetEdgeCycle(d);
     FskSequenceHistory h{};
