@@ -21,6 +21,13 @@ void StartAt(FskEdgeLine& line, double edge, bool informative, double bitLength 
   }
 }
 
+// The line's edge nearest `edge`, and how many bits on from its newest
+// end that lies.
+double NearestEdge(const FskEdgeLine& line, double edge, double& bits) {
+  bits = std::round((edge - line.edge) / line.bitLength);
+  return line.edge + bits * line.bitLength;
+}
+
 }  // namespace
 
 void FskEdgeLineRestart(FskEdgeLine& line) { line.fitted = 0; }
@@ -30,7 +37,8 @@ void FskEdgeLineShift(FskEdgeLine& line, double edge) { StartAt(line, edge, true
 bool FskEdgeLineHolds(const FskEdgeLine& line) { return line.fitted >= kEdgeLineHolds; }
 
 double FskEdgeLineDistance(const FskEdgeLine& line, double edge) {
-  return edge - (line.edge + std::round((edge - line.edge) / line.bitLength) * line.bitLength);
+  double bits = 0.0;
+  return edge - NearestEdge(line, edge, bits);
 }
 
 double FskEdgeLineEnd(FskEdgeLine& line, double edge, bool informative) {
@@ -38,8 +46,8 @@ double FskEdgeLineEnd(FskEdgeLine& line, double edge, bool informative) {
     StartAt(line, edge, informative);
     return edge;
   }
-  const double bits = std::round((edge - line.edge) / line.bitLength);
-  const double predicted = line.edge + bits * line.bitLength;
+  double bits = 0.0;
+  const double predicted = NearestEdge(line, edge, bits);
   const double y = edge - predicted;
   // x counts bits from the newest end, older ones negative: move it on.
   line.s2 += bits * (bits * line.s0 - 2.0 * line.s1);

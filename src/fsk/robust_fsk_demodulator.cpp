@@ -338,11 +338,13 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
           if (k == kCoherentDecision ? lineMoved : clockMoved) FskSequenceForgetEdgeCycle(d.ends.framers[k].sequence);
         }
         // A sender that moved its edges keeps its bit length: the line moves
-        // with them, its slope kept.
-        if (lineMoved && lineHeld) {
-          FskEdgeLineShift(d.ends.line, edge);
-        } else if (lineMoved) {
-          FskEdgeLineRestart(d.ends.line);
+        // with them, its slope kept; a line not yet trusted starts afresh.
+        if (lineMoved) {
+          if (lineHeld) {
+            FskEdgeLineShift(d.ends.line, edge);
+          } else {
+            FskEdgeLineRestart(d.ends.line);
+          }
         }
         if (edge > std::round(d.ends.edge) + kShortestBit) {
           const RobustFskBit mark{before, 0.0f, 0.0f, 0, d.sample};
