@@ -75,20 +75,34 @@ void WindowMetrics(const FskSequenceHistory& h, const UnitTurns& turns,
       for (int to = 0; to < 2; ++to) undo[j][from][to] = Undo(turns, from, to, h.boundary[first + j], h.cycle[first + j]);
     }
   }
-  for (int p = 0; p < kPatterns; ++p) {
-    int tone = p & 1;
-    std::complex<float> older = h.correlation[first][tone];
-    std::complex<float> align{1.0f, 0.0f};
-    for (int j = 1; j + 1 < kSequenceBits; ++j) {
-      const int next = (p >> j) & 1;
-      align = Times(align, undo[j - 1][tone][next]);
-      older += Times(h.correlation[first + j][next], align);
-      tone = next;
+  // The window's older bits as prefixes grown one bit at a time, oldest
+  // bit first: a prefix's aligned sum and the turn that aligned its newest
+  // bit. Patterns that share their older bits share that work.
+  constexpr int kPrefixes = kPatterns / 2;
+  std::complex<float> older[kPrefixes], align[kPrefixes];
+  for (int tone = 0; tone < 2; ++tone) {
+    older[tone] = h.correlation[first][tone];
+    align[tone] = {1.0f, 0.0f};
+  }
+  for (int j = 1, count = 2; j + 1 < kSequenceBits; ++j, count *= 2) {
+    for (int p = 0; p < count; ++p) {
+      const int tone = (p >> (j - 1)) & 1;
+      // Bit j of the pattern: the space extension goes above the prefixes
+      // so far, the mark one takes the prefix's own place.
+      for (int next = 1; next >= 0; --next) {
+        const std::complex<float> turned = Times(align[p], undo[j - 1][tone][next]);
+        older[p + next * count] = older[p] + Times(h.correlation[first + j][next], turned);
+        align[p + next * count] = turned;
+      }
     }
-    const int newest = p >> (kSequenceBits - 1);
-    align = Times(align, undo[kSequenceBits - 2][tone][newest]);
-    const std::complex<float> sum = older + Times(h.correlation[kSequenceHistory - 1][newest], align);
-    branch[p] = std::norm(sum) - std::norm(older);
+  }
+  for (int p = 0; p < kPrefixes; ++p) {
+    const int tone = p >> (kSequenceBits - 2);
+    for (int newest = 0; newest < 2; ++newest) {
+      const std::complex<float> turned = Times(align[p], undo[kSequenceBits - 2][tone][newest]);
+      const std::complex<float> sum = older[p] + Times(h.correlation[kSequenceHistory - 1][newest], turned);
+      branch[p | newest << (kSequenceBits - 1)] = std::norm(sum) - std::norm(older[p]);
+    }
   }
 }
 
@@ -129,22 +143,28 @@ void PrepareReference(const FskSequenceDecision& d, const FskSequenceHistory& h,
   }
 }
 
-// The branch from state `from` with the newest bit of tone `to`, and the
-// reference it leaves: for Reference |R + C|^2 - |R|^2, for Coherent the
-// length of C along R.
-float ReferenceBranch(const FskSequenceDecision& d, const ReferenceCandidates& c, int from, int to,
-                      std::complex<float>& reference) {
+// The branch from state `from` with the newest bit of tone `to`: for
+// Reference |R + C|^2 - |R|^2, for Coherent the length of C along R.
+float ReferenceBranch(const FskSequenceDecision& d, const ReferenceCandidates& c, int from, int to) {
   const int tone = from >> (kSequenceBits - 2);
   const std::complex<float> r = d.reference[from];
   const std::complex<float> turned = c.turned[tone][to];
   const float along = turned.real() * r.real() + turned.imag() * r.imag();
   if (d.kind == FskSequenceKind::Coherent) {
-    reference = Times(r * kCoherentFade + turned, std::conj(c.undo[tone][to]));
     const float size = std::norm(r);
     return size > 0.0f ? along / std::sqrt(size) : 0.0f;
   }
-  reference = Times(r + turned, std::conj(c.undo[tone][to])) * kReferenceFade;
   return c.energy[to] + 2.0f * along;
+}
+
+// The reference that branch leaves, in the newest bit's phase; only the
+// branch kept needs it.
+std::complex<float> NextReference(const FskSequenceDecision& d, const ReferenceCandidates& c, int from, int to) {
+  const int tone = from >> (kSequenceBits - 2);
+  const std::complex<float> r = d.reference[from];
+  const std::complex<float> turned = c.turned[tone][to];
+  if (d.kind == FskSequenceKind::Coherent) return Times(r * kCoherentFade + turned, std::conj(c.undo[tone][to]));
+  return Times(r + turned, std::conj(c.undo[tone][to])) * kReferenceFade;
 }
 
 // Counts a turn learnt from tone `from` to tone `to` where it matters.
@@ -290,20 +310,19 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
   for (int s = 0; s < kSequenceStates; ++s) {
     const int pattern = s << 1, tone = s >> (kSequenceBits - 2);
     const int from0 = pattern & (kSequenceStates - 1), from1 = (pattern | 1) & (kSequenceStates - 1);
-    std::complex<float> reference0{}, reference1{};
     float via0 = d.score[from0], via1 = d.score[from1];
     if (d.kind == FskSequenceKind::Window) {
       via0 += window[pattern];
       via1 += window[pattern | 1];
     } else {
-      via0 += ReferenceBranch(d, candidates, from0, tone, reference0);
-      via1 += ReferenceBranch(d, candidates, from1, tone, reference1);
+      via0 += ReferenceBranch(d, candidates, from0, tone);
+      via1 += ReferenceBranch(d, candidates, from1, tone);
     }
     const bool second = via1 > via0;
     const int from = second ? from1 : from0;
     score[s] = second ? via1 : via0;
     path[s] = (d.path[from] << 1) | static_cast<std::uint32_t>(tone);
-    reference[s] = {second ? reference1.real() : reference0.real(), second ? reference1.imag() : reference0.imag()};
+    reference[s] = d.kind == FskSequenceKind::Window ? std::complex<float>{} : NextReference(d, candidates, from, tone);
     best = score[s] > score[best] ? s : best;
   }
   for (int s = 0; s < kSequenceStates; ++s) {
