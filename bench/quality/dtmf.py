@@ -36,12 +36,12 @@ def synth(name, keys="123A456B789C*0#D", **opts):
 
 
 def ulaw_to_s16(path):
-    return array.array("h", run(["sox", "-t", "raw", "-r", "8000", "-e", "mu-law", "-b", "8", "-c", "1", path,
+    return array.array("h", run(["sox", "-R", "-t", "raw", "-r", "8000", "-e", "mu-law", "-b", "8", "-c", "1", path,
                                  "-t", "raw", "-e", "signed", "-b", "16", "-"]))
 
 
 def s16_to_ulaw(samples, path):
-    subprocess.run(["sox", "-t", "raw", "-r", "8000", "-e", "signed", "-b", "16", "-c", "1", "-",
+    subprocess.run(["sox", "-R", "-t", "raw", "-r", "8000", "-e", "signed", "-b", "16", "-c", "1", "-",
                     "-t", "raw", "-e", "mu-law", "-b", "8", path], input=samples.tobytes(), check=True,
                    stderr=subprocess.DEVNULL)
     return path
@@ -51,7 +51,7 @@ def band_noise(count, seed):
     """Gaussian noise over 300-3400 Hz (sox's band-pass), unit power."""
     rnd = random.Random(seed)
     white = array.array("f", (rnd.gauss(0.0, 0.1) for _ in range(count + 2000)))
-    band = array.array("f", run(["sox", "-t", "raw", "-r", "8000", "-e", "floating-point", "-b", "32", "-c", "1", "-",
+    band = array.array("f", run(["sox", "-R", "-t", "raw", "-r", "8000", "-e", "floating-point", "-b", "32", "-c", "1", "-",
                                  "-t", "raw", "-e", "floating-point", "-b", "32", "-", "sinc", "300-3400"],
                                 input=white.tobytes()))[1000:1000 + count]
     power = sum(v * v for v in band) / len(band)
@@ -232,7 +232,7 @@ while len(speech) < SPEECH_MINUTES * 60 * 8000 * 2:
     wav = subprocess.run(["espeak-ng", "-v", voice, "-s", str(rate), "-p", str(pitch), "--stdout",
                           rnd.choice(texts)], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
     if wav:
-        speech += run(["sox", "-t", "wav", "-", "-t", "raw", "-r", "8000", "-e", "signed", "-b", "16", "-c", "1", "-"],
+        speech += run(["sox", "-R", "-t", "wav", "-", "-t", "raw", "-r", "8000", "-e", "signed", "-b", "16", "-c", "1", "-"],
                       input=wav, stderr=subprocess.DEVNULL)
 speech_path = s16_to_ulaw(array.array("h", bytes(speech)), os.path.join(work, "talkoff-speech.pcm"))
 speech_minutes = len(speech) / 2 / 8000 / 60
@@ -249,19 +249,19 @@ for i in range(400):
     for n in chord:
         tones += [instrument, f"{notes[n % 12]}{n // 12}"]
     length = rnd.choice([0.12, 0.2, 0.3, 0.5, 0.8])
-    music += run(["sox", "-n", "-r", "8000", "-c", str(len(chord)), "-t", "raw", "-e", "signed", "-b", "16", "-",
+    music += run(["sox", "-R", "-n", "-r", "8000", "-c", str(len(chord)), "-t", "raw", "-e", "signed", "-b", "16", "-",
                   "synth", str(length)] + tones + ["remix", "-", "gain", "-n", "-12", "fade", "0.005", str(length), "0.02"])
 music_path = s16_to_ulaw(array.array("h", bytes(music)), os.path.join(work, "talkoff-music.pcm"))
 music_minutes = len(music) / 2 / 8000 / 60
 tones = bytearray()
 for f1, f2 in [(500, 867), (550, 954), (650, 1128), (1000, 1735), (600, 1041), (400, 694)]:
-    tones += run(["sox", "-n", "-r", "8000", "-c", "2", "-t", "raw", "-e", "signed", "-b", "16", "-", "synth", "1",
+    tones += run(["sox", "-R", "-n", "-r", "8000", "-c", "2", "-t", "raw", "-e", "signed", "-b", "16", "-", "synth", "1",
                   "sine", str(f1), "sine", str(f2), "remix", "-", "gain", "-n", "-10"])
 for f in (697, 770, 852, 941, 1209, 1336, 1477, 1633, 1000):
     for level in (-3, -20):
-        tones += run(["sox", "-n", "-r", "8000", "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-", "synth", "1",
+        tones += run(["sox", "-R", "-n", "-r", "8000", "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-", "synth", "1",
                       "sine", str(f), "gain", "-n", str(level)])
-tones += run(["sox", "-n", "-r", "8000", "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-", "synth", "60",
+tones += run(["sox", "-R", "-n", "-r", "8000", "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-", "synth", "60",
               "sine", "300-3400", "gain", "-n", "-6"])
 tones_path = s16_to_ulaw(array.array("h", bytes(tones)), os.path.join(work, "talkoff-tones.pcm"))
 rows = score([(f"speech, {speech_minutes:.0f} min (espeak-ng, {len(voices)} languages, varied voices, rates, pitches)",
