@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "fsk/fsk_message_reread.h"
+
 namespace quorvane {
 namespace {
 
@@ -53,6 +55,36 @@ bool SentType(const RobustCallerIdHistory& h, int s, unsigned sum, std::uint8_t&
   return true;
 }
 
+// The tone plan the history's characters [start, count) were sent in.
+TonePlan PlanOf(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int start) {
+  if (r.fsk.plan != TonePlan::Auto) return r.fsk.plan;
+  std::complex<double> markTurn, spaceTurn;
+  for (int i = start; i < h.count; ++i) {
+    markTurn += h.characters[i].markTurn;
+    spaceTurn += h.characters[i].spaceTurn;
+  }
+  return EstimateTonePlan(markTurn, spaceTurn);
+}
+
+// The mean squared peak of the history's characters [start, end).
+double MeanAmplitudeSquared(const RobustCallerIdHistory& h, int start, int end) {
+  double sum = 0.0;
+  for (int i = start; i < end; ++i) sum += h.characters[i].amplitudeSquared;
+  return end > start ? sum / (end - start) : 0.0;
+}
+
+// The message `bytes` (`n` of them), sent in `plan` at a squared peak of
+// `amplitudeSquared` over [startSample, endSample], when it is well formed.
+bool Describe(const std::uint8_t* bytes, int n, TonePlan plan, double amplitudeSquared, std::int64_t startSample,
+              std::int64_t endSample, RobustCallerIdMessage& message) {
+  if (!DecodeCallerIdMessage(bytes, static_cast<std::size_t>(n), message.info)) return false;
+  message.startSample = startSample;
+  message.endSample = endSample;
+  message.tonePlan = plan;
+  message.levelDbm0 = PeakSquaredToDbm0(amplitudeSquared);
+  return true;
+}
+
 // The message of the history's characters [start, count), its type byte
 // taken as `type`, when it is one worth showing.
 bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int start, std::uint8_t type,
@@ -60,8 +92,6 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
   const int n = h.count - start;
   std::uint8_t bytes[kRobustHistory];
   float clarity = 0.0f;
-  double amplitudeSquared = 0.0;
-  std::complex<double> markTurn, spaceTurn;
   for (int i = 0; i < n; ++i) {
     const RobustFskCharacter& c = h.characters[start + i];
     // A sender ends every character with a mark; chance framings of music
@@ -69,23 +99,89 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
     if (!c.stopBitIsMark) return false;
     bytes[i] = c.value;
     clarity += c.clarity;
-    amplitudeSquared += c.amplitudeSquared;
-    markTurn += c.markTurn;
-    spaceTurn += c.spaceTurn;
   }
   if (clarity < kMinClarity * static_cast<float>(n)) return false;
   bytes[0] = type;
-  if (!DecodeCallerIdMessage(bytes, static_cast<std::size_t>(n), message.info)) return false;
-  message.startSample = h.characters[start].startSample;
-  message.endSample = h.characters[h.count - 1].endSample;
-  message.tonePlan = r.fsk.plan != TonePlan::Auto ? r.fsk.plan : EstimateTonePlan(markTurn, spaceTurn);
-  message.levelDbm0 = PeakSquaredToDbm0(amplitudeSquared / n);
-  return true;
+  return Describe(bytes, n, PlanOf(r, h, start), MeanAmplitudeSquared(h, start, h.count), h.characters[start].startSample,
+                  h.characters[h.count - 1].endSample, message);
+}
+
+// Shows an accepted message once.
+void Show(RobustCallerIdReceiver& r, const RobustCallerIdMessage& message) {
+  // A framed failure inside this message was only its own junk, or the
+  // other decisions' broken copies of it.
+  if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {
+    --r.rejected;
+    r.failedStart = -1;
+  }
+  if (r.events.message) r.events.message(r.events.context, message);
+  // The other decisions' copies of the message are not shown again.
+  ForgetAll(r);
+  r.rereadCount = 0;
+}
+
+// Index in the history of the character that starts at `from`, or -1.
+int IndexOf(const RobustCallerIdHistory& h, std::int64_t from) {
+  for (int i = 0; i < h.count; ++i) {
+    if (h.characters[i].startSample == from) return i;
+  }
+  return -1;
+}
+
+float MeanClarity(const RobustCallerIdHistory& h, int start, int end) {
+  float sum = 0.0f;
+  for (int i = start; i < end; ++i) sum += h.characters[i].clarity;
+  return end > start ? sum / static_cast<float>(end - start) : 0.0f;
+}
+
+// No message held since the first decision framed a character at `from`:
+// the message it may open is read again from the samples
+// (fsk_message_reread.h), if what followed sounded like FSK.
+void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
+  constexpr int kFirstCharacters = 3;  // type, length and one more
+  const RobustCallerIdHistory& h = r.histories[0];
+  const int start = IndexOf(h, from);
+  if (start < 0 || h.count - start < kFirstCharacters) return;
+  if (MeanClarity(h, start, start + kFirstCharacters) < kMinClarity) return;
+  const TonePlan plan = PlanOf(r, h, start);
+  FskRereadMessage read;
+  if (!RereadFskMessage(r.samples, plan, RobustFskBitSamples(r.fsk), h.characters + start, h.count - start, read)) return;
+  int end = start;
+  while (end < h.count && static_cast<double>(h.characters[end].startSample) < read.endEdge) ++end;
+  if (MeanClarity(h, start, end) < kMinClarity) return;
+  RobustCallerIdMessage message;
+  if (!Describe(read.bytes, read.count, plan, MeanAmplitudeSquared(h, start, end), std::llround(read.startEdge),
+                std::llround(read.endEdge), message)) {
+    return;
+  }
+  Show(r, message);
+}
+
+// Rereads the first `n` pending starts, oldest first, until one holds.
+void RereadOldest(RobustCallerIdReceiver& r, int n) {
+  for (int i = 0; i < n && r.rereadCount > 0; ++i) {
+    const std::int64_t from = r.rereadFrom[0];
+    std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * static_cast<std::size_t>(--r.rereadCount));
+    Reread(r, from);
+  }
+}
+
+// Whether `value`, framed after long mark, may be a message type: as read,
+// or moved by a bit (see SentType).
+bool MayOpenMessage(std::uint8_t value) {
+  for (std::uint8_t type : {0x04, 0x06, 0x80, 0x82}) {
+    if (value == type || value == static_cast<std::uint8_t>(type << 1) || value == ((type >> 1) | 0x80)) return true;
+  }
+  return false;
 }
 
 void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   RobustCallerIdHistory& h = r.histories[c.decision];
-  if (c.idleBitsBefore > kBreakIdleBits) Forget(h);
+  if (c.idleBitsBefore > kBreakIdleBits) {
+    // The burst before this character has ended.
+    if (c.decision == 0) RereadOldest(r, r.rereadCount);
+    Forget(h);
+  }
   if (h.count == kRobustHistory) {
     std::memmove(h.characters, h.characters + 1, sizeof h.characters[0] * (kRobustHistory - 1));
     --h.count;
@@ -95,6 +191,13 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   h.characters[h.count++] = c;
   if (h.framedStart < 0 && IsCallerIdMessageType(c.value) && FramedStart(h, last)) {
     h.framedStart = last;
+  }
+  if (c.decision == 0 && c.idleBitsBefore >= kFramingIdleBits && MayOpenMessage(c.value)) {
+    if (r.rereadCount == kRereadCandidates) {
+      std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * (kRereadCandidates - 1));
+      --r.rereadCount;
+    }
+    r.rereadFrom[r.rereadCount++] = c.startSample;
   }
 
   // Every message whose length ends here is a candidate; the checksum sums
@@ -107,15 +210,7 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
     if (!SentType(h, s, sum, type)) continue;
     RobustCallerIdMessage message;
     if (!Accept(r, h, s, type, message)) continue;
-    // A framed failure inside this message was only its own junk, or the
-    // other decisions' broken copies of it.
-    if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {
-      --r.rejected;
-      r.failedStart = -1;
-    }
-    if (r.events.message) r.events.message(r.events.context, message);
-    // The other decisions' copies of the message are not shown again.
-    ForgetAll(r);
+    Show(r, message);
     return;
   }
   // Failures are counted on the first decision's framing alone; the others
@@ -132,6 +227,24 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
       r.failedEnd = c.endSample;
     }
     h.framedStart = h.count;  // one framed message per burst
+  }
+}
+
+// Rereads the pending starts once the first decision has framed nothing
+// for longer than a break between characters, and the oldest before the
+// history or the kept samples no longer reach it.
+void RereadWhenDue(RobustCallerIdReceiver& r) {
+  if (r.rereadCount == 0) return;
+  const RobustFskFramer& f = r.fsk.ends.framers[0];
+  if (f.bitIndex == 0 && f.idleBits > kBreakIdleBits) {
+    RereadOldest(r, r.rereadCount);
+    return;
+  }
+  const RobustCallerIdHistory& h = r.histories[0];
+  const int index = IndexOf(h, r.rereadFrom[0]);
+  if (index < 0 || (h.count == kRobustHistory && index < kStepCharacters) ||
+      r.sample - r.rereadFrom[0] > kSampleRingSize - 2 * kChunk) {
+    RereadOldest(r, 1);
   }
 }
 
@@ -166,6 +279,8 @@ void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerId
   r.dtmfKeys = 0;
   ForgetAll(r);
   r.failedStart = r.failedEnd = -1;
+  r.samples.next = 0;
+  r.rereadCount = 0;
   r.sample = 0;
   r.rejected = 0;
   r.events = events;
@@ -178,9 +293,11 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
     // however the caller cuts the signal.
     const auto room = static_cast<std::size_t>(kChunk - r.sample % kChunk);
     const int n = static_cast<int>(std::min(count, room));
+    FskSampleRingPut(r.samples, samples, static_cast<std::size_t>(n));
     const int found = RobustFskDemodulate(r.fsk, samples, n, characters, kStepCharacters);
     for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
     RobustDtmfProcess(&r.dtmf, samples, n, OnDtmfKey, &r);
+    RereadWhenDue(r);
     AlertTone alert;
     if (AlertToneProcess(r.alerts, samples, n, alert) && r.events.alert) r.events.alert(r.events.context, alert);
     samples += n;
@@ -193,6 +310,7 @@ void RobustCallerIdFinish(RobustCallerIdReceiver& r) {
   RobustFskCharacter characters[kStepCharacters];
   const int found = RobustFskFlush(r.fsk, characters, kStepCharacters);
   for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+  RereadOldest(r, r.rereadCount);
   RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r);
 }
 

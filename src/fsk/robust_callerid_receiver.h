@@ -20,6 +20,7 @@
 #include "fsk/alert_tone_detector.h"
 #include "fsk/callerid_message.h"
 #include "fsk/dtmf_callerid.h"
+#include "fsk/fsk_sample_ring.h"
 #include "fsk/robust_fsk_demodulator.h"
 
 namespace quorvane {
@@ -38,7 +39,8 @@ struct RobustCallerIdEvents {
   void* context = nullptr;
 };
 
-inline constexpr int kRobustHistory = 260;  // longest message: type, length, 255 bytes, checksum
+inline constexpr int kRobustHistory = 260;
+inline constexpr int kRereadCandidates = 8;  // longest message: type, length, 255 bytes, checksum
 
 // One bit decision's characters since the last break.
 struct RobustCallerIdHistory {
@@ -55,6 +57,12 @@ struct RobustCallerIdReceiver {
   double dtmfLevelSum;             // summed row-tone levels of the open DTMF string's keys
   int dtmfKeys;                    // keys in it
   RobustCallerIdHistory histories[kRobustDecisions];
+  FskSampleRing samples;           // the latest samples, to read a burst again
+  // Where the first decision framed, since the last message shown, a
+  // character after long mark that reads as a message type or one moved by
+  // a bit: oldest first.
+  std::int64_t rereadFrom[kRereadCandidates];
+  int rereadCount;
   std::int64_t failedStart;        // span of the last framed message that failed (-1: none)
   std::int64_t failedEnd;
   std::int64_t sample;             // absolute index of the next sample

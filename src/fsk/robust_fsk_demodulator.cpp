@@ -390,6 +390,8 @@ int RobustFskFlush(RobustFskDemodulator& d, RobustFskCharacter* out, int capacit
   return RobustFskDemodulate(d, silence, kSilence, out, capacity);
 }
 
+double RobustFskBitSamples(const RobustFskDemodulator& d) { return 1.0 / (kBitStep * (1.0 + d.rate)); }
+
 TonePlan EstimateTonePlan(std::complex<double> markTurn, std::complex<double> spaceTurn) {
   // Against the midway references a Bell 202 mark turns backwards and its
   // space forwards; V.23 the other way round.

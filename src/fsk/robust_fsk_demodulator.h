@@ -134,6 +134,9 @@ int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, in
 // followed; returns how many characters that finished (at most 4).
 int RobustFskFlush(RobustFskDemodulator& d, RobustFskCharacter* out, int capacity);
 
+// The length of a bit, in samples, as the clock has learnt it.
+double RobustFskBitSamples(const RobustFskDemodulator& d);
+
 // The tone plan the phase turns of a run of characters point to.
 TonePlan EstimateTonePlan(std::complex<double> markTurn, std::complex<double> spaceTurn);
 
