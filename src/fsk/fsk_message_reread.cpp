@@ -25,7 +25,8 @@ constexpr std::uint8_t kMessageTypes[] = {0x04, 0x06, 0x80, 0x82};
 struct Held {
   double edge;
   std::uint8_t value;
-  bool onSamples;  // its bits switch on whole samples
+  bool onSamples;   // its bits switch on whole samples
+  bool stopIsMark;  // its stop bit read as mark
 };
 
 // Where bit k of a character starting at `edge` begins. A sender that
@@ -155,11 +156,11 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
   MakeStretch(s, r, center - span - kContextBits * r.bit - 1.0, center + span + (kCharacterBits + kContextBits) * r.bit + 1.0);
   const int shifts = static_cast<int>(2.0 * span / kShiftStep) + 1;
   double bestScore = -1.0;
-  Held best{center, 0, false};
+  Held best{center, 0, false, true};
   for (int tried = 0; tried < 2 * shifts; ++tried) {
     const bool onSamples = tried >= shifts;
     const double start = center - span + (tried % shifts) * kShiftStep;
-    const Held here{start, 0, onSamples};
+    const Held here{start, 0, onSamples, true};
     Walk lead{0.0, 0.0, -1};
     const double leadFrom = BitEdge(here, -kContextBits, r.bit);
     if (before) {
@@ -167,23 +168,28 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
     } else {
       Step(lead, r, s, leadFrom, BitEdge(here, 0, r.bit), 0);
     }
-    // What follows the stop bit (mark), against the stop bit's phase: the
-    // neighbour as held, or each of the four pairs of bits.
-    Complex trail[4];
+    // What follows the stop bit, against the stop bit's phase, for a stop
+    // bit of either tone: the neighbour as held, or each of the four pairs
+    // of bits.
+    Complex trail[2][4];
     int trails = 0;
     const double end = BitEdge(here, kCharacterBits, r.bit);
     const double trailTo = BitEdge(here, kCharacterBits + kContextBits, r.bit);
-    if (after) {
-      Walk w{0.0, 0.0, 0};
-      StepNeighbour(w, r, s, end, trailTo, *after);
-      trail[trails++] = w.sum;
-    } else {
-      for (int pair = 0; pair < 4; ++pair) {
-        Walk w{0.0, 0.0, 0};
-        for (int k = 0; k < kContextBits; ++k) {
-          Step(w, r, s, BitEdge(here, kCharacterBits + k, r.bit), BitEdge(here, kCharacterBits + k + 1, r.bit), (pair >> k) & 1);
+    for (int stop = 0; stop < 2; ++stop) {
+      trails = 0;
+      if (after) {
+        Walk w{0.0, 0.0, stop};
+        StepNeighbour(w, r, s, end, trailTo, *after);
+        trail[stop][trails++] = w.sum;
+      } else {
+        for (int pair = 0; pair < 4; ++pair) {
+          Walk w{0.0, 0.0, stop};
+          for (int k = 0; k < kContextBits; ++k) {
+            Step(w, r, s, BitEdge(here, kCharacterBits + k, r.bit), BitEdge(here, kCharacterBits + k + 1, r.bit),
+                 (pair >> k) & 1);
+          }
+          trail[stop][trails++] = w.sum;
         }
-        trail[trails++] = w.sum;
       }
     }
     // Each bit's correlation with both tones, and the turn a change from
@@ -198,22 +204,29 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
     }
     const Complex leadPhase = std::polar(1.0, -lead.alpha);
     const int values = typesOnly ? static_cast<int>(std::size(kMessageTypes)) : 256;
+    constexpr int kStop = kCharacterBits - 1;
     for (int v = 0; v < values; ++v) {
       const std::uint8_t value = typesOnly ? kMessageTypes[v] : static_cast<std::uint8_t>(v);
       Complex phase = leadPhase;
       int tone = lead.tone;
       Complex sum = lead.sum;
-      for (int k = 0; k < kCharacterBits; ++k) {
+      for (int k = 0; k < kStop; ++k) {
         const int t = BitTone(value, k);
         if (tone >= 0 && t != tone) phase *= t == 1 ? toSpace[k] : std::conj(toSpace[k]);
         tone = t;
         sum += phase * c[k][t];
       }
-      for (int j = 0; j < trails; ++j) {
-        const double score = std::norm(sum + phase * trail[j]);
-        if (score > bestScore) {
-          bestScore = score;
-          best = {start, value, onSamples};
+      // A stop bit that reads as space marks no character: chance
+      // framings of music mostly end that way.
+      for (int stop = 0; stop < 2; ++stop) {
+        const Complex stopPhase = stop == tone ? phase : phase * (stop == 1 ? toSpace[kStop] : std::conj(toSpace[kStop]));
+        const Complex through = sum + stopPhase * c[kStop][stop];
+        for (int j = 0; j < trails; ++j) {
+          const double score = std::norm(through + stopPhase * trail[stop][j]);
+          if (score > bestScore) {
+            bestScore = score;
+            best = {start, value, onSamples, stop == 0};
+          }
         }
       }
     }
@@ -252,7 +265,7 @@ bool RereadFskMessage(const FskSampleRing& ring, TonePlan plan, double bitSample
   Held held[kRereadCharacters];
   // The first framing's bits are mostly right even where its characters
   // are not: they measure the tones.
-  for (int i = 0; i < firstCount; ++i) held[i] = {static_cast<double>(firstRead[i].startSample), firstRead[i].value, false};
+  for (int i = 0; i < firstCount; ++i) held[i] = {static_cast<double>(firstRead[i].startSample), firstRead[i].value, false, true};
   MeasureTones(r, held, firstCount);
 
   held[0] = ReadCharacter(r, static_cast<double>(firstRead[0].startSample), bitSamples + kShiftSpan, true, nullptr, nullptr);
@@ -277,6 +290,9 @@ bool RereadFskMessage(const FskSampleRing& ring, TonePlan plan, double bitSample
                             i + 1 < count ? &held[i + 1] : nullptr);
   }
   if (held[1].value + 3 != count) return false;
+  for (int i = 0; i < count; ++i) {
+    if (!held[i].stopIsMark) return false;
+  }
   for (int i = 0; i < count; ++i) out.bytes[i] = held[i].value;
   out.count = count;
   out.startEdge = held[0].edge;

@@ -231,8 +231,9 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
 }
 
 // Rereads the pending starts once the first decision has framed nothing
-// for longer than a break between characters, and the oldest before the
-// history or the kept samples no longer reach it.
+// for longer than a break between characters. A start that the history or
+// the kept samples no longer reach is let go: a burst that long is no
+// message that failed but a stream of data.
 void RereadWhenDue(RobustCallerIdReceiver& r) {
   if (r.rereadCount == 0) return;
   const RobustFskFramer& f = r.fsk.ends.framers[0];
@@ -244,7 +245,7 @@ void RereadWhenDue(RobustCallerIdReceiver& r) {
   const int index = IndexOf(h, r.rereadFrom[0]);
   if (index < 0 || (h.count == kRobustHistory && index < kStepCharacters) ||
       r.sample - r.rereadFrom[0] > kSampleRingSize - 2 * kChunk) {
-    RereadOldest(r, 1);
+    std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * static_cast<std::size_t>(--r.rereadCount));
   }
 }
 
