@@ -17,7 +17,13 @@ constexpr double kShiftStep = 0.125;
 constexpr int kMaxIdleBits = 20;       // more mark between characters ends a burst
 constexpr int kSpareCharacters = 2;    // a message may be this much longer than the first framing
 constexpr int kNeighbourContextBits = 4;  // ... when the neighbours are known
-constexpr int kStretchSamples = 160;   // a character, its context and a bit's shift either side
+constexpr int kStretchSamples = 192;   // a character, its context and the type character's shifts
+// Where noise hid the type character's start bit, the first framing starts
+// it at a later space: up to seven bits late for 0x80. Noise in the mark
+// before it may frame it a bit early.
+constexpr int kTypeLateBits = 7;
+constexpr int kTypeEarlyBits = 1;
+constexpr double kMinTypeFit = 0.4;    // of the samples' energy (see Fit) that a type character holds
 constexpr int kMaxSegments = 2 * kContextBits + kCharacterBits + 4;
 constexpr std::uint8_t kMessageTypes[] = {0x04, 0x06, 0x80, 0x82};
 
@@ -64,11 +70,17 @@ struct Stretch {
   std::int64_t first;
   int length;
   Complex prefix[2][kStretchSamples + 1];
+  double energy[kStretchSamples + 1];  // of the samples, likewise
 };
 
 void MakeStretch(Stretch& s, const Reading& r, double from, double to) {
   s.first = static_cast<std::int64_t>(std::floor(from)) - 1;
   s.length = std::min(kStretchSamples, static_cast<int>(std::ceil(to) - static_cast<double>(s.first)) + 1);
+  s.energy[0] = 0.0;
+  for (int m = 0; m < s.length; ++m) {
+    const double x = FskSampleRingAt(r.ring, s.first + m);
+    s.energy[m + 1] = s.energy[m] + x * x;
+  }
   for (int t = 0; t < 2; ++t) {
     s.prefix[t][0] = 0.0;
     for (int m = 0; m < s.length; ++m) {
@@ -89,6 +101,17 @@ Complex UpTo(const Stretch& s, int tone, double x) {
 
 Complex Correlation(const Stretch& s, int tone, double from, double to) {
   return UpTo(s, tone, to) - UpTo(s, tone, from);
+}
+
+// How much of the samples' energy over [from, to) a correlation `sum` with
+// a unit signal holds: 1 for the signal alone, 1 / (1 + 1 / SNR) in noise.
+double Fit(const Stretch& s, double sumNorm, double from, double to) {
+  const auto at = [&](double x) {
+    return std::clamp(static_cast<int>(std::lround(x - static_cast<double>(s.first))), 0, s.length);
+  };
+  const int a = at(from), b = at(to);
+  const double energy = s.energy[b] - s.energy[a];
+  return energy > 0.0 ? 2.0 * sumNorm / (static_cast<double>(b - a) * energy) : 0.0;
 }
 
 // A continuous-phase signal against the references, segment by segment:
@@ -151,7 +174,8 @@ void MeasureTones(Reading& r, const Held* held, int count) {
 // character before it (none: mark), `after` the one after it (none: the two
 // bits after the stop bit are whatever fits best). Only message types when
 // `typesOnly`.
-Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly, const Held* before, const Held* after) {
+Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly, const Held* before, const Held* after,
+                   double* fit = nullptr) {
   Stretch s;
   MakeStretch(s, r, center - span - kContextBits * r.bit - 1.0, center + span + (kCharacterBits + kContextBits) * r.bit + 1.0);
   const int shifts = static_cast<int>(2.0 * span / kShiftStep) + 1;
@@ -231,6 +255,9 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
       }
     }
   }
+  if (fit) {
+    *fit = Fit(s, bestScore, BitEdge(best, -kContextBits, r.bit), BitEdge(best, kCharacterBits + kContextBits, r.bit));
+  }
   return best;
 }
 
@@ -268,7 +295,12 @@ bool RereadFskMessage(const FskSampleRing& ring, TonePlan plan, double bitSample
   for (int i = 0; i < firstCount; ++i) held[i] = {static_cast<double>(firstRead[i].startSample), firstRead[i].value, false, true};
   MeasureTones(r, held, firstCount);
 
-  held[0] = ReadCharacter(r, static_cast<double>(firstRead[0].startSample), bitSamples + kShiftSpan, true, nullptr, nullptr);
+  const double firstEdge = static_cast<double>(firstRead[0].startSample);
+  double fit = 0.0;
+  held[0] = ReadCharacter(r, firstEdge - (kTypeLateBits - kTypeEarlyBits) * bitSamples / 2.0,
+                          (kTypeLateBits + kTypeEarlyBits) * bitSamples / 2.0 + kShiftSpan, true, nullptr, nullptr, &fit);
+  // A type character sent in noise at 4 dB still fits at about 0.7.
+  if (fit < kMinTypeFit) return false;
   int count = 2;  // until the length is read
   for (int i = 1; i < count; ++i) {
     int k = kCharacterBits;

@@ -7,7 +7,8 @@
 // a bit or two of what lies either side and both tones measured over the
 // burst, most such messages come out right.
 //
-// From the type character's start edge (found within a bit), each
+// From the type character's start edge (found up to seven bits before or a
+// bit after where the first framing put it), each
 // character in turn: every shift of its start edge within a sample and a
 // half, on a steady clock or on whole samples, and every value, is tried
 // as the continuous-phase signal those bits would make, correlated with
@@ -33,7 +34,7 @@ struct FskRereadMessage {
 };
 
 // Reads the message whose type character the bit decisions framed as
-// `firstRead[0]` (within a bit of where it lies), given everything they
+// `firstRead[0]` (or a few bits late), given everything they
 // framed after it in the burst (`firstCount` characters). `plan` is
 // Bell202 or V23; bits last `bitSamples` samples. False when no message of
 // at most about `firstCount` characters can be framed there.

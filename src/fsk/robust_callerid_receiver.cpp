@@ -141,7 +141,7 @@ void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
   constexpr int kFirstCharacters = 3;  // type, length and one more
   const RobustCallerIdHistory& h = r.histories[0];
   const int start = IndexOf(h, from);
-  if (start < 0 || h.count - start < kFirstCharacters) return;
+  if (start < 0 || h.count - start < kFirstCharacters || h.characters[start + 1].value == kSeizure) return;
   if (MeanClarity(h, start, start + kFirstCharacters) < kMinClarity) return;
   const TonePlan plan = PlanOf(r, h, start);
   FskRereadMessage read;
@@ -166,15 +166,6 @@ void RereadOldest(RobustCallerIdReceiver& r, int n) {
   }
 }
 
-// Whether `value`, framed after long mark, may be a message type: as read,
-// or moved by a bit (see SentType).
-bool MayOpenMessage(std::uint8_t value) {
-  for (std::uint8_t type : {0x04, 0x06, 0x80, 0x82}) {
-    if (value == type || value == static_cast<std::uint8_t>(type << 1) || value == ((type >> 1) | 0x80)) return true;
-  }
-  return false;
-}
-
 void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   RobustCallerIdHistory& h = r.histories[c.decision];
   if (c.idleBitsBefore > kBreakIdleBits) {
@@ -192,7 +183,11 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   if (h.framedStart < 0 && IsCallerIdMessageType(c.value) && FramedStart(h, last)) {
     h.framedStart = last;
   }
-  if (c.decision == 0 && c.idleBitsBefore >= kFramingIdleBits && MayOpenMessage(c.value)) {
+  // Any character after long mark may open a message: one whose start bit
+  // noise hid is framed at a later space, as the type byte 0x80 with its
+  // run of seven spaces often is.
+  // The channel seizure opens none.
+  if (c.decision == 0 && c.idleBitsBefore >= kFramingIdleBits && c.value != kSeizure) {
     if (r.rereadCount == kRereadCandidates) {
       std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * (kRereadCandidates - 1));
       --r.rereadCount;

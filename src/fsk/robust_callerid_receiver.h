@@ -59,8 +59,7 @@ struct RobustCallerIdReceiver {
   RobustCallerIdHistory histories[kRobustDecisions];
   FskSampleRing samples;           // the latest samples, to read a burst again
   // Where the first decision framed, since the last message shown, a
-  // character after long mark that reads as a message type or one moved by
-  // a bit: oldest first.
+  // character after long mark: oldest first.
   std::int64_t rereadFrom[kRereadCandidates];
   int rereadCount;
   std::int64_t failedStart;        // span of the last framed message that failed (-1: none)
