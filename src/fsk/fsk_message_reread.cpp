@@ -16,7 +16,6 @@ constexpr double kShiftSpan = 1.5;     // samples a start edge may move
 constexpr double kShiftStep = 0.125;
 constexpr int kMaxIdleBits = 20;       // more mark between characters ends a burst
 constexpr int kSpareCharacters = 2;    // a message may be this much longer than the first framing
-constexpr int kNeighbourContextBits = 4;  // ... when the neighbours are known
 constexpr int kStretchSamples = 192;   // a character, its context and the type character's shifts
 // Where noise hid the type character's start bit, the first framing starts
 // it at a later space: up to seven bits late for 0x80. Noise in the mark
