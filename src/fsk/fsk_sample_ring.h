@@ -4,8 +4,10 @@
 // samples at 8000 samples/s.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace quorvane {
 
@@ -18,7 +20,16 @@ struct FskSampleRing {
 };
 
 inline void FskSampleRingPut(FskSampleRing& ring, const std::int16_t* samples, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) ring.samples[(ring.next + static_cast<std::int64_t>(i)) & (kSampleRingSize - 1)] = samples[i];
+  // Only the last ring's worth can be kept.
+  if (count > static_cast<std::size_t>(kSampleRingSize)) {
+    ring.next += static_cast<std::int64_t>(count) - kSampleRingSize;
+    samples += count - static_cast<std::size_t>(kSampleRingSize);
+    count = static_cast<std::size_t>(kSampleRingSize);
+  }
+  const auto at = static_cast<std::size_t>(ring.next & (kSampleRingSize - 1));
+  const std::size_t first = std::min(count, static_cast<std::size_t>(kSampleRingSize) - at);
+  std::memcpy(ring.samples + at, samples, first * sizeof samples[0]);
+  std::memcpy(ring.samples, samples + first, (count - first) * sizeof samples[0]);
   ring.next += static_cast<std::int64_t>(count);
 }
 
