@@ -157,11 +157,16 @@ void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
   Show(r, message);
 }
 
+void DropReread(RobustCallerIdReceiver& r, int index) {
+  std::memmove(r.rereads + index, r.rereads + index + 1,
+               sizeof r.rereads[0] * static_cast<std::size_t>(--r.rereadCount - index));
+}
+
 // Rereads the first `n` pending starts, oldest first, until one holds.
 void RereadOldest(RobustCallerIdReceiver& r, int n) {
   for (int i = 0; i < n && r.rereadCount > 0; ++i) {
-    const std::int64_t from = r.rereadFrom[0];
-    std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * static_cast<std::size_t>(--r.rereadCount));
+    const std::int64_t from = r.rereads[0].sample;
+    DropReread(r, 0);
     Reread(r, from);
   }
 }
@@ -188,11 +193,14 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   // run of seven spaces often is.
   // The channel seizure opens none.
   if (c.decision == 0 && c.idleBitsBefore >= kFramingIdleBits && c.value != kSeizure) {
-    if (r.rereadCount == kRereadCandidates) {
-      std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * (kRereadCandidates - 1));
-      --r.rereadCount;
+    // With idle bits between its characters a message offers many; the
+    // one after the longest mark is the likeliest type character.
+    int shortest = 0;
+    for (int i = 1; i < r.rereadCount; ++i) {
+      if (r.rereads[i].idleBits < r.rereads[shortest].idleBits) shortest = i;
     }
-    r.rereadFrom[r.rereadCount++] = c.startSample;
+    if (r.rereadCount == kRereadCandidates && r.rereads[shortest].idleBits < c.idleBitsBefore) DropReread(r, shortest);
+    if (r.rereadCount < kRereadCandidates) r.rereads[r.rereadCount++] = {c.startSample, c.idleBitsBefore};
   }
 
   // Every message whose length ends here is a candidate; the checksum sums
@@ -237,10 +245,10 @@ void RereadWhenDue(RobustCallerIdReceiver& r) {
     return;
   }
   const RobustCallerIdHistory& h = r.histories[0];
-  const int index = IndexOf(h, r.rereadFrom[0]);
+  const int index = IndexOf(h, r.rereads[0].sample);
   if (index < 0 || (h.count == kRobustHistory && index < kStepCharacters) ||
-      r.sample - r.rereadFrom[0] > kSampleRingSize - 2 * kChunk) {
-    std::memmove(r.rereadFrom, r.rereadFrom + 1, sizeof r.rereadFrom[0] * static_cast<std::size_t>(--r.rereadCount));
+      r.sample - r.rereads[0].sample > kSampleRingSize - 2 * kChunk) {
+    DropReread(r, 0);
   }
 }
 

@@ -58,9 +58,12 @@ struct RobustCallerIdReceiver {
   int dtmfKeys;                    // keys in it
   RobustCallerIdHistory histories[kRobustDecisions];
   FskSampleRing samples;           // the latest samples, to read a burst again
-  // Where the first decision framed, since the last message shown, a
-  // character after long mark: oldest first.
-  std::int64_t rereadFrom[kRereadCandidates];
+  // Characters after long mark the first decision framed since the last
+  // message shown, where a burst may be read again from: oldest first.
+  struct RereadStart {
+    std::int64_t sample;         // the character's start
+    int idleBits;                // the mark before it
+  } rereads[kRereadCandidates];
   int rereadCount;
   std::int64_t failedStart;        // span of the last framed message that failed (-1: none)
   std::int64_t failedEnd;
