@@ -1,5 +1,5 @@
 // The robust caller-ID receiver on arbitrary 16-bit samples in arbitrary
-// call sizes, any tone-plan setting.
+// call sizes, any tone-plan setting, and the end of the input.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -42,5 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (receiver->rejected < 0) std::abort();
   }
+  // The end of the input decides what is held back and reads a burst
+  // without a message again.
+  quorvane::RobustCallerIdFinish(*receiver);
+  if (receiver->rejected < 0) std::abort();
   return 0;
 }
