@@ -5,6 +5,8 @@
 #include <complex>
 #include <numbers>
 
+#include "fsk/callerid_message.h"
+
 namespace quorvane {
 namespace {
 
@@ -24,7 +26,6 @@ constexpr int kTypeLateBits = 7;
 constexpr int kTypeEarlyBits = 1;
 constexpr double kMinTypeFit = 0.4;    // of the samples' energy (see Fit) that a type character holds
 constexpr int kMaxSegments = 2 * kContextBits + kCharacterBits + 4;
-constexpr std::uint8_t kMessageTypes[] = {0x04, 0x06, 0x80, 0x82};
 
 // One character's start edge and value as a reading holds them.
 struct Held {
@@ -226,10 +227,10 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
       toSpace[k] = std::polar(1.0, -(r.omega[0] - r.omega[1]) * (from - static_cast<double>(r.origin)));
     }
     const Complex leadPhase = std::polar(1.0, -lead.alpha);
-    const int values = typesOnly ? static_cast<int>(std::size(kMessageTypes)) : 256;
     constexpr int kStop = kCharacterBits - 1;
-    for (int v = 0; v < values; ++v) {
-      const std::uint8_t value = typesOnly ? kMessageTypes[v] : static_cast<std::uint8_t>(v);
+    for (int v = 0; v < 256; ++v) {
+      const auto value = static_cast<std::uint8_t>(v);
+      if (typesOnly && !IsCallerIdMessageType(value)) continue;
       Complex phase = leadPhase;
       int tone = lead.tone;
       Complex sum = lead.sum;

@@ -188,10 +188,9 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   if (h.framedStart < 0 && IsCallerIdMessageType(c.value) && FramedStart(h, last)) {
     h.framedStart = last;
   }
-  // Any character after long mark may open a message: one whose start bit
-  // noise hid is framed at a later space, as the type byte 0x80 with its
-  // run of seven spaces often is.
-  // The channel seizure opens none.
+  // Any character after long mark but the channel seizure may open a
+  // message: one whose start bit noise hid is framed at a later space, as
+  // the type byte 0x80 with its run of seven spaces often is.
   if (c.decision == 0 && c.idleBitsBefore >= kFramingIdleBits && c.value != kSeizure) {
     // With idle bits between its characters a message offers many; the
     // one after the longest mark is the likeliest type character.

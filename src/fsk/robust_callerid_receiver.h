@@ -39,8 +39,8 @@ struct RobustCallerIdEvents {
   void* context = nullptr;
 };
 
-inline constexpr int kRobustHistory = 260;
-inline constexpr int kRereadCandidates = 8;  // longest message: type, length, 255 bytes, checksum
+inline constexpr int kRobustHistory = 260;    // longest message: type, length, 255 bytes, checksum
+inline constexpr int kRereadCandidates = 8;  // starts a burst may be read again from
 
 // One bit decision's characters since the last break.
 struct RobustCallerIdHistory {

@@ -118,7 +118,7 @@ constexpr double kShortestSpace = 3.0;     // samples of space needed after the 
 double RefineStartEdge(const RobustFskDemodulator& d, double edge) {
   std::complex<float> turn;
   if (!FskSequenceMarkToSpaceTurn(d.ends.framers[kRefineDecision].sequence, turn)) return edge;
-  const double bit = 1.0 / (kBitStep * (1.0 + d.rate));
+  const double bit = RobustFskBitSamples(d);
   const double newest = static_cast<double>(d.sample) - 1.0;   // furthest the ring reaches forward
   const double oldest = static_cast<double>(d.sample) - (kRobustRing - 1);
   const double space = std::min(bit, newest - (edge + kRefineSpan));
