@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_signals.h"
-#include "dtmf/dtmf_channel.h"
+#include "dtmf/exact/dtmf_channel.h"
 #include "simd/vector_paths.h"
 
 namespace {

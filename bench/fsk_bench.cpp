@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "bench_signals.h"
-#include "fsk/callerid_synth.h"
-#include "fsk/fsk_receiver.h"
-#include "fsk/robust_callerid_receiver.h"
+#include "callerid/synth.h"
+#include "callerid/exact/fsk_receiver.h"
+#include "callerid/robust/receiver.h"
 
 namespace {
 

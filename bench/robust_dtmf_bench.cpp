@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "bench_signals.h"
-#include "dtmf/robust_dtmf_detector.h"
+#include "dtmf/robust/detector.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "fsk/fsk_receiver.h"
+#include "callerid/exact/fsk_receiver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto receiver = std::make_unique<quorvane::FskReceiver>();

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "dtmf/dtmf_channel.h"
+#include "dtmf/exact/dtmf_channel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "fsk/fsk_receiver.h"
+#include "callerid/exact/fsk_receiver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);

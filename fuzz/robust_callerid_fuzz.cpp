@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "fsk/robust_callerid_receiver.h"
+#include "callerid/robust/receiver.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dtmf/robust_dtmf_detector.h"
+#include "dtmf/robust/detector.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "fsk/callerid_synth.h"
-#include "fsk/robust_callerid_receiver.h"
+#include "callerid/synth.h"
+#include "callerid/robust/receiver.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "codec/ulaw.h"
-#include "dtmf/dtmf_detector.h"
+#include "dtmf/exact/dtmf_detector.h"
 #include "plot/stream_samples.h"
 #include "plot_qt/plot_painter.h"
 

@@ -3,7 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/detection_command.h"
-#include "fsk/fsk_stream.h"
+#include "detect/callerid_stream.h"
 
 namespace quorvane::cli {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/detection_command.h"
-#include "dtmf/dtmf_stream.h"
+#include "detect/dtmf_stream.h"
 
 namespace quorvane::cli {
 

@@ -9,9 +9,9 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "dtmf/dtmf_synth.h"
-#include "fsk/callerid_synth.h"
-#include "fsk/fsk_receiver.h"
+#include "dtmf/synth.h"
+#include "callerid/synth.h"
+#include "callerid/exact/fsk_receiver.h"
 
 namespace quorvane::cli {
 namespace {

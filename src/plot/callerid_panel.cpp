@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "codec/ulaw.h"
-#include "fsk/fsk_receiver.h"
+#include "callerid/exact/fsk_receiver.h"
 #include "plot/waveform_panel.h"
 
 namespace quorvane::plot {

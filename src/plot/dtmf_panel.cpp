@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "codec/ulaw.h"
-#include "dtmf/dtmf_detector.h"
+#include "dtmf/exact/dtmf_detector.h"
 
 namespace quorvane::plot {
 namespace {

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "dtmf/dtmf_detector.h"
-#include "dtmf/robust_dtmf_detector.h"
+#include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/robust/detector.h"
 #include "plot/dtmf_panel.h"
 
 namespace quorvane::plot {

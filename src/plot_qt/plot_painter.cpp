@@ -10,9 +10,9 @@
 #include <limits>
 
 #include "codec/ulaw.h"
-#include "dtmf/dtmf_detector.h"
-#include "dtmf/robust_dtmf_detector.h"
-#include "fsk/fsk_receiver.h"
+#include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/robust/detector.h"
+#include "callerid/exact/fsk_receiver.h"
 
 namespace quorvane::plot {
 namespace {

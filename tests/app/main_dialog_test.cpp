@@ -7,14 +7,14 @@
 #include <QTest>
 
 #include "auth/auth_test.h"
-#include "dtmf/dtmf_run.h"
+#include "runs/dtmf_run.h"
 #include "platform/debug_output.h"
 #include "codec/output_file.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include "fsk/fsk_run.h"
+#include "runs/fsk_run.h"
 #include "gui_test_support.h"
 #include "support/temp_dir.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "dtmf/dtmf_detector.h"
-#include "dtmf/dtmf_synth.h"
+#include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/synth.h"
 
 namespace quorvane::testing {
 

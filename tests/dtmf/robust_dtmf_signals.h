@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "codec/signal_gen.h"
-#include "dtmf/dtmf_detector.h"
-#include "dtmf/dtmf_synth.h"
-#include "dtmf/robust_dtmf_detector.h"
+#include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/synth.h"
+#include "dtmf/robust/detector.h"
 
 namespace quorvane::testing {
 

@@ -7,7 +7,7 @@
 
 #include "codec/alaw.h"
 #include "codec/ulaw.h"
-#include "dtmf/dtmf_channel.h"
+#include "dtmf/exact/dtmf_channel.h"
 #include "io/capture/capture_sniff.h"
 #include "io/call_capture.h"
 #include "io/capture_writer.h"

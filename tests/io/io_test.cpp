@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "codec/ulaw.h"
-#include "dtmf/dtmf_channel.h"
-#include "fsk/fsk_receiver.h"
+#include "dtmf/exact/dtmf_channel.h"
+#include "callerid/exact/fsk_receiver.h"
 #include "io/sniff.h"
 #include "support/temp_dir.h"
 

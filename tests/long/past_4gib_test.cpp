@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dtmf/dtmf_run.h"
-#include "dtmf/dtmf_synth.h"
+#include "runs/dtmf_run.h"
+#include "dtmf/synth.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {

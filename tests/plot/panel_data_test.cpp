@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "codec/ulaw.h"
-#include "dtmf/dtmf_detector.h"
-#include "dtmf/dtmf_run.h"
-#include "dtmf/robust_dtmf_detector.h"
-#include "fsk/fsk_receiver.h"
-#include "fsk/fsk_run.h"
+#include "dtmf/exact/dtmf_detector.h"
+#include "runs/dtmf_run.h"
+#include "dtmf/robust/detector.h"
+#include "callerid/exact/fsk_receiver.h"
+#include "runs/fsk_run.h"
 #include "plot/plot_data.h"
 #include "plot/stream_samples.h"
 

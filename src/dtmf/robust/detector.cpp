@@ -1,0 +1,469 @@
+#include "dtmf/robust/detector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace quorvane {
+namespace {
+
+constexpr int kH = kRobustDtmfSubBlock;
+constexpr int kN = kRobustDtmfWindow;
+constexpr double kRate = 8000.0;
+constexpr double kNominal[8] = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
+constexpr char kKeys[17] = "123A456B789C*0#D";
+
+// A tone must beat every other tone of its group by this power ratio (8 dB);
+// windows of 20 ms keep the neighbours' leakage near -13 dB and below.
+constexpr float kDominance = 6.3f;
+// The two tones must hold this share of the window's energy: 0.8 at 6 dB SNR,
+// about 0.5 at 0 dB; speech and music spread theirs over many components.
+constexpr float kMinEnergyShare = 0.5f;
+// Over the whole tone the share must reach 0.65 (about 3 dB SNR): the most
+// tone-like vowels reach 0.6 in single stretches.
+constexpr double kMinToneEnergyShare = 0.70;
+// Weakest tone followed (-50 dBm0 as a peak amplitude), below the -45 aimed at.
+constexpr float kMinPeak = 22700.0f * 0.0031623f;
+// Twist bounds: loose per window (offset loss, noise), tight over the tone.
+constexpr float kWindowTwistDb = 12.0f;
+constexpr float kToneTwistDb = 9.0f;
+// Frequency error: a window far off is no candidate; the tone's average error
+// decides between the accepted 1.5 % and the rejected 3.5 %.
+constexpr double kWindowFreqError = 0.04;
+constexpr double kToneFreqError = 0.025;
+// A second harmonic above -12 dB of its tone (and clearly above the noise
+// floor) marks speech or an instrument.
+constexpr float kMaxHarmonic = 0.063f;
+constexpr float kHarmonicOverFloor = 4.0f;
+// A neighbour of the harmonic series above -15 dB of the weaker tone marks a
+// voice; below 150 Hz mains hum could pose as one.
+constexpr float kMaxSeriesNeighbour = 0.03f;
+constexpr double kMinSeriesProbe = 150.0;
+// Noise alone must not pass for a neighbour: two probes per window, each
+// exceeding 8x its mean power once in 3000.
+constexpr float kSeriesOverFloor = 8.0f;
+// A sub-block holds the tone while its tone power is above a quarter of the
+// tone's reference (half the amplitude).
+constexpr float kPresentShare = 0.25f;
+// Sub-blocks without the tone that end it: 30 ms, so drop-outs of 10 ms are
+// bridged and a 40 ms pause always separates two presses.
+constexpr int kEndAbsentBlocks = 6;
+// Windows without a candidate that end a tone whose energy stays (speech over it).
+constexpr int kEndMisses = 12;
+// Bounds of the ratio of coherent to sub-block power (1 for a clean steady
+// tone, 0.87 at 3 dB SNR).
+constexpr double kMinCoherence = 0.7;
+constexpr double kMaxCoherence = 1.2;
+// Shortest tone reported: 25 ms, between the 20 ms refused and the 30 ms aimed at.
+constexpr std::int64_t kMinToneSamples = 200;
+// Samples a window may reach past a tone's estimated edge and still count as inside it.
+constexpr std::int64_t kFillSlack = 5;
+
+struct ProbeTable {
+  float coef[8];        // 2 cos(w)
+  float cosW[8], sinW[8];
+  float alignRe[8], alignIm[8];  // exp(-j w (H - 1)): Goertzel output to the block's start
+  float rotRe[kRobustDtmfWindowBlocks][8], rotIm[kRobustDtmfWindowBlocks][8];  // exp(-j w q H)
+  double omegaH[8];       // w H, the phase one hop advances at the nominal frequency
+};
+
+ProbeTable MakeProbeTable() {
+  ProbeTable t{};
+  for (int p = 0; p < 8; ++p) {
+    const double w = 2.0 * std::numbers::pi * kNominal[p] / kRate;
+    t.coef[p] = static_cast<float>(2.0 * std::cos(w));
+    t.cosW[p] = static_cast<float>(std::cos(w));
+    t.sinW[p] = static_cast<float>(std::sin(w));
+    t.alignRe[p] = static_cast<float>(std::cos(w * (kH - 1)));
+    t.alignIm[p] = static_cast<float>(-std::sin(w * (kH - 1)));
+    for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) {
+      t.rotRe[q][p] = static_cast<float>(std::cos(w * q * kH));
+      t.rotIm[q][p] = static_cast<float>(-std::sin(w * q * kH));
+    }
+    t.omegaH[p] = w * kH;
+  }
+  return t;
+}
+
+const ProbeTable& Probes() {
+  static const ProbeTable table = MakeProbeTable();
+  return table;
+}
+
+// Power gain of a rectangular N-sample window for a tone `dw` rad/sample off.
+double WindowGain(double dw) {
+  const double den = kN * std::sin(dw / 2.0);
+  if (std::fabs(den) < 1e-9) return 1.0;
+  const double g = std::sin(kN * dw / 2.0) / den;
+  return std::max(g * g, 1e-3);
+}
+
+// Relative frequency error from a sum of phase advances.
+double FreqError(double re, double im, int probe) {
+  const double dw = std::atan2(im, re) / kH;
+  return dw / (2.0 * std::numbers::pi * kNominal[probe] / kRate);
+}
+
+float Dbm0(double peak) { return static_cast<float>(20.0 * std::log10(std::max(peak, 1e-3) / 22700.0)); }
+
+// Powers at four frequencies over the latest window of samples: four
+// Goertzel resonators side by side, so their dependency chains overlap.
+void WindowPowersAt(const RobustDtmfDetector* d, const double (&freq)[4], float (&power)[4]) {
+  float c[4], s1[4] = {}, s2[4] = {};
+  for (int k = 0; k < 4; ++k) c[k] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * freq[k] / kRate));
+  const std::int64_t end = d->blocksDone * kH;
+  for (std::int64_t i = end - kN; i < end; ++i) {
+    const float x = d->history[i & (kRobustDtmfHistory - 1)];
+    for (int k = 0; k < 4; ++k) {
+      const float s0 = x + c[k] * s1[k] - s2[k];
+      s2[k] = s1[k];
+      s1[k] = s0;
+    }
+  }
+  for (int k = 0; k < 4; ++k) power[k] = s1[k] * s1[k] + s2[k] * s2[k] - c[k] * s1[k] * s2[k];
+}
+
+struct Window {
+  float power[8];        // coherent |spectrum|^2 over the window
+  float blockPower[8];   // sum of the four sub-blocks' |spectrum|^2
+  float advanceRe[8], advanceIm[8];  // phase advance since the previous window, nominal removed
+  float energy;          // sum of squared samples
+};
+
+int Strongest(const float* power) {
+  int best = 0;
+  for (int i = 1; i < 4; ++i) {
+    if (power[i] > power[best]) best = i;
+  }
+  return best;
+}
+
+bool Dominates(const float* power, int best) {
+  for (int i = 0; i < 4; ++i) {
+    if (i != best && power[best] < kDominance * power[i]) return false;
+  }
+  return true;
+}
+
+// The key the window carries, or -1.
+int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
+  const int row = Strongest(w.power);
+  const int col = Strongest(w.power + 4);
+  const int c = col + 4;
+  if (!Dominates(w.power, row) || !Dominates(w.power + 4, col)) return -1;
+  // Each sub-block's |Y|^2 is (A H / 2)^2, so the four sum to (A H)^2.
+  const float minBlockPower = kMinPeak * kH * kMinPeak * kH;
+  if (w.blockPower[row] < minBlockPower || w.blockPower[c] < minBlockPower) return -1;
+  const float twist = 10.0f * std::log10(w.power[c] / w.power[row]);
+  if (std::fabs(twist) > kWindowTwistDb) return -1;
+  const float toneEnergy = 2.0f * (w.blockPower[row] + w.blockPower[c]) / kH;
+  if (toneEnergy < kMinEnergyShare * w.energy) return -1;
+  if (std::fabs(FreqError(w.advanceRe[row], w.advanceIm[row], row)) > kWindowFreqError ||
+      std::fabs(FreqError(w.advanceRe[c], w.advanceIm[c], c)) > kWindowFreqError) {
+    return -1;
+  }
+  // Noise gives each coherent bin about the window's residual energy.
+  const float floor = std::max(w.energy - 2.0f * (w.power[row] + w.power[c]) / kN, 0.0f);
+  // Second harmonics of both tones, and the neighbours of a harmonic series:
+  // two harmonics of one voice, k F0 and (k + n) F0, have partners of the
+  // same series at 2 f_row - f_col and 2 f_col - f_row; a key has nothing there.
+  const double fr = kNominal[row] * (1.0 + FreqError(w.advanceRe[row], w.advanceIm[row], row));
+  const double fc = kNominal[c] * (1.0 + FreqError(w.advanceRe[c], w.advanceIm[c], c));
+  const double probes[4] = {2.0 * kNominal[row], 2.0 * kNominal[c], 2.0 * fr - fc, 2.0 * fc - fr};
+  float h[4];
+  WindowPowersAt(d, probes, h);
+  // 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
+  // read as the row's harmonic.
+  const bool rowHarmonicMasked = std::fabs(2.0 * kNominal[row] - kNominal[c]) < 100.0;
+  if (!rowHarmonicMasked && h[0] > kMaxHarmonic * w.power[row] && h[0] > kHarmonicOverFloor * floor) return -1;
+  if (h[1] > kMaxHarmonic * w.power[c] && h[1] > kHarmonicOverFloor * floor) return -1;
+  const float weaker = std::min(w.power[row], w.power[c]);
+  for (int k = 2; k < 4; ++k) {
+    if (probes[k] >= kMinSeriesProbe && h[k] > kMaxSeriesNeighbour * weaker && h[k] > kSeriesOverFloor * floor) {
+      return -1;
+    }
+  }
+  return row * 4 + col;
+}
+
+float TonePower(const RobustDtmfDetector* d, std::int64_t block, int key) {
+  if (block < 0) return 0.0f;
+  const float* p = d->blockPower[block & (kRobustDtmfSubRing - 1)];
+  return p[key / 4] + p[4 + key % 4];
+}
+
+void StartTone(RobustDtmfDetector* d, int key, std::int64_t block) {
+  d->key = key;
+  d->firstWindow = block;
+  d->lastWindow = block;
+  d->candidateWindows = 0;
+  d->misses = 0;
+  d->absentRun = 0;
+  for (int i = 0; i < kRobustDtmfEdgeBlocks; ++i) {
+    d->onset[i] = TonePower(d, block - (kRobustDtmfEdgeBlocks - 1) + i, key);
+  }
+  d->levelCount = 0;
+  d->peakBlockPower = 0.0f;
+  d->noteCount = 0;
+}
+
+void NoteWindow(RobustDtmfDetector* d, const Window& w, bool candidate) {
+  if (d->noteCount == kRobustDtmfNotes) return;
+  const int row = d->key / 4;
+  const int col = 4 + d->key % 4;
+  d->notes[d->noteCount++] = {w.advanceRe[row], w.advanceIm[row], w.advanceRe[col], w.advanceIm[col],
+                              w.power[row],     w.power[col],     w.blockPower[row], w.blockPower[col],
+                              w.energy,         candidate};
+}
+
+void FollowCandidate(RobustDtmfDetector* d, std::int64_t block) {
+  d->lastWindow = block;
+  ++d->candidateWindows;
+  d->misses = 0;
+  if (d->levelCount < kRobustDtmfLevelSamples) d->levelPower[d->levelCount++] = TonePower(d, block, d->key);
+  float mean = 0.0f;
+  for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) mean += TonePower(d, block - q, d->key);
+  d->peakBlockPower = std::max(d->peakBlockPower, mean / kRobustDtmfWindowBlocks);
+}
+
+// A steady tone puts as much power into the 20 ms window as its four 5 ms
+// sub-blocks together would predict (wide 200 Hz bins); neighbouring speech
+// harmonics fill the wide bins but not the narrow one, and a wrongly mended
+// frequency error overshoots.
+bool Coherent(double windowPower, double subBlockPower) {
+  return windowPower >= kMinCoherence * subBlockPower && windowPower <= kMaxCoherence * subBlockPower;
+}
+
+// Fraction of a sub-block the tone fills, from its power against the reference.
+double Fill(float power, float reference) {
+  return std::min(1.0, std::sqrt(static_cast<double>(std::max(power, 0.0f)) / reference));
+}
+
+// Median of the tone power of the sub-blocks seen in candidate windows.
+float ReferencePower(const RobustDtmfDetector* d) {
+  float sorted[kRobustDtmfLevelSamples];
+  std::copy(d->levelPower, d->levelPower + d->levelCount, sorted);
+  std::nth_element(sorted, sorted + d->levelCount / 2, sorted + d->levelCount);
+  return std::max(sorted[d->levelCount / 2], 1e-3f);
+}
+
+// A sub-block whose power is below this share of the reference is partly filled.
+constexpr double kFullFill = 0.8;
+
+std::int64_t OnsetSample(const RobustDtmfDetector* d, float reference) {
+  const std::int64_t base = d->firstWindow - (kRobustDtmfEdgeBlocks - 1);
+  int j = kRobustDtmfEdgeBlocks - 1;
+  while (j > 0 && d->onset[j] < kPresentShare * reference) --j;
+  while (j > 0 && base + j > 0 && d->onset[j - 1] >= kPresentShare * reference) --j;
+  const double fill = Fill(d->onset[j], reference);
+  if (fill < kFullFill || j == 0) return (base + j + 1) * kH - std::lround(fill * kH);
+  return (base + j) * kH - std::lround(Fill(d->onset[j - 1], reference) * kH);
+}
+
+std::int64_t EndSample(const RobustDtmfDetector* d, float reference, std::int64_t lastBlock) {
+  std::int64_t j = d->lastWindow;
+  const std::int64_t windowStart = d->lastWindow - (kRobustDtmfWindowBlocks - 1);
+  while (j > windowStart && TonePower(d, j, d->key) < kPresentShare * reference) --j;
+  while (j < lastBlock && TonePower(d, j + 1, d->key) >= kPresentShare * reference) ++j;
+  const double fill = Fill(TonePower(d, j, d->key), reference);
+  if (fill < kFullFill || j == lastBlock) return j * kH + std::lround(fill * kH);
+  return (j + 1) * kH + std::lround(Fill(TonePower(d, j + 1, d->key), reference) * kH);
+}
+
+// The tone followed has ended after sub-block `lastBlock`: checks it as a
+// whole and reports it when it passes.
+void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, RobustDtmfSink sink, void* context) {
+  const float reference = ReferencePower(d);
+  const std::int64_t start = std::max(OnsetSample(d, reference), d->lastEventEnd);
+  const std::int64_t end = std::max(EndSample(d, reference, lastBlock), start);
+  if (end - start < kMinToneSamples) return;
+
+  // The whole-tone checks use the windows that, with the window before them,
+  // lie wholly inside the tone: partial windows at the edges pull the phase
+  // advance towards the nominal frequency and dilute the energy share.
+  const auto inside = [&](int note) {
+    const std::int64_t block = d->firstWindow + note;
+    return (block - kRobustDtmfWindowBlocks) * kH >= start - kFillSlack && (block + 1) * kH <= end + kFillSlack;
+  };
+  int full = 0, fullCandidates = 0;
+  double rowRe = 0, rowIm = 0, colRe = 0, colIm = 0;
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (!inside(i)) continue;
+    const RobustDtmfWindowNote& n = d->notes[i];
+    ++full;
+    fullCandidates += n.candidate;
+    rowRe += n.rowAdvanceRe;
+    rowIm += n.rowAdvanceIm;
+    colRe += n.colAdvanceRe;
+    colIm += n.colAdvanceIm;
+  }
+  if (full == 0 || 2 * fullCandidates < full) return;
+  const int row = d->key / 4;
+  const int col = 4 + d->key % 4;
+  const double rowError = FreqError(rowRe, rowIm, row);
+  const double colError = FreqError(colRe, colIm, col);
+  if (std::fabs(rowError) > kToneFreqError || std::fabs(colError) > kToneFreqError) return;
+
+  // Powers mended for the loss of an off-nominal tone in the window.
+  const double rowGain = WindowGain(rowError * 2.0 * std::numbers::pi * kNominal[row] / kRate);
+  const double colGain = WindowGain(colError * 2.0 * std::numbers::pi * kNominal[col] / kRate);
+  double share = 0, rowPower = 0, colPower = 0, bestTone = 0, bestEnergy = 0;
+  double rowCoherent = 0, colCoherent = 0, rowSpread = 0, colSpread = 0;
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (!inside(i)) continue;
+    const RobustDtmfWindowNote& n = d->notes[i];
+    const double tone = 2.0 * (n.rowPower / rowGain + n.colPower / colGain) / kN;
+    share += tone / std::max(n.energy, 1.0f);
+    rowCoherent += n.rowPower / rowGain;
+    colCoherent += n.colPower / colGain;
+    rowSpread += kRobustDtmfWindowBlocks * n.rowBlockPower;
+    colSpread += kRobustDtmfWindowBlocks * n.colBlockPower;
+    rowPower = std::max(rowPower, n.rowPower / rowGain);
+    colPower = std::max(colPower, n.colPower / colGain);
+    if (tone > bestTone) {
+      bestTone = tone;
+      bestEnergy = n.energy;
+    }
+  }
+  if (share < kMinToneEnergyShare * full) return;
+  if (!Coherent(rowCoherent, rowSpread) || !Coherent(colCoherent, colSpread)) return;
+
+  RobustDtmfEvent event{};
+  event.digit = kKeys[d->key];
+  event.start = start;
+  event.duration = end - start;
+  event.lowLevel = Dbm0(2.0 * std::sqrt(rowPower) / kN);
+  event.highLevel = Dbm0(2.0 * std::sqrt(colPower) / kN);
+  event.twist = event.highLevel - event.lowLevel;
+  if (std::fabs(event.twist) > kToneTwistDb) return;
+  const double rest = std::max(bestEnergy - bestTone, bestTone * 1e-6);
+  event.snr = static_cast<float>(std::clamp(10.0 * std::log10(bestTone / rest), -20.0, 60.0));
+  d->lastEventEnd = end;
+  sink(context, event);
+}
+
+void EndTone(RobustDtmfDetector* d, std::int64_t lastBlock, RobustDtmfSink sink, void* context) {
+  ReportTone(d, lastBlock, sink, context);
+  d->key = -1;
+}
+
+// One window ends with sub-block `block`: decide and move the tone's state on.
+void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, RobustDtmfSink sink, void* context) {
+  const ProbeTable& t = Probes();
+  Window w{};
+  for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) {
+    const int slot = static_cast<int>((block - (kRobustDtmfWindowBlocks - 1) + q) & (kRobustDtmfWindowBlocks - 1));
+    w.energy += d->blockEnergy[slot];
+  }
+  for (int p = 0; p < 8; ++p) {
+    float re = 0.0f, im = 0.0f, incoherent = 0.0f;
+    for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) {
+      const int slot = static_cast<int>((block - (kRobustDtmfWindowBlocks - 1) + q) & (kRobustDtmfWindowBlocks - 1));
+      const float yr = d->blockRe[slot][p];
+      const float yi = d->blockIm[slot][p];
+      re += yr * t.rotRe[q][p] - yi * t.rotIm[q][p];
+      im += yr * t.rotIm[q][p] + yi * t.rotRe[q][p];
+      incoherent += yr * yr + yi * yi;
+    }
+    w.power[p] = re * re + im * im;
+    w.blockPower[p] = incoherent;
+    // This window starts one hop after the previous one: its phase has moved
+    // by w_true H; removing w_nominal H leaves the error.
+    const float ar = re * d->prevWindowRe[p] + im * d->prevWindowIm[p];
+    const float ai = im * d->prevWindowRe[p] - re * d->prevWindowIm[p];
+    w.advanceRe[p] = ar * t.rotRe[1][p] - ai * t.rotIm[1][p];
+    w.advanceIm[p] = ar * t.rotIm[1][p] + ai * t.rotRe[1][p];
+    d->prevWindowRe[p] = re;
+    d->prevWindowIm[p] = im;
+  }
+
+  const int candidate = CandidateKey(d, w);
+  if (d->key >= 0) {
+    if (candidate >= 0 && candidate != d->key) {
+      EndTone(d, block - 1, sink, context);
+    } else {
+      const bool present = TonePower(d, block, d->key) >= kPresentShare * d->peakBlockPower;
+      d->absentRun = present ? 0 : d->absentRun + 1;
+      NoteWindow(d, w, candidate == d->key);
+      if (candidate == d->key) {
+        FollowCandidate(d, block);
+        return;
+      }
+      ++d->misses;
+      if (d->absentRun >= kEndAbsentBlocks || d->misses >= kEndMisses) EndTone(d, block, sink, context);
+      return;
+    }
+  }
+  if (candidate >= 0) {
+    StartTone(d, candidate, block);
+    NoteWindow(d, w, true);
+    FollowCandidate(d, block);
+  }
+}
+
+void CloseBlock(RobustDtmfDetector* d, RobustDtmfSink sink, void* context) {
+  const ProbeTable& t = Probes();
+  const std::int64_t block = d->blocksDone;
+  const int slot = static_cast<int>(block & (kRobustDtmfWindowBlocks - 1));
+  float* power = d->blockPower[block & (kRobustDtmfSubRing - 1)];
+  for (int p = 0; p < 8; ++p) {
+    // Goertzel output s[H-1] - exp(-j w) s[H-2], turned to the block's start.
+    const float yr = d->newer[p] - t.cosW[p] * d->older[p];
+    const float yi = t.sinW[p] * d->older[p];
+    d->blockRe[slot][p] = yr * t.alignRe[p] - yi * t.alignIm[p];
+    d->blockIm[slot][p] = yr * t.alignIm[p] + yi * t.alignRe[p];
+    power[p] = yr * yr + yi * yi;
+    d->newer[p] = 0.0f;
+    d->older[p] = 0.0f;
+  }
+  d->blockEnergy[slot] = d->openEnergy;
+  d->openEnergy = 0.0f;
+  d->openFill = 0;
+  d->blocksDone = block + 1;
+  if (block >= kRobustDtmfWindowBlocks - 1) AnalyseWindow(d, block, sink, context);
+}
+
+}  // namespace
+
+void RobustDtmfInit(RobustDtmfDetector* detector) {
+  std::memset(detector, 0, sizeof(*detector));
+  detector->key = -1;
+}
+
+void RobustDtmfProcess(RobustDtmfDetector* d, const std::int16_t* samples, std::int64_t count,
+                       RobustDtmfSink sink, void* context) {
+  const float* coef = Probes().coef;
+  while (count > 0) {
+    const int n = static_cast<int>(std::min<std::int64_t>(count, kH - d->openFill));
+    float older[8], newer[8];
+    std::memcpy(older, d->older, sizeof(older));
+    std::memcpy(newer, d->newer, sizeof(newer));
+    float energy = d->openEnergy;
+    const std::int64_t base = d->blocksDone * kH + d->openFill;
+    for (int i = 0; i < n; ++i) {
+      const float x = samples[i];
+      for (int p = 0; p < 8; ++p) {
+        const float s = x + coef[p] * newer[p] - older[p];
+        older[p] = newer[p];
+        newer[p] = s;
+      }
+      energy += x * x;
+      d->history[(base + i) & (kRobustDtmfHistory - 1)] = samples[i];
+    }
+    std::memcpy(d->older, older, sizeof(older));
+    std::memcpy(d->newer, newer, sizeof(newer));
+    d->openEnergy = energy;
+    d->openFill += n;
+    samples += n;
+    count -= n;
+    if (d->openFill == kH) CloseBlock(d, sink, context);
+  }
+}
+
+void RobustDtmfFinish(RobustDtmfDetector* detector, RobustDtmfSink sink, void* context) {
+  if (detector->key >= 0) EndTone(detector, detector->blocksDone - 1, sink, context);
+  RobustDtmfInit(detector);
+}
+
+}  // namespace quorvane

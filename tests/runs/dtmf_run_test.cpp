@@ -1,0 +1,83 @@
+#include "runs/dtmf_run.h"
+
+#include <gtest/gtest.h>
+
+#include "dtmf/synth.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::TempDir;
+
+std::string SynthKeys(const TempDir& dir, const std::string& keys) {
+  DtmfSynthOptions o;
+  o.digits = keys;
+  o.toneMs = 50;
+  o.gapMs = 50;
+  o.levelDbm0 = -10;
+  const std::string path = dir.File("keys.pcm");
+  std::string error;
+  EXPECT_TRUE(SynthesizeDtmf(o, path, error)) << error;
+  return path;
+}
+
+TEST(DtmfRun, SixteenKeysAtEveryStartOffset) {
+  TempDir dir;
+  const std::string path = SynthKeys(dir, "123A456B789C*0#D");
+  std::int32_t offset = 0;
+  for (int run = 0; run < 32; ++run) {
+    EXPECT_EQ(offset, run * 5);
+    const DtmfRunResult result = RunDtmfDetection(path, offset);
+    ASSERT_TRUE(result.opened);
+    EXPECT_EQ(result.digits, "123A456B789C*0#D") << "start offset " << run * 5;
+  }
+  EXPECT_EQ(offset, 160);  // reduced modulo 160 at the next run
+  const DtmfRunResult again = RunDtmfDetection(path, offset);
+  EXPECT_EQ(offset, 5);
+  EXPECT_EQ(again.digits, "123A456B789C*0#D");
+}
+
+TEST(DtmfRun, MissingFileLeavesTheOffset) {
+  TempDir dir;
+  std::int32_t offset = 35;
+  const DtmfRunResult result = RunDtmfDetection(dir.File("nope.pcm"), offset);
+  EXPECT_FALSE(result.opened);
+  EXPECT_FALSE(result.error.empty());
+  EXPECT_EQ(offset, 35);
+}
+
+TEST(DtmfRun, OneFrameFileIsReadOnlyAtOffsetZero) {
+  TempDir dir;
+  testing::WriteBytes(dir.File("one.pcm"), std::vector<std::uint8_t>(160, 0xFF));
+  std::int32_t offset = 0;
+  EXPECT_TRUE(RunDtmfDetection(dir.File("one.pcm"), offset).opened);
+  const DtmfRunResult second = RunDtmfDetection(dir.File("one.pcm"), offset);
+  EXPECT_TRUE(second.opened);
+  EXPECT_EQ(second.digits, "");
+  EXPECT_EQ(offset, 10);
+}
+
+TEST(DtmfRun, EventsCarryTheirFramePositions) {
+  TempDir dir;
+  const std::string path = SynthKeys(dir, "19");
+  std::int32_t offset = 5;
+  EXPECT_TRUE(RunDtmfDetection(path, offset).events.empty());  // only kept when asked for
+  offset = 5;
+  const DtmfRunResult result = RunDtmfDetection(path, offset, true);
+  ASSERT_EQ(result.events.size(), 2u);
+  EXPECT_EQ(result.events[0].digit, '1');
+  EXPECT_EQ((result.events[0].frameStartByte - 5) % 160, 0);
+  EXPECT_GT(result.events[1].frameStartByte, 800);  // the second key starts at 100 ms
+}
+
+TEST(DtmfRun, FolderIsAReadFailure) {
+  TempDir dir;
+  std::int32_t offset = 0;
+  const DtmfRunResult result = RunDtmfDetection(dir.path().string(), offset);
+  EXPECT_TRUE(result.readFailed);
+  EXPECT_EQ(result.digits, "");
+}
+
+}  // namespace
+}  // namespace quorvane
