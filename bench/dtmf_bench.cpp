@@ -37,11 +37,11 @@ void BM_DtmfChannelProcessFrames(benchmark::State& state, std::int64_t path) {
   std::vector<std::uint8_t> work = signal;
   const std::int64_t frames = static_cast<std::int64_t>(work.size()) / quorvane::kUlawFrameBytes;
   quorvane::DtmfChannel channel;
-  std::vector<quorvane::DtmfFrameDigit> digits;
+  quorvane::DtmfKeyList digits;
   for (auto _ : state) {
-    digits.clear();
-    channel.ProcessFrames(work.data(), frames, digits);
-    benchmark::DoNotOptimize(digits.data());
+    digits.keys.clear();
+    channel.ProcessFrames(work.data(), frames, 0, digits);
+    benchmark::DoNotOptimize(digits.keys.data());
   }
   quorvane::ForceVectorPath(0);
   state.counters["samples/s"] = benchmark::Counter(

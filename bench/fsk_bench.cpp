@@ -58,21 +58,18 @@ void BM_RobustCallerIdProcess(benchmark::State& state) {
   std::vector<std::int16_t> signal(codes.size());
   for (std::size_t i = 0; i < codes.size(); ++i) signal[i] = quorvane::UlawToLinear(codes[i]);
   auto receiver = std::make_unique<quorvane::RobustCallerIdReceiver>();
-  int messages = 0;
-  quorvane::RobustCallerIdEvents events;
-  events.context = &messages;
-  events.message = [](void* c, const quorvane::RobustCallerIdMessage&) { ++*static_cast<int*>(c); };
-  quorvane::RobustCallerIdInit(*receiver, quorvane::TonePlan::Auto, events);
+  quorvane::CallerIdEventList events;
+  quorvane::RobustCallerIdInit(*receiver, {});
   std::size_t pos = 0;
   for (auto _ : state) {
-    quorvane::RobustCallerIdProcess(*receiver, signal.data() + pos, 160);
+    quorvane::RobustCallerIdProcess(*receiver, signal.data() + pos, 160, events);
     pos += 160;
     if (pos + 160 > signal.size()) pos = 0;
   }
-  benchmark::DoNotOptimize(messages);
+
   state.counters["samples/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * 160, benchmark::Counter::kIsRate);
-  state.counters["messages"] = messages;
+  state.counters["messages"] = static_cast<double>(events.messages.size());
 }
 BENCHMARK(BM_RobustCallerIdProcess);
 
@@ -93,10 +90,11 @@ void BM_RobustCallerIdEveryBitATone(benchmark::State& state) {
   quorvane::ModulateFsk(bits, 1200, 2200, 5083,
                         [&](double x) { signal.push_back(static_cast<std::int16_t>(std::lround(x))); });
   auto receiver = std::make_unique<quorvane::RobustCallerIdReceiver>();
-  quorvane::RobustCallerIdInit(*receiver, quorvane::TonePlan::Auto, {});
+  quorvane::CallerIdEventList events;
+  quorvane::RobustCallerIdInit(*receiver, {});
   std::size_t pos = 0;
   for (auto _ : state) {
-    quorvane::RobustCallerIdProcess(*receiver, signal.data() + pos, 160);
+    quorvane::RobustCallerIdProcess(*receiver, signal.data() + pos, 160, events);
     pos += 160;
     if (pos + 160 > signal.size()) pos = 0;
   }

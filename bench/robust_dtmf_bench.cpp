@@ -14,16 +14,15 @@ void BM_RobustDtmfProcess(benchmark::State& state) {
   quorvane::UlawBufferToLinear(ulaw.data(), samples.data(), static_cast<int>(ulaw.size()));
   constexpr std::size_t kChunk = 160;
   quorvane::RobustDtmfDetector detector;
-  quorvane::RobustDtmfInit(&detector);
-  int digits = 0;
-  const auto count = [](void* context, const quorvane::RobustDtmfEvent&) { ++*static_cast<int*>(context); };
+  quorvane::RobustDtmfInit(detector, {});
+  quorvane::DtmfKeyList digits;
   std::size_t pos = 0;
   for (auto _ : state) {
-    quorvane::RobustDtmfProcess(&detector, samples.data() + pos, kChunk, count, &digits);
+    quorvane::RobustDtmfProcess(detector, samples.data() + pos, kChunk, digits);
     pos += kChunk;
     if (pos + kChunk > samples.size()) pos = 0;
   }
-  benchmark::DoNotOptimize(digits);
+  benchmark::DoNotOptimize(digits.keys.data());
   state.SetItemsProcessed(state.iterations() * kChunk);
   state.counters["samples/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()) * kChunk, benchmark::Counter::kIsRate);

@@ -11,14 +11,16 @@
 
 namespace {
 
-void CheckMessage(void*, const quorvane::RobustCallerIdMessage& m) {
-  if (m.endSample < m.startSample || !(m.levelDbm0 <= 10.0)) std::abort();
-  if ((m.tonePlan == quorvane::TonePlan::Auto) != (m.info.type == quorvane::CallerIdType::Dtmf)) std::abort();
-}
-
-void CheckAlert(void*, const quorvane::AlertTone& a) {
-  if (a.samples <= 0) std::abort();
-}
+class Check final : public quorvane::CallerIdSink {
+ public:
+  void Message(const quorvane::CallerIdMessageEvent& m) override {
+    if (m.end < m.start || !m.levelDbm0 || !(*m.levelDbm0 <= 10.0)) std::abort();
+    if ((m.plan == quorvane::TonePlan::Auto) != (m.info.type == quorvane::CallerIdType::Dtmf)) std::abort();
+  }
+  void Alert(const quorvane::AlertTone& a) override {
+    if (a.samples <= 0) std::abort();
+  }
+};
 
 }  // namespace
 
@@ -26,17 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   const auto plan = static_cast<quorvane::TonePlan>(input.ConsumeIntegralInRange<int>(0, 2));
   auto receiver = std::make_unique<quorvane::RobustCallerIdReceiver>();
-  quorvane::RobustCallerIdEvents events;
-  events.message = CheckMessage;
-  events.alert = CheckAlert;
-  quorvane::RobustCallerIdInit(*receiver, plan, events);
+  Check check;
+  quorvane::RobustCallerIdInit(*receiver, {plan});
   while (input.remaining_bytes() > 0) {
     const std::size_t count = input.ConsumeIntegralInRange<std::size_t>(0, 1200);
     std::vector<std::int16_t> samples;
     for (std::size_t i = 0; i < count && input.remaining_bytes() >= 2; ++i) {
       samples.push_back(input.ConsumeIntegral<std::int16_t>());
     }
-    quorvane::RobustCallerIdProcess(*receiver, samples.data(), samples.size());
+    quorvane::RobustCallerIdProcess(*receiver, samples.data(), samples.size(), check);
     for (const auto& history : receiver->histories) {
       if (history.count < 0 || history.count > quorvane::kRobustHistory) std::abort();
     }
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The end of the input decides what is held back and reads a burst
   // without a message again.
-  quorvane::RobustCallerIdFinish(*receiver);
+  quorvane::RobustCallerIdFinish(*receiver, check);
   if (receiver->rejected < 0) std::abort();
   return 0;
 }

@@ -12,24 +12,23 @@
 
 namespace {
 
-struct Check {
+class Check final : public quorvane::DtmfKeySink {
+ public:
+  void Key(const quorvane::DtmfKeyEvent& e) override {
+    if (e.duration < 0 || e.start < previousEnd || e.start + e.duration > fed || !e.measures) std::abort();
+    if (e.key == 0 || std::strchr("123A456B789C*0#D", e.key) == nullptr) std::abort();
+    previousEnd = e.start + e.duration;
+  }
   std::int64_t previousEnd = 0;
   std::int64_t fed = 0;
 };
-
-void OnEvent(void* context, const quorvane::RobustDtmfEvent& e) {
-  Check& check = *static_cast<Check*>(context);
-  if (e.duration < 0 || e.start < check.previousEnd || e.start + e.duration > check.fed) std::abort();
-  if (e.digit == 0 || std::strchr("123A456B789C*0#D", e.digit) == nullptr) std::abort();
-  check.previousEnd = e.start + e.duration;
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   quorvane::RobustDtmfDetector detector;
-  quorvane::RobustDtmfInit(&detector);
+  quorvane::RobustDtmfInit(detector, {});
   Check check;
   while (input.remaining_bytes() > 0) {
     const int count = input.ConsumeIntegralInRange<int>(0, 2000);
@@ -37,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> bytes = input.ConsumeBytes<std::uint8_t>(samples.size() * 2);
     if (bytes.size() > 1) std::memcpy(samples.data(), bytes.data(), bytes.size() & ~std::size_t{1});
     check.fed += count;
-    quorvane::RobustDtmfProcess(&detector, samples.data(), count, OnEvent, &check);
+    quorvane::RobustDtmfProcess(detector, samples.data(), samples.size(), check);
   }
-  quorvane::RobustDtmfFinish(&detector, OnEvent, &check);
+  quorvane::RobustDtmfFinish(detector, check);
   return 0;
 }

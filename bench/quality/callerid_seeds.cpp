@@ -19,25 +19,15 @@ namespace {
 using namespace quorvane;
 
 bool Complete(const std::vector<std::int16_t>& samples, bool v23) {
-  struct Seen {
-    int messages = 0;
-    bool right = false;
-    bool v23 = false;
-  } seen;
-  seen.v23 = v23;
-  RobustCallerIdEvents events;
-  events.context = &seen;
-  events.message = [](void* context, const RobustCallerIdMessage& m) {
-    auto& s = *static_cast<Seen*>(context);
-    ++s.messages;
-    s.right = m.info.number == "5551234567" && m.info.name == "QUORVANE TEST" &&
-              m.tonePlan == (s.v23 ? TonePlan::V23 : TonePlan::Bell202);
-  };
+  CallerIdEventList seen;
   auto receiver = std::make_unique<RobustCallerIdReceiver>();
-  RobustCallerIdInit(*receiver, TonePlan::Auto, events);
-  RobustCallerIdProcess(*receiver, samples.data(), samples.size());
-  RobustCallerIdFinish(*receiver);
-  return seen.messages == 1 && seen.right;
+  RobustCallerIdInit(*receiver, {});
+  RobustCallerIdProcess(*receiver, samples.data(), samples.size(), seen);
+  RobustCallerIdFinish(*receiver, seen);
+  if (seen.messages.size() != 1) return false;
+  const CallerIdMessageEvent& m = seen.messages[0];
+  return m.info.number == "5551234567" && m.info.name == "QUORVANE TEST" &&
+         m.plan == (v23 ? TonePlan::V23 : TonePlan::Bell202);
 }
 
 }  // namespace
@@ -54,7 +44,7 @@ int main(int argc, char** argv) {
   const int seeds = std::atoi(argv[2]);
   for (int i = 3; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--v23")) {
-      o.v23 = true;
+      o.plan = TonePlan::V23;
     } else if (!std::strcmp(argv[i], "--idle-bits") && i + 1 < argc) {
       o.idleBits = std::atoi(argv[++i]);
     } else if (!std::strcmp(argv[i], "--freq-offset") && i + 1 < argc) {
@@ -75,7 +65,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 2;
     }
-    if (Complete(samples, o.v23)) continue;
+    if (Complete(samples, o.plan == TonePlan::V23)) continue;
     missed.push_back(seed);
   }
   std::printf("%zu of %d messages missed%s", missed.size(), seeds, missed.empty() ? "" : "; seeds:");

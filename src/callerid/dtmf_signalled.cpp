@@ -13,7 +13,54 @@ const char* InformationCodeMeaning(const std::string& code) {
   return "";
 }
 
+// Each key of the DTMF detector into the assembler; a closed string goes
+// on as a message.
+class KeysToMessages final : public DtmfKeySink {
+ public:
+  KeysToMessages(DtmfSignalledCallerId& d, CallerIdSink& sink) : d_(d), sink_(sink) {}
+  void Key(const DtmfKeyEvent& event) override {
+    if (event.key == 'A' || event.key == 'B' || event.key == 'D') {
+      d_.levelSum = 0.0;
+      d_.keyCount = 0;
+    }
+    d_.levelSum += event.measures->lowLevel;
+    ++d_.keyCount;
+    CallerIdMessageEvent message{};
+    if (!DtmfCallerIdKey(d_.strings, event.key, event.start, message.info, message.start)) return;
+    message.end = event.start + event.duration;
+    message.plan = TonePlan::Auto;
+    message.levelDbm0 = d_.levelSum / d_.keyCount;
+    sink_.Message(message);
+  }
+
+ private:
+  DtmfSignalledCallerId& d_;
+  CallerIdSink& sink_;
+};
+
 }  // namespace
+
+void DtmfSignalledInit(DtmfSignalledCallerId& d, const DtmfSignalledConfig& config) {
+  (void)config;
+  DtmfSignalledReset(d);
+}
+
+void DtmfSignalledReset(DtmfSignalledCallerId& d) {
+  RobustDtmfInit(d.keys, {});
+  DtmfCallerIdInit(d.strings);
+  d.levelSum = 0.0;
+  d.keyCount = 0;
+}
+
+void DtmfSignalledProcess(DtmfSignalledCallerId& d, const std::int16_t* samples, std::size_t count, CallerIdSink& sink) {
+  KeysToMessages keys(d, sink);
+  RobustDtmfProcess(d.keys, samples, count, keys);
+}
+
+void DtmfSignalledFinish(DtmfSignalledCallerId& d, CallerIdSink& sink) {
+  KeysToMessages keys(d, sink);
+  RobustDtmfFinish(d.keys, keys);
+}
 
 void DtmfCallerIdInit(DtmfCallerIdAssembler& a) { a = DtmfCallerIdAssembler{}; }
 

@@ -4,9 +4,12 @@
 // found, in order, it yields one "DTMF" message per framed string.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "callerid/events.h"
 #include "callerid/message.h"
+#include "dtmf/robust/detector.h"
 
 namespace quorvane {
 
@@ -27,5 +30,22 @@ void DtmfCallerIdInit(DtmfCallerIdAssembler& a);
 // `startSample` then describe it.
 bool DtmfCallerIdKey(DtmfCallerIdAssembler& a, char key, std::int64_t sample, CallerIdInfo& message,
                      std::int64_t& startSample);
+
+// The whole receiver: the robust DTMF detector's keys through the assembler.
+struct DtmfSignalledConfig {};
+
+struct DtmfSignalledCallerId {
+  RobustDtmfDetector keys;
+  DtmfCallerIdAssembler strings;
+  double levelSum;  // summed row-tone levels of the open string's keys
+  int keyCount;     // keys in it
+};
+
+void DtmfSignalledInit(DtmfSignalledCallerId& d, const DtmfSignalledConfig& config);
+// Messages (type Dtmf, plan Auto, level the keys' mean row-tone level) go to `sink`.
+void DtmfSignalledProcess(DtmfSignalledCallerId& d, const std::int16_t* samples, std::size_t count, CallerIdSink& sink);
+// Takes a key still sounding.
+void DtmfSignalledFinish(DtmfSignalledCallerId& d, CallerIdSink& sink);
+void DtmfSignalledReset(DtmfSignalledCallerId& d);
 
 }  // namespace quorvane

@@ -209,8 +209,8 @@ bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(do
       silence(o.dtmfGapMs);
     }
   } else {
-    const double mark = (o.v23 ? 1300.0 : 1200.0) * scale;
-    const double space = (o.v23 ? 2100.0 : 2200.0) * scale;
+    const double mark = TonesOf(o.plan).mark * scale;
+    const double space = TonesOf(o.plan).space * scale;
     ModulateFsk(bits, mark, space, peak, put, messageFrom, o.messageDelayBits);
   }
   silence(o.trailMs);

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "callerid/tone_plan.h"
+
 namespace quorvane {
 
 struct CallerIdSynthOptions {
@@ -43,7 +45,7 @@ struct CallerIdSynthOptions {
   bool alert = false;
   double alertMs = 80.0;
   double alertGapMs = 100.0;          // silence between the alert and the burst
-  bool v23 = false;                   // V.23 tones 1300/2100 Hz instead of Bell 202 1200/2200 Hz
+  TonePlan plan = TonePlan::Bell202;  // Bell202 or V23
   double levelDbm0 = -13.0;
   int seizureBytes = 30;              // 0x55 characters before the mark period
   double markMs = 150.0;

@@ -3,17 +3,13 @@
 
 #include <string>
 
+#include "report/output_lines.h"
+
 namespace quorvane::cli {
 
 // "quorvane" and the full version, with the git revision when built from a
 // checkout. Defined in its own file, so a new revision rebuilds only that.
 extern const char* const kVersionText;
-
-// One line on stdout, flushed so pipes see it at once.
-void PrintLine(const std::string& text);
-
-// One line on stderr: "quorvane: <subject>: <reason>".
-void PrintError(const std::string& subject, const std::string& reason);
 
 // A debug-output sink that prints each text on stdout.
 void DebugTextToStdout(void* context, const char* text);

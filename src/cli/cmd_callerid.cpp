@@ -3,7 +3,6 @@
 
 #include "cli/commands.h"
 #include "cli/detection_command.h"
-#include "detect/callerid_stream.h"
 
 namespace quorvane::cli {
 namespace {
@@ -38,11 +37,11 @@ CommandRunner AttachCallerId(CLI::App& sub) {
                       "the other decoded fields, parameters, level, and the stream's alerts and rejected count)");
   return [args] {
     DetectionCommand command;
-    command.settings.v23 = args->v23;
-    command.settings.bell = args->bell;
+    command.settings.kind = DetectorKind::CallerId;
+    command.settings.plan = args->v23 ? TonePlan::V23 : args->bell ? TonePlan::Bell202 : TonePlan::Auto;
     command.eventsKey = "messages";
     command.countEventsWhenDone = true;
-    return RunDetection(*args, CallerIdStreamDetectorMaker, command);
+    return RunDetection(*args, command);
   };
 }
 

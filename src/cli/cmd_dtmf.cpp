@@ -3,7 +3,6 @@
 
 #include "cli/commands.h"
 #include "cli/detection_command.h"
-#include "detect/dtmf_stream.h"
 
 namespace quorvane::cli {
 
@@ -24,9 +23,10 @@ CommandRunner AttachDtmf(CLI::App& sub) {
                       "stream and telephoneEvents");
   return [args] {
     DetectionCommand command;
+    command.settings.kind = DetectorKind::Dtmf;
     command.eventsKey = "events";
     command.telephoneEvents = true;
-    return RunDetection(*args, DtmfStreamDetectorMaker, command);
+    return RunDetection(*args, command);
   };
 }
 

@@ -90,7 +90,7 @@ int RunPlot(const PlotArgs& args) {
   plot::PlotRequest request;
   request.grid = {range.first, range.end, plot::PlotColumns(size)};
   request.what = args.what;
-  request.tonePlan = args.v23 ? plot::FskTonePlan::kV23 : plot::FskTonePlan::kBell202;
+  request.tonePlan = args.v23 ? TonePlan::V23 : TonePlan::Bell202;
   request.dtmfProfile = args.detector == "robust" ? plot::DtmfProfile::kRobust : plot::DtmfProfile::kExact;
   const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
   error = plot::WritePlot(data, Subtitle(args, stream.info), size, args.output);

@@ -67,6 +67,7 @@ CommandRunner AttachSynthDtmf(CLI::App& sub) {
 
 struct SynthCallerIdArgs {
   CallerIdSynthOptions options;
+  bool v23 = false;
   std::string format = "mdmf";
   std::string numberAbsence = "O";
   std::string nameAbsence = "O";
@@ -106,6 +107,7 @@ int RunSynthCallerId(SynthCallerIdArgs& args) {
   o.multipleDataMessage = args.format == "mdmf" || args.format == "mdmf-mwi";
   o.messageWaitingType = args.format == "sdmf-mwi" || args.format == "mdmf-mwi";
   o.dtmf = args.format == "dtmf";
+  o.plan = args.v23 ? TonePlan::V23 : TonePlan::Bell202;
   o.numberAbsence = args.numberAbsence[0];
   o.nameAbsence = args.nameAbsence[0];
   o.dtmfEndKey = args.endKey[0];
@@ -174,7 +176,7 @@ CommandRunner AttachSynthCallerId(CLI::App& sub) {
   sub.add_option("--alert-gap-ms", o.alertGapMs, "Silence between the alerting signal and the burst in ms")->capture_default_str()->check(CLI::Range(0.0, 60000.0));
   sub.add_option("--info-code", o.informationCode, "DTMF information code sent instead of a number (dtmf)");
   sub.add_option("--end-key", args->endKey, "DTMF end key: C or #")->capture_default_str()->check(CLI::IsMember({"C", "#"}));
-  sub.add_flag("--v23", o.v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
+  sub.add_flag("--v23", args->v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
   sub.add_option("--level", o.levelDbm0, "Tone level in dBm0")->capture_default_str();
   sub.add_option("--seizure", o.seizureBytes, "Channel-seizure 0x55 bytes")->capture_default_str()->check(CLI::Range(0, 10000));
   sub.add_option("--mark-ms", o.markMs, "Mark period before the message in ms")->capture_default_str()->check(CLI::Range(0.0, 60000.0));

@@ -60,13 +60,8 @@ void DetectInput(const std::string& path, const io::InputOptions& options, const
   reporter.InputDone();
 }
 
-int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(DetectorProfile), DetectionCommand command) {
-  const DetectorProfile profile = args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact;
-  command.makeDetector = makerFor(profile);
-  if (!command.makeDetector) {
-    PrintError("--detector", args.detector + " is not available in this build");
-    return kExitUsage;
-  }
+int RunDetection(const DetectionArgs& args, DetectionCommand command) {
+  command.settings.profile = args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact;
   const OutputForm form = args.json ? OutputForm::Json : args.jsonl ? OutputForm::JsonLines : OutputForm::Text;
   command.offset = args.offset % kUlawFrameBytes;
   command.keepEvents = form == OutputForm::Json;
@@ -93,7 +88,7 @@ int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(Dete
                      },
                      writer);
   }
-  return writer.Finish();
+  return writer.Finish() ? kExitOk : kExitFailure;
 }
 
 }  // namespace quorvane::cli

@@ -8,8 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/report_writer.h"
-#include "detect/detection_sink.h"
+#include "report/report_writer.h"
+#include "report/detection_sink.h"
 #include "io/input_options.h"
 
 namespace quorvane::cli {
@@ -35,8 +35,8 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
                  unsigned streamJobs, InputReporter& reporter);
 
-// The command: `makerFor` gives the detector of a profile (null when that
-// profile is not built). Returns the exit status.
-int RunDetection(const DetectionArgs& args, StreamDetectorMaker (*makerFor)(DetectorProfile), DetectionCommand command);
+// The command: `command` names the detector kind; the profile comes from
+// --detector. Returns the exit status.
+int RunDetection(const DetectionArgs& args, DetectionCommand command);
 
 }  // namespace quorvane::cli

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--write-docs") == 0) {
     std::string error;
     if (quorvane::cli::WriteCliDocs(app, argv[2], error)) return quorvane::cli::kExitOk;
-    quorvane::cli::PrintError("--write-docs", error);
+    quorvane::PrintError("--write-docs", error);
     return quorvane::cli::kExitFailure;
   }
 
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   // Output that never arrived (a full disk, a closed pipe) is a failure.
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    quorvane::cli::PrintError("stdout", std::strerror(errno ? errno : EIO));
+    quorvane::PrintError("stdout", std::strerror(errno ? errno : EIO));
     return quorvane::cli::kExitFailure;
   }
   return status;

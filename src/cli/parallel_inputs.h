@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/report_writer.h"
+#include "report/report_writer.h"
 
 namespace quorvane::cli {
 

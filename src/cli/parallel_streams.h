@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "detect/detection_sink.h"
+#include "report/detection_sink.h"
 
 namespace quorvane::cli {
 

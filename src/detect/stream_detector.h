@@ -1,29 +1,50 @@
-// The seam between one stream's audio and a detector profile: the command
-// line runs every stream through one StreamDetector of the chosen profile.
+// One contract for driving any detector over a stream: the command line,
+// the plot and the runs choose a detector by kind and profile, feed it
+// 8 kHz samples and receive typed events, with positions counted from the
+// start of the stream (skipped samples included).
+//
+// Every detector below this layer keeps the same shape: a plain, copyable
+// state struct; Init(state, config), which leaves it ready; Process(state,
+// samples, count, sink) with any count; Finish(state, sink), which flushes
+// and never resets; Reset(state).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
+#include "callerid/events.h"
+#include "callerid/tone_plan.h"
+#include "dtmf/key_event.h"
 
 namespace quorvane {
 
+enum class DetectorKind { Dtmf, CallerId };
+
+// Exact: the specified detectors, bit for bit. Robust: ours, for real lines.
 enum class DetectorProfile { Exact, Robust };
 
-using Json = nlohmann::ordered_json;
-
-// Receives each event the moment it is found: its own JSON members
-// ("digit", "time", ... for DTMF; "time", "type", "number", ... for caller ID).
-using DetectedEventHook = std::function<void(const Json& event)>;
-
 struct DetectorSettings {
-  std::int64_t startSample = 0;  // samples skipped before the first one the detector gets
-  bool v23 = false;              // caller ID: V.23 tones instead of Bell 202
-  bool bell = false;             // caller ID: Bell 202 asked for outright (the robust profile otherwise finds the plan)
+  DetectorKind kind = DetectorKind::Dtmf;
+  DetectorProfile profile = DetectorProfile::Exact;
+  // Caller ID: Auto lets the robust receiver find the plan (the exact one
+  // then listens for Bell 202); Bell202 or V23 forces it.
+  TonePlan plan = TonePlan::Auto;
+  std::int64_t startSample = 0;  // samples skipped before the first one fed, added to every position
+};
+
+// Receives what any detector reports; each kind of event it does not want
+// it may leave alone.
+class DetectionEvents : public DtmfKeySink, public CallerIdSink {
+ public:
+  void Key(const DtmfKeyEvent& event) override { (void)event; }
+  void Message(const CallerIdMessageEvent& event) override { (void)event; }
+  void Alert(const AlertTone& alert) override { (void)alert; }
+
+ protected:
+  ~DetectionEvents() = default;
 };
 
 class StreamDetector {
@@ -35,14 +56,11 @@ class StreamDetector {
   virtual void Finish() = 0;
   // Why the stream gave no answer at all ("" when it did).
   virtual std::string Failure() const = 0;
-  // The stream's answer as its text line shows it: the digits, or the number.
-  virtual std::string Text() const = 0;
-  // The stream's totals for its JSON object ("digits"; "number", ...), and
-  // any lists of its own beyond the events ("alerts", "rejected", ...).
-  virtual void AddTotals(Json& object) const = 0;
+  // Robust caller ID: framed messages that failed their checksum or form.
+  virtual std::optional<int> Rejected() const { return std::nullopt; }
 };
 
-using StreamDetectorMaker =
-    std::function<std::unique_ptr<StreamDetector>(const DetectorSettings&, DetectedEventHook)>;
+// The detector `settings` name, reporting to `events` (which must outlive it).
+std::unique_ptr<StreamDetector> MakeStreamDetector(const DetectorSettings& settings, DetectionEvents& events);
 
 }  // namespace quorvane

@@ -24,10 +24,10 @@ constexpr std::int64_t kReceiverMinimum = kUlawFrameBytes;
 // it, stopping at each character to note where its bits are sampled.
 class Observer {
  public:
-  Observer(const std::int16_t* samples, const ColumnGrid& grid, FskTonePlan plan, CallerIdPanel& panel)
+  Observer(const std::int16_t* samples, const ColumnGrid& grid, TonePlan plan, CallerIdPanel& panel)
       : samples_(samples), grid_(grid), panel_(panel), receiver_(std::make_unique<FskReceiver>()),
         look_(std::make_unique<FskDemodulator>()) {
-    receiver_->Init(ReceiverMode(plan));
+    receiver_->Init(ExactReceiverMode(plan));
     receiver_->acceptHook = &Observer::OnAccept;
     receiver_->acceptContext = this;
   }
@@ -132,10 +132,8 @@ class Observer {
 
 }  // namespace
 
-std::int32_t ReceiverMode(FskTonePlan plan) { return plan == FskTonePlan::kV23 ? 2 : 1; }
-
 CallerIdPanel BuildCallerIdPanel(const std::int16_t* samples, std::int64_t count, const ColumnGrid& grid,
-                                 FskTonePlan plan) {
+                                 TonePlan plan) {
   CallerIdPanel panel;
   panel.plan = plan;
   Observer observer(samples, grid, plan, panel);

@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "callerid/tone_plan.h"
 #include "plot/column_grid.h"
 
 namespace quorvane::plot {
-
-enum class FskTonePlan { kBell202, kV23 };
 
 struct FskBitDecision {
   std::int64_t position;  // sample at which the bit was sampled
@@ -33,7 +32,7 @@ struct FskMessageView {
 };
 
 struct CallerIdPanel {
-  FskTonePlan plan = FskTonePlan::kBell202;
+  TonePlan plan = TonePlan::Bell202;
   std::vector<float> traceMin;      // per column: least low-pass output (0 where none was made)
   std::vector<float> traceMax;      // per column: greatest
   std::vector<float> trace;         // per sample of the range, only when zoomed in
@@ -46,9 +45,6 @@ struct CallerIdPanel {
 // way the receiver feeds it, with the receiver's message decoder on every
 // character without an error, and keeps what falls in the grid's range.
 CallerIdPanel BuildCallerIdPanel(const std::int16_t* samples, std::int64_t count, const ColumnGrid& grid,
-                                 FskTonePlan plan);
-
-// The receiver's mode for a tone plan (Bell 202: 1, V.23: 2).
-std::int32_t ReceiverMode(FskTonePlan plan);
+                                 TonePlan plan);
 
 }  // namespace quorvane::plot

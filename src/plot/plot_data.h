@@ -19,7 +19,7 @@ enum class PlotWhat { kDtmf, kCallerId, kBoth };
 struct PlotRequest {
   ColumnGrid grid;           // the range and the number of pixel columns
   PlotWhat what = PlotWhat::kBoth;
-  FskTonePlan tonePlan = FskTonePlan::kBell202;
+  TonePlan tonePlan = TonePlan::Bell202;
   DtmfProfile dtmfProfile = DtmfProfile::kExact;
 };
 

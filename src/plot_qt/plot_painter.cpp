@@ -227,7 +227,7 @@ constexpr double kSpectrumLow = -80.0;   // dBm0 at the bottom of the colour sca
 constexpr double kSpectrumHigh = 0.0;
 
 void DrawSpectrogram(QPainter& p, const QRect& r, const TimeAxis& axis, const SpectrogramPanel& s,
-                     FskTonePlan plan, bool showFsk) {
+                     TonePlan plan, bool showFsk) {
   DrawFrame(p, r, QStringLiteral("Spectrogram"), QStringLiteral("kHz"));
   QImage image(s.columns, kSpectrumBins, QImage::Format_RGB32);
   for (int c = 0; c < s.columns; ++c) {
@@ -258,7 +258,7 @@ void DrawSpectrogram(QPainter& p, const QRect& r, const TimeAxis& axis, const Sp
   label(1560, kText, QStringLiteral("DTMF 1209–1633"));
   label(800, kText, QStringLiteral("DTMF 697–941"));
   if (showFsk) {
-    const bool v23 = plan == FskTonePlan::kV23;
+    const bool v23 = plan == TonePlan::V23;
     const double markHz = v23 ? 1300 : 1200;
     const double spaceHz = v23 ? 2100 : 2200;
     line(markHz, kFskMarker);
@@ -553,7 +553,7 @@ void DrawCallerId(QPainter& p, const QRect& r, const TimeAxis& axis, const Calle
     p.drawText(box, Qt::AlignCenter, text);
   }
   p.restore();
-  const bool v23 = c.plan == FskTonePlan::kV23;
+  const bool v23 = c.plan == TonePlan::V23;
   DrawLegend(p, r, {{kTrace, QStringLiteral("low-pass output (%1; > 0 is mark)").arg(v23 ? "V.23" : "Bell 202"), Qt::SolidLine},
                     {kMark, QStringLiteral("bit sampled as 1 (mark)"), Qt::SolidLine},
                     {kSpace, QStringLiteral("bit sampled as 0 (space)"), Qt::SolidLine},
@@ -601,7 +601,7 @@ void PaintPlot(QPainter& p, const PlotData& data, const QSize& size, const QStri
   DrawTitle(p, layout.title, data, subtitle);
   DrawWaveform(p, layout.waveform, axis, data.waveform);
   DrawSpectrogram(p, layout.spectrogram, axis, data.spectrogram,
-                  data.callerId ? data.callerId->plan : FskTonePlan::kBell202, data.callerId.has_value());
+                  data.callerId ? data.callerId->plan : TonePlan::Bell202, data.callerId.has_value());
   if (data.dtmf) DrawDtmf(p, layout.dtmf, axis, *data.dtmf);
   if (data.callerId) DrawCallerId(p, layout.callerId, axis, *data.callerId);
   DrawTimeAxis(p, layout.timeAxis, axis);

@@ -1,8 +1,31 @@
 #include "runs/dtmf_run.h"
 
-#include "dtmf/exact/dtmf_channel.h"
+#include <memory>
+
+#include "dtmf/exact/exact_dtmf.h"
 
 namespace quorvane {
+namespace {
+
+// Each key into the result, at its frame's file position.
+class RunKeys final : public DtmfKeySink {
+ public:
+  RunKeys(DtmfRunResult& result, bool keepEvents) : result_(result), keepEvents_(keepEvents) {}
+  void Key(const DtmfKeyEvent& event) override {
+    result_.digits.push_back(event.key);
+    if (!keepEvents_) return;
+    DtmfKeyEvent atByte = event;
+    atByte.start += firstByte;
+    result_.events.push_back(atByte);
+  }
+  std::int64_t firstByte = -1;  // file position of the first frame
+
+ private:
+  DtmfRunResult& result_;
+  bool keepEvents_;
+};
+
+}  // namespace
 
 std::int32_t& DtmfStartOffset() {
   static std::int32_t offset = 0;
@@ -11,16 +34,17 @@ std::int32_t& DtmfStartOffset() {
 
 DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset, bool keepEvents) {
   DtmfRunResult result;
-  DtmfChannel channel;
-  std::vector<DtmfFrameDigit> found;
+  ExactDtmf detector;
+  ExactDtmfInit(detector, {});
+  RunKeys keys(result, keepEvents);
+  const auto samples = std::make_unique<std::int16_t[]>(kFramesPerRead * kUlawFrameBytes);
   RunOverFrameBlocks(path, startOffset, result, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
-    found.clear();
-    channel.ProcessFrames(frames, count, found);
-    for (const DtmfFrameDigit& f : found) {
-      result.digits.push_back(f.digit);
-      if (keepEvents) result.events.push_back({f.digit, start + f.frame * kUlawFrameBytes});
-    }
+    if (keys.firstByte < 0) keys.firstByte = start;
+    const auto n = static_cast<int>(count * kUlawFrameBytes);
+    UlawBufferToLinear(frames, samples.get(), n);
+    ExactDtmfProcess(detector, samples.get(), static_cast<std::size_t>(n), keys);
   });
+  ExactDtmfFinish(detector, keys);
   return result;
 }
 

@@ -7,17 +7,13 @@
 #include <vector>
 
 #include "codec/frame_run.h"
+#include "dtmf/key_event.h"
 
 namespace quorvane {
 
-struct DtmfDigitEvent {
-  char digit;
-  std::int64_t frameStartByte;  // file position of the frame that reported it
-};
-
 struct DtmfRunResult : FrameRunStatus {
   std::string digits;       // every reported digit, in order
-  std::vector<DtmfDigitEvent> events;  // kept only when asked for
+  std::vector<DtmfKeyEvent> events;  // kept only when asked for; start: file position of the frame
 };
 
 // Runs a fresh DtmfChannel over `path`. When the file opens, `startOffset`

@@ -2,21 +2,27 @@
 
 #include <memory>
 
-#include "callerid/exact/fsk_receiver.h"
+#include "callerid/exact/exact_callerid.h"
 
 namespace quorvane {
 namespace {
 
-struct Collector {
-  FskRunResult* result;
-  std::int64_t frameStart;
-};
+// Each message into the result, at its frame's file position.
+class RunMessages final : public CallerIdSink {
+ public:
+  explicit RunMessages(FskRunResult& result) : result_(result) {}
+  void Message(const CallerIdMessageEvent& event) override {
+    result_.number = event.info.number;
+    CallerIdMessageEvent atByte = event;
+    atByte.start += firstByte;
+    atByte.end += firstByte;
+    result_.messages.push_back(atByte);
+  }
+  std::int64_t firstByte = -1;  // file position of the first frame
 
-void Collect(void* context, const FskReceiver& receiver) {
-  auto* collector = static_cast<Collector*>(context);
-  collector->result->messages.push_back({collector->frameStart, receiver.messageType, receiver.number,
-                                         receiver.name, receiver.statusFlags});
-}
+ private:
+  FskRunResult& result_;
+};
 
 }  // namespace
 
@@ -25,21 +31,19 @@ std::int32_t& FskStartOffset() {
   return offset;
 }
 
-FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset, std::int32_t mode) {
+FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset, TonePlan plan) {
   FskRunResult result;
-  // Large (the demodulator keeps a trace), so not on the stack.
-  auto receiver = std::make_unique<FskReceiver>();
-  receiver->Init(mode);
-  Collector collector{&result, 0};
-  receiver->acceptHook = Collect;
-  receiver->acceptContext = &collector;
-
+  const auto receiver = std::make_unique<ExactCallerId>();
+  ExactCallerIdInit(*receiver, {plan, FskCallBoundary::Exact});
+  RunMessages messages(result);
+  const auto samples = std::make_unique<std::int16_t[]>(kFramesPerRead * kUlawFrameBytes);
   RunOverFrameBlocks(path, startOffset, result, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
-    for (std::int64_t i = 0; i < count; ++i) {
-      collector.frameStart = start + i * kUlawFrameBytes;
-      if (receiver->ProcessFrame(frames + i * kUlawFrameBytes, kUlawFrameBytes) == 1) result.number = receiver->number;
-    }
+    if (messages.firstByte < 0) messages.firstByte = start;
+    const auto n = static_cast<int>(count * kUlawFrameBytes);
+    UlawBufferToLinear(frames, samples.get(), n);
+    ExactCallerIdProcess(*receiver, samples.get(), static_cast<std::size_t>(n), messages);
   });
+  ExactCallerIdFinish(*receiver, messages);
   return result;
 }
 

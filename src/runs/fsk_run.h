@@ -6,27 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "callerid/events.h"
+#include "callerid/tone_plan.h"
 #include "codec/frame_run.h"
 
 namespace quorvane {
 
-struct CallerIdMessage {
-  std::int64_t frameStartByte;  // file position of the frame in which it completed
-  std::int32_t messageType;     // 0x04 single, 0x80 multiple data message
-  std::string number;
-  std::string name;
-  std::int32_t statusFlags;
-};
-
 struct FskRunResult : FrameRunStatus {
   std::string number;       // number of the last accepted message ("" when none)
-  std::vector<CallerIdMessage> messages;  // every accepted message, in order
+  std::vector<CallerIdMessageEvent> messages;  // every accepted message, in order; start: file
+                                              // position of the frame in which it completed
 };
 
-// Runs a fresh FskReceiver (Init(mode): 1 Bell 202, 2 V.23) over `path`.
+// Runs a fresh exact receiver for `plan` over `path`.
 // When the file opens, `startOffset` is reduced modulo 160, that many bytes
 // are skipped, and it advances by 5.
-FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset, std::int32_t mode = 1);
+FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset, TonePlan plan = TonePlan::Bell202);
 
 // The process-wide rotating start offset of the window's FSK runs.
 std::int32_t& FskStartOffset();

@@ -76,26 +76,19 @@ inline std::vector<std::int16_t> ToSamples(const std::vector<double>& signal) {
   return out;
 }
 
-// Runs the detector over `samples` in calls of `chunk` samples (all at once when 0).
-inline std::vector<RobustDtmfEvent> RobustEvents(const std::vector<std::int16_t>& samples, std::size_t chunk = 0) {
-  std::vector<RobustDtmfEvent> events;
+// Runs the detector over `samples` at once.
+inline std::vector<DtmfKeyEvent> RobustEvents(const std::vector<std::int16_t>& samples) {
+  DtmfKeyList events;
   RobustDtmfDetector detector;
-  RobustDtmfInit(&detector);
-  const auto collect = [](void* context, const RobustDtmfEvent& e) {
-    static_cast<std::vector<RobustDtmfEvent>*>(context)->push_back(e);
-  };
-  if (chunk == 0) chunk = samples.size();
-  for (std::size_t pos = 0; pos < samples.size(); pos += chunk) {
-    const std::size_t n = std::min(chunk, samples.size() - pos);
-    RobustDtmfProcess(&detector, samples.data() + pos, static_cast<std::int64_t>(n), collect, &events);
-  }
-  RobustDtmfFinish(&detector, collect, &events);
-  return events;
+  RobustDtmfInit(detector, {});
+  RobustDtmfProcess(detector, samples.data(), samples.size(), events);
+  RobustDtmfFinish(detector, events);
+  return events.keys;
 }
 
-inline std::string Digits(const std::vector<RobustDtmfEvent>& events) {
+inline std::string Digits(const std::vector<DtmfKeyEvent>& events) {
   std::string digits;
-  for (const auto& e : events) digits.push_back(e.digit);
+  for (const auto& e : events) digits.push_back(e.key);
   return digits;
 }
 

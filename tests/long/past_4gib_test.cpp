@@ -35,8 +35,8 @@ TEST(Long, DtmfRunPastFourGibibytes) {
   EXPECT_FALSE(run.readFailed);
   EXPECT_EQ(run.digits, "159#");
   ASSERT_FALSE(run.events.empty());
-  EXPECT_GT(run.events[0].frameStartByte, start);
-  EXPECT_EQ(run.events[0].frameStartByte % 160, 0);
+  EXPECT_GT(run.events[0].start, start);
+  EXPECT_EQ(run.events[0].start % 160, 0);
 }
 
 }  // namespace

@@ -80,18 +80,16 @@ TEST(DtmfPanel, RobustEventsAreTheDetectors) {
   const auto samples = Sample("dtmf-noisy.pcm");
   const auto count = static_cast<std::int64_t>(samples.size());
   const DtmfPanel panel = BuildRobustDtmfPanel(samples.data(), count, Whole(samples, 500));
-  std::vector<RobustDtmfEvent> events;
+  DtmfKeyList keys;
   auto detector = std::make_unique<RobustDtmfDetector>();
-  RobustDtmfInit(detector.get());
-  const RobustDtmfSink keep = [](void* context, const RobustDtmfEvent& e) {
-    static_cast<std::vector<RobustDtmfEvent>*>(context)->push_back(e);
-  };
-  RobustDtmfProcess(detector.get(), samples.data(), count, keep, &events);
-  RobustDtmfFinish(detector.get(), keep, &events);
+  RobustDtmfInit(*detector, {});
+  RobustDtmfProcess(*detector, samples.data(), samples.size(), keys);
+  RobustDtmfFinish(*detector, keys);
+  const std::vector<DtmfKeyEvent>& events = keys.keys;
   ASSERT_FALSE(events.empty());
   ASSERT_EQ(panel.digits.size(), events.size());
   for (std::size_t i = 0; i < events.size(); ++i) {
-    EXPECT_EQ(panel.digits[i].digit, events[i].digit);
+    EXPECT_EQ(panel.digits[i].digit, events[i].key);
     EXPECT_EQ(panel.digits[i].position, events[i].start);
     EXPECT_EQ(panel.digits[i].duration, events[i].duration);
   }
@@ -127,16 +125,16 @@ std::vector<Character> ReceiverCharacters(const std::vector<std::int16_t>& sampl
 TEST(CallerIdPanel, BitsBytesAndMessagesAreTheReceivers) {
   const struct {
     const char* name;
-    FskTonePlan plan;
-  } cases[] = {{"callerid-mdmf.pcm", FskTonePlan::kBell202}, {"callerid-sdmf-v23.pcm", FskTonePlan::kV23},
-               {"dtmf-keys.pcm", FskTonePlan::kBell202}};
+    TonePlan plan;
+  } cases[] = {{"callerid-mdmf.pcm", TonePlan::Bell202}, {"callerid-sdmf-v23.pcm", TonePlan::V23},
+               {"dtmf-keys.pcm", TonePlan::Bell202}};
   for (const auto& c : cases) {
     const auto samples = Sample(c.name);
     const CallerIdPanel panel =
         BuildCallerIdPanel(samples.data(), static_cast<std::int64_t>(samples.size()), Whole(samples, 1000), c.plan);
     std::vector<Character> drawn;
     for (const auto& ch : panel.characters) drawn.push_back({ch.end, ch.value});
-    const auto expected = ReceiverCharacters(samples, ReceiverMode(c.plan));
+    const auto expected = ReceiverCharacters(samples, ExactReceiverMode(c.plan));
     EXPECT_FALSE(expected.empty()) << c.name;
     EXPECT_EQ(drawn, expected) << c.name;
     // Ten bits per character (start bit already taken): eight data bits, LSB
@@ -151,13 +149,12 @@ TEST(CallerIdPanel, BitsBytesAndMessagesAreTheReceivers) {
       EXPECT_GE(panel.bits[9 * i].position, panel.characters[i].start);
     }
     std::int32_t offset = 0;
-    const FskRunResult run = RunFskDetection(std::string(QUORVANE_SAMPLES) + "/" + c.name, offset, ReceiverMode(c.plan));
+    const FskRunResult run = RunFskDetection(std::string(QUORVANE_SAMPLES) + "/" + c.name, offset, c.plan);
     ASSERT_EQ(panel.messages.size(), run.messages.size()) << c.name;
     for (std::size_t i = 0; i < run.messages.size(); ++i) {
-      EXPECT_EQ(panel.messages[i].number, run.messages[i].number);
-      EXPECT_EQ(panel.messages[i].name, run.messages[i].name);
-      EXPECT_EQ(panel.messages[i].statusFlags, run.messages[i].statusFlags);
-      EXPECT_EQ(panel.messages[i].messageType, run.messages[i].messageType);
+      EXPECT_EQ(panel.messages[i].number, run.messages[i].info.number);
+      EXPECT_EQ(panel.messages[i].name, run.messages[i].info.name);
+      EXPECT_EQ(panel.messages[i].messageType == kMultipleDataMessage, run.messages[i].info.type == CallerIdType::Mdmf);
     }
   }
 }

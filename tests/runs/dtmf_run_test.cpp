@@ -66,9 +66,9 @@ TEST(DtmfRun, EventsCarryTheirFramePositions) {
   offset = 5;
   const DtmfRunResult result = RunDtmfDetection(path, offset, true);
   ASSERT_EQ(result.events.size(), 2u);
-  EXPECT_EQ(result.events[0].digit, '1');
-  EXPECT_EQ((result.events[0].frameStartByte - 5) % 160, 0);
-  EXPECT_GT(result.events[1].frameStartByte, 800);  // the second key starts at 100 ms
+  EXPECT_EQ(result.events[0].key, '1');
+  EXPECT_EQ((result.events[0].start - 5) % 160, 0);
+  EXPECT_GT(result.events[1].start, 800);  // the second key starts at 100 ms
 }
 
 TEST(DtmfRun, FolderIsAReadFailure) {

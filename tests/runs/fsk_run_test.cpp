@@ -25,7 +25,7 @@ TEST_P(SynthesisedBurst, DecodesAtEveryStartOffset) {
   TempDir dir;
   CallerIdSynthOptions o;
   o.multipleDataMessage = c.multiple;
-  o.v23 = c.v23;
+  o.plan = c.v23 ? TonePlan::V23 : TonePlan::Bell202;
   o.number = "5551234567";
   o.name = c.multiple ? "DOE JOHN" : "";
   o.levelDbm0 = -13;
@@ -35,13 +35,15 @@ TEST_P(SynthesisedBurst, DecodesAtEveryStartOffset) {
   ASSERT_TRUE(SynthesizeCallerId(o, dir.File("burst.pcm"), error)) << error;
   std::int32_t offset = 0;
   for (int run = 0; run < 32; ++run) {
-    const FskRunResult result = RunFskDetection(dir.File("burst.pcm"), offset, c.v23 ? 2 : 1);
+    const FskRunResult result = RunFskDetection(dir.File("burst.pcm"), offset, o.plan);
     ASSERT_TRUE(result.opened);
     ASSERT_EQ(result.messages.size(), 1u) << "start offset " << run * 5;
     EXPECT_EQ(result.number, "5551234567") << "start offset " << run * 5;
-    EXPECT_EQ(result.messages[0].name, o.name);
-    EXPECT_EQ(result.messages[0].statusFlags, c.multiple ? 0 : NameUnavailable);
-    EXPECT_EQ(result.messages[0].messageType, c.multiple ? 0x80 : 0x04);
+    const CallerIdInfo& m = result.messages[0].info;
+    EXPECT_EQ(m.name, o.name);
+    EXPECT_EQ(m.nameUnavailable, !c.multiple);
+    EXPECT_FALSE(m.nameWithheld || m.numberWithheld || m.numberUnavailable);
+    EXPECT_EQ(m.type, c.multiple ? CallerIdType::Mdmf : CallerIdType::Sdmf);
   }
   EXPECT_EQ(offset, 160);
 }
@@ -87,11 +89,11 @@ TEST(FskRun, LastMessageWinsAndTimesAreFramePositions) {
   std::int32_t offset = 0;
   const FskRunResult result = RunFskDetection(dir.File("ab.pcm"), offset);
   ASSERT_EQ(result.messages.size(), 2u);
-  EXPECT_EQ(result.messages[0].number, "111");
-  EXPECT_EQ(result.messages[1].statusFlags, NumberWithheld | NameUnavailable);
+  EXPECT_EQ(result.messages[0].info.number, "111");
+  EXPECT_TRUE(result.messages[1].info.numberWithheld && result.messages[1].info.nameUnavailable);
   EXPECT_EQ(result.number, "");  // the last message carried no number
-  EXPECT_EQ(result.messages[1].frameStartByte % 160, 0);
-  EXPECT_GT(result.messages[1].frameStartByte, static_cast<std::int64_t>(b.size()));
+  EXPECT_EQ(result.messages[1].start % 160, 0);
+  EXPECT_GT(result.messages[1].start, static_cast<std::int64_t>(b.size()));
 }
 
 }  // namespace

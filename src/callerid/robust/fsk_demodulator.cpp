@@ -47,14 +47,6 @@ constexpr float kMinEnergy = (30.0f * kRobustWindow * kTableScale / 2.0f) * (30.
 // Converts a correlator energy to the squared peak of the tone behind it.
 constexpr float kEnergyToAmplitudeSquared = 4.0f / ((kRobustWindow * kTableScale) * (kRobustWindow * kTableScale));
 
-void Tones(TonePlan plan, double& mark, double& space) {
-  switch (plan) {
-    case TonePlan::Bell202: mark = 1200.0; space = 2200.0; return;
-    case TonePlan::V23: mark = 1300.0; space = 2100.0; return;
-    case TonePlan::Auto: mark = 1250.0; space = 2150.0; return;
-  }
-}
-
 // How far the end of the bit just taken lies before the clock's instant,
 // in samples. The window is centred on the bit there and the bit reaches
 // 10/3 samples beyond the centre, which puts the edge about 1.7 samples
@@ -241,8 +233,7 @@ int EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit,
 void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
   d = RobustFskDemodulator{};
   d.plan = plan;
-  double hz[2] = {0.0, 0.0};
-  Tones(plan, hz[0], hz[1]);
+  const double hz[2] = {TonesOf(plan).mark, TonesOf(plan).space};
   for (int tone = 0; tone < 2; ++tone) {
     for (int i = 0; i < kRobustTablePeriod; ++i) {
       const double angle = 2.0 * std::numbers::pi * hz[tone] * i / 8000.0;

@@ -18,11 +18,10 @@
 #include <cstdint>
 
 #include "callerid/robust/edge_line.h"
+#include "callerid/tone_plan.h"
 #include "callerid/robust/fsk_sequence_decision.h"
 
 namespace quorvane {
-
-enum class TonePlan { Auto, Bell202, V23 };
 
 inline constexpr int kRobustWindow = 10;  // correlator length in samples: a bit and a half, which
                                           // gains from the phase running on between bits of one tone

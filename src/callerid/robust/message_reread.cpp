@@ -286,8 +286,7 @@ bool RereadFskMessage(const FskSampleRing& ring, TonePlan plan, double bitSample
   if (firstCount < 1) return false;
   firstCount = std::min(firstCount, kRereadCharacters);
   constexpr double kRadiansPerHz = 2.0 * std::numbers::pi / 8000.0;
-  const double nominal[2] = {(plan == TonePlan::V23 ? 1300.0 : 1200.0) * kRadiansPerHz,
-                             (plan == TonePlan::V23 ? 2100.0 : 2200.0) * kRadiansPerHz};
+  const double nominal[2] = {TonesOf(plan).mark * kRadiansPerHz, TonesOf(plan).space * kRadiansPerHz};
   Reading r{ring, {nominal[0], nominal[1]}, firstRead[0].startSample, bitSamples};
   Held held[kRereadCharacters];
   // The first framing's bits are mostly right even where its characters

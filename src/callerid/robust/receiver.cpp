@@ -76,11 +76,11 @@ double MeanAmplitudeSquared(const RobustCallerIdHistory& h, int start, int end) 
 // The message `bytes` (`n` of them), sent in `plan` at a squared peak of
 // `amplitudeSquared` over [startSample, endSample], when it is well formed.
 bool Describe(const std::uint8_t* bytes, int n, TonePlan plan, double amplitudeSquared, std::int64_t startSample,
-              std::int64_t endSample, RobustCallerIdMessage& message) {
+              std::int64_t endSample, CallerIdMessageEvent& message) {
   if (!DecodeCallerIdMessage(bytes, static_cast<std::size_t>(n), message.info)) return false;
-  message.startSample = startSample;
-  message.endSample = endSample;
-  message.tonePlan = plan;
+  message.start = startSample;
+  message.end = endSample;
+  message.plan = plan;
   message.levelDbm0 = PeakSquaredToDbm0(amplitudeSquared);
   return true;
 }
@@ -88,7 +88,7 @@ bool Describe(const std::uint8_t* bytes, int n, TonePlan plan, double amplitudeS
 // The message of the history's characters [start, count), its type byte
 // taken as `type`, when it is one worth showing.
 bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int start, std::uint8_t type,
-            RobustCallerIdMessage& message) {
+            CallerIdMessageEvent& message) {
   const int n = h.count - start;
   std::uint8_t bytes[kRobustHistory];
   float clarity = 0.0f;
@@ -107,14 +107,14 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
 }
 
 // Shows an accepted message once.
-void Show(RobustCallerIdReceiver& r, const RobustCallerIdMessage& message) {
+void Show(RobustCallerIdReceiver& r, const CallerIdMessageEvent& message) {
   // A framed failure inside this message was only its own junk, or the
   // other decisions' broken copies of it.
-  if (r.failedStart >= 0 && r.failedEnd >= message.startSample && r.failedStart <= message.endSample) {
+  if (r.failedStart >= 0 && r.failedEnd >= message.start && r.failedStart <= message.end) {
     --r.rejected;
     r.failedStart = -1;
   }
-  if (r.events.message) r.events.message(r.events.context, message);
+  r.sink->Message(message);
   // The other decisions' copies of the message are not shown again.
   ForgetAll(r);
   r.rereadCount = 0;
@@ -149,7 +149,7 @@ void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
   int end = start;
   while (end < h.count && static_cast<double>(h.characters[end].startSample) < read.endEdge) ++end;
   if (MeanClarity(h, start, end) < kMinClarity) return;
-  RobustCallerIdMessage message;
+  CallerIdMessageEvent message;
   if (!Describe(read.bytes, read.count, plan, MeanAmplitudeSquared(h, start, end), std::llround(read.startEdge),
                 std::llround(read.endEdge), message)) {
     return;
@@ -210,7 +210,7 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
     if (s + 1 > last - 1 || h.characters[s + 1].value + 2 != last - s) continue;
     std::uint8_t type = 0;
     if (!SentType(h, s, sum, type)) continue;
-    RobustCallerIdMessage message;
+    CallerIdMessageEvent message;
     if (!Accept(r, h, s, type, message)) continue;
     Show(r, message);
     return;
@@ -251,45 +251,33 @@ void RereadWhenDue(RobustCallerIdReceiver& r) {
   }
 }
 
-void OnDtmfKey(void* context, const RobustDtmfEvent& event) {
-  auto& r = *static_cast<RobustCallerIdReceiver*>(context);
-  if (event.digit == 'A' || event.digit == 'B' || event.digit == 'D') {
-    r.dtmfLevelSum = 0.0;
-    r.dtmfKeys = 0;
-  }
-  r.dtmfLevelSum += event.lowLevel;
-  ++r.dtmfKeys;
-  RobustCallerIdMessage message;
-  if (!DtmfCallerIdKey(r.dtmfStrings, event.digit, event.start, message.info, message.startSample)) return;
-  message.endSample = event.start + event.duration;
-  message.tonePlan = TonePlan::Auto;
-  message.levelDbm0 = r.dtmfLevelSum / r.dtmfKeys;
-  if (r.events.message) r.events.message(r.events.context, message);
-}
-
 }  // namespace
 
 double PeakSquaredToDbm0(double peakSquared) {
   return 10.0 * std::log10(std::max(peakSquared, 1e-12) / (22700.0 * 22700.0));
 }
 
-void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerIdEvents events) {
-  RobustFskInit(r.fsk, plan);
+void RobustCallerIdInit(RobustCallerIdReceiver& r, const RobustCallerIdConfig& config) {
+  r.fsk.plan = config.plan;
+  RobustCallerIdReset(r);
+}
+
+void RobustCallerIdReset(RobustCallerIdReceiver& r) {
+  RobustFskInit(r.fsk, r.fsk.plan);
   AlertToneInit(r.alerts);
-  RobustDtmfInit(&r.dtmf);
-  DtmfCallerIdInit(r.dtmfStrings);
-  r.dtmfLevelSum = 0.0;
-  r.dtmfKeys = 0;
+  DtmfSignalledInit(r.dtmf, {});
   ForgetAll(r);
   r.failedStart = r.failedEnd = -1;
   r.samples.next = 0;
   r.rereadCount = 0;
   r.sample = 0;
   r.rejected = 0;
-  r.events = events;
+  r.sink = nullptr;
 }
 
-void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count) {
+void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count,
+                           CallerIdSink& sink) {
+  r.sink = &sink;
   RobustFskCharacter characters[kStepCharacters];
   while (count > 0) {
     // Steps end on multiples of kChunk, so events come in the same order
@@ -299,22 +287,25 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
     FskSampleRingPut(r.samples, samples, static_cast<std::size_t>(n));
     const int found = RobustFskDemodulate(r.fsk, samples, n, characters, kStepCharacters);
     for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
-    RobustDtmfProcess(&r.dtmf, samples, n, OnDtmfKey, &r);
+    DtmfSignalledProcess(r.dtmf, samples, static_cast<std::size_t>(n), sink);
     RereadWhenDue(r);
     AlertTone alert;
-    if (AlertToneProcess(r.alerts, samples, n, alert) && r.events.alert) r.events.alert(r.events.context, alert);
+    if (AlertToneProcess(r.alerts, samples, n, alert)) sink.Alert(alert);
     samples += n;
     count -= static_cast<std::size_t>(n);
     r.sample += n;
   }
+  r.sink = nullptr;
 }
 
-void RobustCallerIdFinish(RobustCallerIdReceiver& r) {
+void RobustCallerIdFinish(RobustCallerIdReceiver& r, CallerIdSink& sink) {
+  r.sink = &sink;
   RobustFskCharacter characters[kStepCharacters];
   const int found = RobustFskFlush(r.fsk, characters, kStepCharacters);
   for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
   RereadOldest(r, r.rereadCount);
-  RobustDtmfFinish(&r.dtmf, OnDtmfKey, &r);
+  DtmfSignalledFinish(r.dtmf, sink);
+  r.sink = nullptr;
 }
 
 }  // namespace quorvane

@@ -16,28 +16,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dtmf/robust/detector.h"
 #include "callerid/alert_tone.h"
-#include "callerid/message.h"
 #include "callerid/dtmf_signalled.h"
+#include "callerid/events.h"
+#include "callerid/message.h"
+#include "callerid/tone_plan.h"
 #include "callerid/robust/sample_ring.h"
 #include "callerid/robust/fsk_demodulator.h"
 
 namespace quorvane {
-
-struct RobustCallerIdMessage {
-  std::int64_t startSample;  // leading edge of the type character's start bit
-  std::int64_t endSample;    // where the checksum character ended
-  TonePlan tonePlan;         // Bell202 or V23 (Auto for DTMF caller ID)
-  double levelDbm0;          // FSK: the tone; DTMF: the keys' row tones
-  CallerIdInfo info;
-};
-
-struct RobustCallerIdEvents {
-  void (*message)(void* context, const RobustCallerIdMessage& message) = nullptr;
-  void (*alert)(void* context, const AlertTone& alert) = nullptr;
-  void* context = nullptr;
-};
 
 inline constexpr int kRobustHistory = 260;    // longest message: type, length, 255 bytes, checksum
 inline constexpr int kRereadCandidates = 8;  // starts a burst may be read again from
@@ -52,10 +39,7 @@ struct RobustCallerIdHistory {
 struct RobustCallerIdReceiver {
   RobustFskDemodulator fsk;
   AlertToneDetector alerts;
-  RobustDtmfDetector dtmf;
-  DtmfCallerIdAssembler dtmfStrings;
-  double dtmfLevelSum;             // summed row-tone levels of the open DTMF string's keys
-  int dtmfKeys;                    // keys in it
+  DtmfSignalledCallerId dtmf;       // caller ID sent as DTMF digits
   RobustCallerIdHistory histories[kRobustDecisions];
   FskSampleRing samples;           // the latest samples, to read a burst again
   // Characters after long mark the first decision framed since the last
@@ -69,16 +53,31 @@ struct RobustCallerIdReceiver {
   std::int64_t failedEnd;
   std::int64_t sample;             // absolute index of the next sample
   int rejected;                    // framed messages that failed their checksum or form
-  RobustCallerIdEvents events;
+  CallerIdSink* sink;              // where the call under way reports; null between calls
 };
 
-void RobustCallerIdInit(RobustCallerIdReceiver& r, TonePlan plan, RobustCallerIdEvents events);
+struct RobustCallerIdConfig {
+  TonePlan plan = TonePlan::Auto;  // Auto: found from each burst; Bell202 or V23 forces it
+};
 
-void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count);
+void RobustCallerIdInit(RobustCallerIdReceiver& r, const RobustCallerIdConfig& config);
+
+// Any number of samples (8000/s) per call; messages and alerting tones go to
+// `sink` as they are found.
+void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count,
+                           CallerIdSink& sink);
 
 // The input has ended: the characters whose bits the decision still holds
-// back and a DTMF key still sounding are taken.
-void RobustCallerIdFinish(RobustCallerIdReceiver& r);
+// back, a burst not yet read again and a DTMF key still sounding are taken.
+// The receiver is left as it is; Reset it before a new input.
+void RobustCallerIdFinish(RobustCallerIdReceiver& r, CallerIdSink& sink);
+
+// Back to the state Init leaves, keeping the tone plan.
+void RobustCallerIdReset(RobustCallerIdReceiver& r);
+
+// Framed messages that failed their checksum or form, less those a later
+// reading mended.
+inline int RobustCallerIdRejected(const RobustCallerIdReceiver& r) { return r.rejected; }
 
 // Level of a tone whose squared peak is `peakSquared`, in dBm0.
 double PeakSquaredToDbm0(double peakSquared);

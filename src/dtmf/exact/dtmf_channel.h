@@ -2,18 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/key_event.h"
 
 namespace quorvane {
-
-// A digit reported by ProcessFrames: the frame (counted from the first one
-// passed) whose ProcessFrame call would have reported it.
-struct DtmfFrameDigit {
-  std::int64_t frame;
-  char digit;
-};
 
 class DtmfChannel {
  public:
@@ -36,15 +29,18 @@ class DtmfChannel {
   std::int32_t ProcessSamples(const std::int16_t* samples, std::int32_t count, char* digit);
 
   // The same as ProcessFrame on each of `frameCount` consecutive 160-byte
-  // frames, in order: the same digits reported for the same frames (appended
-  // to `digits`), the same frames rewritten when writeBack is on, the same
-  // channel and detector state afterwards. Whole blocks run side by side in
-  // vector lanes; decisions, admission and clearing still go block by block.
-  void ProcessFrames(std::uint8_t* frames, std::int64_t frameCount, std::vector<DtmfFrameDigit>& digits);
+  // frames, in order: the same digits reported for the same frames (to
+  // `keys`, each at the start of its frame, frame 0 starting at sample
+  // `firstFrameStart`), the same frames rewritten when writeBack is on, the
+  // same channel and detector state afterwards. Whole blocks run side by
+  // side in vector lanes; decisions, admission and clearing still go block
+  // by block.
+  void ProcessFrames(std::uint8_t* frames, std::int64_t frameCount, std::int64_t firstFrameStart, DtmfKeySink& keys);
 
   // The same as ProcessSamples on each of `frameCount` consecutive frames of
   // 160 linear samples.
-  void ProcessSampleFrames(const std::int16_t* samples, std::int64_t frameCount, std::vector<DtmfFrameDigit>& digits);
+  void ProcessSampleFrames(const std::int16_t* samples, std::int64_t frameCount, std::int64_t firstFrameStart,
+                           DtmfKeySink& keys);
 
   DtmfDetector detector;
   bool writeBack;            // compress the processed samples back into the frame
@@ -53,8 +49,8 @@ class DtmfChannel {
  private:
   // The bulk work on `frameCount` expanded frames (at most a stretch);
   // tone samples are cleared in place when `clear` is set.
-  void ProcessStretch(std::int16_t* samples, int frameCount, bool clear, std::int64_t firstFrame,
-                      std::vector<DtmfFrameDigit>& digits);
+  void ProcessStretch(std::int16_t* samples, int frameCount, bool clear, std::int64_t firstFrameStart,
+                      DtmfKeySink& keys);
   // Reports the detector's newly stored digit and keeps its digit record
   // from filling up.
   void TakeDigit(char* digit);

@@ -19,31 +19,32 @@ constexpr int kMaxStretchBlocks = kStretchSamples / kDtmfBlockSize + 1;
 
 }  // namespace
 
-void DtmfChannel::ProcessFrames(std::uint8_t* frames, std::int64_t frameCount, std::vector<DtmfFrameDigit>& digits) {
+void DtmfChannel::ProcessFrames(std::uint8_t* frames, std::int64_t frameCount, std::int64_t firstFrameStart,
+                                DtmfKeySink& keys) {
   std::int16_t samples[kStretchSamples];
   for (std::int64_t first = 0; first < frameCount; first += kStretchFrames) {
     const int stretchFrames = static_cast<int>(std::min(kStretchFrames, frameCount - first));
     const int n = stretchFrames * kUlawFrameBytes;
     std::uint8_t* bytes = frames + first * kUlawFrameBytes;
     UlawBufferToLinear(bytes, samples, n);
-    ProcessStretch(samples, stretchFrames, writeBack, first, digits);
+    ProcessStretch(samples, stretchFrames, writeBack, firstFrameStart + first * kUlawFrameBytes, keys);
     if (writeBack) LinearBufferToUlaw(samples, bytes, n);
   }
 }
 
 void DtmfChannel::ProcessSampleFrames(const std::int16_t* samples, std::int64_t frameCount,
-                                      std::vector<DtmfFrameDigit>& digits) {
+                                      std::int64_t firstFrameStart, DtmfKeySink& keys) {
   std::int16_t copy[kStretchSamples];
   for (std::int64_t first = 0; first < frameCount; first += kStretchFrames) {
     const int stretchFrames = static_cast<int>(std::min(kStretchFrames, frameCount - first));
     const std::int16_t* from = samples + first * kUlawFrameBytes;
     std::copy(from, from + stretchFrames * kUlawFrameBytes, copy);
-    ProcessStretch(copy, stretchFrames, false, first, digits);
+    ProcessStretch(copy, stretchFrames, false, firstFrameStart + first * kUlawFrameBytes, keys);
   }
 }
 
-void DtmfChannel::ProcessStretch(std::int16_t* samples, int stretchFrames, bool clear, std::int64_t first,
-                                 std::vector<DtmfFrameDigit>& digits) {
+void DtmfChannel::ProcessStretch(std::int16_t* samples, int stretchFrames, bool clear, std::int64_t firstFrameStart,
+                                 DtmfKeySink& keys) {
   const int n = stretchFrames * kUlawFrameBytes;
   DtmfBlockEnd ends[kMaxStretchBlocks];
   float coefs[8];
@@ -87,7 +88,7 @@ void DtmfChannel::ProcessStretch(std::int16_t* samples, int stretchFrames, bool 
     if (detector.heldDigit == 0 || detector.heldDigit != lastResult) detector.heldDigit = 0;
     char digit = 0;
     TakeDigit(&digit);
-    if (digit != 0) digits.push_back({first + f, digit});
+    if (digit != 0) keys.Key({digit, firstFrameStart + f * kUlawFrameBytes, 0, std::nullopt});
   }
   DtmfFeedSamples(&detector, open, n - tail);
   detector.blockFill = n - tail;

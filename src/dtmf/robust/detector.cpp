@@ -273,7 +273,7 @@ std::int64_t EndSample(const RobustDtmfDetector* d, float reference, std::int64_
 
 // The tone followed has ended after sub-block `lastBlock`: checks it as a
 // whole and reports it when it passes.
-void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, RobustDtmfSink sink, void* context) {
+void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink) {
   const float reference = ReferencePower(d);
   const std::int64_t start = std::max(OnsetSample(d, reference), d->lastEventEnd);
   const std::int64_t end = std::max(EndSample(d, reference, lastBlock), start);
@@ -329,27 +329,25 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, RobustDtmfSink si
   if (share < kMinToneEnergyShare * full) return;
   if (!Coherent(rowCoherent, rowSpread) || !Coherent(colCoherent, colSpread)) return;
 
-  RobustDtmfEvent event{};
-  event.digit = kKeys[d->key];
-  event.start = start;
-  event.duration = end - start;
-  event.lowLevel = Dbm0(2.0 * std::sqrt(rowPower) / kN);
-  event.highLevel = Dbm0(2.0 * std::sqrt(colPower) / kN);
-  event.twist = event.highLevel - event.lowLevel;
-  if (std::fabs(event.twist) > kToneTwistDb) return;
+  DtmfToneMeasures m{};
+  m.lowLevel = Dbm0(2.0 * std::sqrt(rowPower) / kN);
+  m.highLevel = Dbm0(2.0 * std::sqrt(colPower) / kN);
+  m.twist = m.highLevel - m.lowLevel;
+  if (std::fabs(m.twist) > kToneTwistDb) return;
   const double rest = std::max(bestEnergy - bestTone, bestTone * 1e-6);
-  event.snr = static_cast<float>(std::clamp(10.0 * std::log10(bestTone / rest), -20.0, 60.0));
+  m.snr = static_cast<float>(std::clamp(10.0 * std::log10(bestTone / rest), -20.0, 60.0));
   d->lastEventEnd = end;
-  sink(context, event);
+  const DtmfKeyEvent event{kKeys[d->key], start, end - start, m};
+  sink.Key(event);
 }
 
-void EndTone(RobustDtmfDetector* d, std::int64_t lastBlock, RobustDtmfSink sink, void* context) {
-  ReportTone(d, lastBlock, sink, context);
+void EndTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink) {
+  ReportTone(d, lastBlock, sink);
   d->key = -1;
 }
 
 // One window ends with sub-block `block`: decide and move the tone's state on.
-void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, RobustDtmfSink sink, void* context) {
+void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, DtmfKeySink& sink) {
   const ProbeTable& t = Probes();
   Window w{};
   for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) {
@@ -381,7 +379,7 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, RobustDtmfSink sin
   const int candidate = CandidateKey(d, w);
   if (d->key >= 0) {
     if (candidate >= 0 && candidate != d->key) {
-      EndTone(d, block - 1, sink, context);
+      EndTone(d, block - 1, sink);
     } else {
       const bool present = TonePower(d, block, d->key) >= kPresentShare * d->peakBlockPower;
       d->absentRun = present ? 0 : d->absentRun + 1;
@@ -391,7 +389,7 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, RobustDtmfSink sin
         return;
       }
       ++d->misses;
-      if (d->absentRun >= kEndAbsentBlocks || d->misses >= kEndMisses) EndTone(d, block, sink, context);
+      if (d->absentRun >= kEndAbsentBlocks || d->misses >= kEndMisses) EndTone(d, block, sink);
       return;
     }
   }
@@ -402,7 +400,7 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, RobustDtmfSink sin
   }
 }
 
-void CloseBlock(RobustDtmfDetector* d, RobustDtmfSink sink, void* context) {
+void CloseBlock(RobustDtmfDetector* d, DtmfKeySink& sink) {
   const ProbeTable& t = Probes();
   const std::int64_t block = d->blocksDone;
   const int slot = static_cast<int>(block & (kRobustDtmfWindowBlocks - 1));
@@ -421,21 +419,26 @@ void CloseBlock(RobustDtmfDetector* d, RobustDtmfSink sink, void* context) {
   d->openEnergy = 0.0f;
   d->openFill = 0;
   d->blocksDone = block + 1;
-  if (block >= kRobustDtmfWindowBlocks - 1) AnalyseWindow(d, block, sink, context);
+  if (block >= kRobustDtmfWindowBlocks - 1) AnalyseWindow(d, block, sink);
 }
 
 }  // namespace
 
-void RobustDtmfInit(RobustDtmfDetector* detector) {
-  std::memset(detector, 0, sizeof(*detector));
-  detector->key = -1;
+void RobustDtmfInit(RobustDtmfDetector& detector, const RobustDtmfConfig& config) {
+  (void)config;
+  RobustDtmfReset(detector);
 }
 
-void RobustDtmfProcess(RobustDtmfDetector* d, const std::int16_t* samples, std::int64_t count,
-                       RobustDtmfSink sink, void* context) {
+void RobustDtmfReset(RobustDtmfDetector& detector) {
+  std::memset(&detector, 0, sizeof(detector));
+  detector.key = -1;
+}
+
+void RobustDtmfProcess(RobustDtmfDetector& detector, const std::int16_t* samples, std::size_t count, DtmfKeySink& sink) {
+  RobustDtmfDetector* d = &detector;
   const float* coef = Probes().coef;
   while (count > 0) {
-    const int n = static_cast<int>(std::min<std::int64_t>(count, kH - d->openFill));
+    const int n = static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(kH - d->openFill)));
     float older[8], newer[8];
     std::memcpy(older, d->older, sizeof(older));
     std::memcpy(newer, d->newer, sizeof(newer));
@@ -456,14 +459,25 @@ void RobustDtmfProcess(RobustDtmfDetector* d, const std::int16_t* samples, std::
     d->openEnergy = energy;
     d->openFill += n;
     samples += n;
-    count -= n;
-    if (d->openFill == kH) CloseBlock(d, sink, context);
+    count -= static_cast<std::size_t>(n);
+    if (d->openFill == kH) CloseBlock(d, sink);
   }
 }
 
-void RobustDtmfFinish(RobustDtmfDetector* detector, RobustDtmfSink sink, void* context) {
-  if (detector->key >= 0) EndTone(detector, detector->blocksDone - 1, sink, context);
-  RobustDtmfInit(detector);
+void RobustDtmfFinish(RobustDtmfDetector& detector, DtmfKeySink& sink) {
+  if (detector.key >= 0) EndTone(&detector, detector.blocksDone - 1, sink);
+}
+
+RobustDtmfSubBlock RobustDtmfLastSubBlock(const RobustDtmfDetector& d) {
+  RobustDtmfSubBlock view{};
+  if (d.blocksDone == 0) return view;
+  const std::int64_t last = d.blocksDone - 1;
+  view.start = last * kH;
+  std::copy(std::begin(d.blockPower[last & (kRobustDtmfSubRing - 1)]), std::end(d.blockPower[last & (kRobustDtmfSubRing - 1)]),
+            view.power);
+  view.energy = d.blockEnergy[last & (kRobustDtmfWindowBlocks - 1)];
+  view.key = d.key >= 0 ? kKeys[d.key] : '\0';
+  return view;
 }
 
 }  // namespace quorvane

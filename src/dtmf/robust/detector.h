@@ -14,7 +14,10 @@
 // (duration, frequency error averaged over the tone, twist).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "dtmf/key_event.h"
 
 namespace quorvane {
 
@@ -26,19 +29,6 @@ inline constexpr int kRobustDtmfSubRing = 16;      // sub-block energies kept (p
 inline constexpr int kRobustDtmfEdgeBlocks = 8;    // sub-blocks looked back for a tone's onset
 inline constexpr int kRobustDtmfLevelSamples = 32; // sub-block energies kept for a tone's reference
 inline constexpr int kRobustDtmfNotes = 64;        // windows of a tone kept for its whole-tone checks
-
-struct RobustDtmfEvent {
-  char digit;              // one of "123A456B789C*0#D"
-  std::int64_t start;      // first sample of the tone, counted from the first sample fed
-  std::int64_t duration;   // samples from the tone's start to its end
-  float lowLevel;          // row tone level, dBm0
-  float highLevel;         // column tone level, dBm0
-  float twist;             // highLevel - lowLevel, dB
-  float snr;               // dual tone to everything else in its strongest window, dB
-};
-
-// Receives each event once its tone has ended, in time order.
-using RobustDtmfSink = void (*)(void* context, const RobustDtmfEvent& event);
 
 // What one analysis window of a followed tone showed at its two frequencies.
 struct RobustDtmfWindowNote {
@@ -83,13 +73,31 @@ struct RobustDtmfDetector {
   std::int64_t lastEventEnd;     // end of the latest reported tone (events never overlap)
 };
 
-void RobustDtmfInit(RobustDtmfDetector* detector);
+// Nothing to choose yet: every threshold is fixed, with its reason, in the
+// implementation.
+struct RobustDtmfConfig {};
 
-// Feeds `count` samples (8000/s); the split into calls never changes the events.
-void RobustDtmfProcess(RobustDtmfDetector* detector, const std::int16_t* samples, std::int64_t count,
-                       RobustDtmfSink sink, void* context);
+// Makes `detector` ready for a new input.
+void RobustDtmfInit(RobustDtmfDetector& detector, const RobustDtmfConfig& config);
 
-// The input has ended: reports a tone still sounding, then starts afresh.
-void RobustDtmfFinish(RobustDtmfDetector* detector, RobustDtmfSink sink, void* context);
+// Feeds `count` samples (8000/s, any count including 0); the split into calls
+// never changes the events. Keys go to `sink` once their tone has ended.
+void RobustDtmfProcess(RobustDtmfDetector& detector, const std::int16_t* samples, std::size_t count, DtmfKeySink& sink);
+
+// The input has ended: reports a tone still sounding. The detector is left
+// as it is; Reset it before a new input.
+void RobustDtmfFinish(RobustDtmfDetector& detector, DtmfKeySink& sink);
+
+// Back to the state Init leaves, keeping the configuration.
+void RobustDtmfReset(RobustDtmfDetector& detector);
+
+// The last completed sub-block, as the plot draws it.
+struct RobustDtmfSubBlock {
+  std::int64_t start;  // its first sample
+  float power[8];      // |spectrum|^2 at the eight key frequencies, rows first
+  float energy;        // sum of squared samples
+  char key;            // the key being followed after it, or 0
+};
+RobustDtmfSubBlock RobustDtmfLastSubBlock(const RobustDtmfDetector& detector);
 
 }  // namespace quorvane

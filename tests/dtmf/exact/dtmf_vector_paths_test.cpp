@@ -102,11 +102,11 @@ TEST_P(DtmfVectorPaths, EqualTheScalarChannel) {
     reference.writeBack = writeBack;
     reference.ProcessFrame(leadBytes.data(), lead, &ignored);
     std::vector<std::uint8_t> expectedBytes = signal;
-    std::vector<DtmfFrameDigit> expected;
+    std::vector<DtmfKeyEvent> expected;
     for (std::int64_t f = 0; f < frames; ++f) {
       char digit = 0;
       reference.ProcessFrame(expectedBytes.data() + f * kUlawFrameBytes, kUlawFrameBytes, &digit);
-      if (digit != 0) expected.push_back({f, digit});
+      if (digit != 0) expected.push_back({digit, f * kUlawFrameBytes, 0, std::nullopt});
     }
     for (std::int64_t path : AvailableVectorPaths()) {
       SCOPED_TRACE(VectorPathName(path) + " lead " + std::to_string(lead) + (writeBack ? " writeBack" : ""));
@@ -117,16 +117,14 @@ TEST_P(DtmfVectorPaths, EqualTheScalarChannel) {
       bulk.ProcessFrame(leadBytes.data(), lead, &ignored);
       // Uneven slices, so stretches and calls start at every kind of point.
       std::vector<std::uint8_t> bytes = signal;
-      std::vector<DtmfFrameDigit> found;
+      DtmfKeyList found;
       for (std::int64_t f = 0, slice = 1; f < frames; f += slice, slice = slice * 3 % 401) {
-        const std::size_t before = found.size();
-        bulk.ProcessFrames(bytes.data() + f * kUlawFrameBytes, std::min(slice, frames - f), found);
-        for (std::size_t i = before; i < found.size(); ++i) found[i].frame += f;
+        bulk.ProcessFrames(bytes.data() + f * kUlawFrameBytes, std::min(slice, frames - f), f * kUlawFrameBytes, found);
       }
-      ASSERT_EQ(found.size(), expected.size());
-      for (std::size_t i = 0; i < found.size(); ++i) {
-        EXPECT_EQ(found[i].digit, expected[i].digit) << i;
-        EXPECT_EQ(found[i].frame, expected[i].frame) << i;
+      ASSERT_EQ(found.keys.size(), expected.size());
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(found.keys[i].key, expected[i].key) << i;
+        EXPECT_EQ(found.keys[i].start, expected[i].start) << i;
       }
       EXPECT_EQ(bytes, expectedBytes);
       ExpectSameChannel(bulk, reference);
@@ -136,10 +134,10 @@ TEST_P(DtmfVectorPaths, EqualTheScalarChannel) {
       linear.ProcessFrame(leadBytes.data(), lead, &ignored);
       std::vector<std::int16_t> samples(signal.size());
       UlawBufferToLinear(signal.data(), samples.data(), static_cast<int>(samples.size()));
-      std::vector<DtmfFrameDigit> linearFound;
-      linear.ProcessSampleFrames(samples.data(), frames, linearFound);
-      ASSERT_EQ(linearFound.size(), expected.size());
-      for (std::size_t i = 0; i < linearFound.size(); ++i) EXPECT_EQ(linearFound[i].frame, expected[i].frame) << i;
+      DtmfKeyList linearFound;
+      linear.ProcessSampleFrames(samples.data(), frames, 0, linearFound);
+      ASSERT_EQ(linearFound.keys.size(), expected.size());
+      for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(linearFound.keys[i].start, expected[i].start) << i;
       ExpectSameChannel(linear, reference);
     }
   }
@@ -154,10 +152,10 @@ TEST(DtmfVectorPaths, KeysAcrossThresholdsFindDigits) {
   // The threshold sweep must really produce digits, or it checks little.
   DtmfChannel channel;
   std::vector<std::uint8_t> bytes = KeysAcrossThresholds();
-  std::vector<DtmfFrameDigit> found;
-  channel.ProcessFrames(bytes.data(), static_cast<std::int64_t>(bytes.size()) / kUlawFrameBytes, found);
-  EXPECT_GT(found.size(), 110u);
-  EXPECT_LT(found.size(), 240u);
+  DtmfKeyList found;
+  channel.ProcessFrames(bytes.data(), static_cast<std::int64_t>(bytes.size()) / kUlawFrameBytes, 0, found);
+  EXPECT_GT(found.keys.size(), 110u);
+  EXPECT_LT(found.keys.size(), 240u);
 }
 
 }  // namespace

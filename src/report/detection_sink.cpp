@@ -1,9 +1,8 @@
-#include "detect/detection_sink.h"
+#include "report/detection_sink.h"
 
 #include <cstdio>
 
 #include "codec/ulaw.h"
-#include "detect/frame_feeder.h"
 
 namespace quorvane {
 namespace {
@@ -27,7 +26,7 @@ Json RtpJson(const io::RtpStreamInfo& rtp) {
   return Json{{"ssrc", Hex32(rtp.ssrc)}, {"src", rtp.src}, {"dst", rtp.dst}, {"payloadType", rtp.payloadType}};
 }
 
-class DetectionSink final : public io::StreamSink {
+class DetectionSink final : public io::StreamSink, private DetectionEvents {
  public:
   DetectionSink(const std::string& file, const io::StreamInfo& stream, const DetectionCommand& command,
                 StreamReporter& reporter)
@@ -38,7 +37,7 @@ class DetectionSink final : public io::StreamSink {
     if (command.keepEvents) events_ = Json::array();
     DetectorSettings settings = command.settings;
     settings.startSample = command.offset;
-    detector_ = command.makeDetector(settings, [this](const Json& event) { Report(event); });
+    detector_ = MakeStreamDetector(settings, *this);
   }
 
   void Ulaw(const std::uint8_t* bytes, std::size_t count) override {
@@ -65,10 +64,7 @@ class DetectionSink final : public io::StreamSink {
   void Event(const io::TelephoneEvent& event) override {
     if (!command_.telephoneEvents) return;
     telephoneEvents_.push_back(event.key);
-    Report(Json{{"digit", std::string(1, event.key)},
-                {"time", SampleSeconds(event.startSample)},
-                {"duration", SampleSeconds(event.durationSamples)},
-                {"source", "rtp-event"}});
+    Report(TelephoneEventJson(event));
   }
 
   void End(const std::optional<io::RtpTotals>& rtp) override {
@@ -76,7 +72,7 @@ class DetectionSink final : public io::StreamSink {
     StreamOutcome outcome;
     outcome.name = stream_.name;
     outcome.failure = detector_->Failure();
-    outcome.text = detector_->Text();
+    outcome.text = command_.settings.kind == DetectorKind::Dtmf ? digits_ : number_;
     outcome.ids = ids_;
     outcome.totals["input"] = InputJson(stream_.input);
     if (stream_.rtp) {
@@ -89,7 +85,15 @@ class DetectionSink final : public io::StreamSink {
         totals["jumps"] = rtp->jumps;
       }
     }
-    detector_->AddTotals(outcome.totals);
+    if (command_.settings.kind == DetectorKind::Dtmf) {
+      outcome.totals["digits"] = digits_;
+    } else {
+      outcome.totals["number"] = number_;
+      if (const std::optional<int> rejected = detector_->Rejected()) {
+        outcome.totals["alerts"] = alerts_;
+        outcome.totals["rejected"] = *rejected;
+      }
+    }
     if (command_.countEventsWhenDone) outcome.totals[command_.eventsKey] = eventCount_;
     if (command_.telephoneEvents && stream_.rtp) outcome.totals["telephoneEvents"] = telephoneEvents_;
     outcome.eventsKey = command_.eventsKey;
@@ -98,6 +102,21 @@ class DetectionSink final : public io::StreamSink {
   }
 
  private:
+  void Key(const DtmfKeyEvent& event) override {
+    digits_.push_back(event.key);
+    Report(KeyJson(event));
+  }
+
+  void Message(const CallerIdMessageEvent& event) override {
+    // A redirecting-number string alone leaves the answer to the calling number before it.
+    const bool redirectOnly =
+        event.info.type == CallerIdType::Dtmf && event.info.number.empty() && event.info.informationCode.empty();
+    if (!redirectOnly) number_ = event.info.number;
+    Report(MessageJson(event, command_.settings.profile));
+  }
+
+  void Alert(const AlertTone& alert) override { alerts_.push_back(AlertJson(alert)); }
+
   void Report(const Json& event) {
     ++eventCount_;
     if (command_.keepEvents) events_.push_back(event);
@@ -114,6 +133,9 @@ class DetectionSink final : public io::StreamSink {
   Json events_;
   std::int64_t eventCount_ = 0;
   std::string telephoneEvents_;
+  std::string digits_;           // the keys found in the audio
+  std::string number_;           // the answer of the last message that names one
+  Json alerts_ = Json::array();
   std::unique_ptr<StreamDetector> detector_;
 };
 

@@ -1,5 +1,5 @@
 // One stream of an input through a detector: the StreamSink the input layer
-// feeds, and what it tells its reporter as the stream goes on.
+// feeds, and what it tells its reporter, as JSON, as the stream goes on.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +9,12 @@
 
 #include "detect/stream_detector.h"
 #include "io/stream_sink.h"
+#include "report/events_json.h"
 
 namespace quorvane {
 
 // What a detection command runs over each stream and how it reports it.
 struct DetectionCommand {
-  StreamDetectorMaker makeDetector;
   DetectorSettings settings;  // startSample is filled per stream from `offset`
   std::int64_t offset = 0;    // samples skipped at the start of every stream (below 160)
   const char* eventsKey = "events";  // the JSON list of the stream's events

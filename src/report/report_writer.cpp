@@ -1,11 +1,10 @@
-#include "cli/report_writer.h"
+#include "report/report_writer.h"
 
 #include <cstdio>
 
-#include "cli/cli_support.h"
-#include "cli/commands.h"
+#include "report/output_lines.h"
 
-namespace quorvane::cli {
+namespace quorvane {
 namespace {
 
 // A field decoded from a damaged line can hold bytes that are not UTF-8
@@ -55,9 +54,9 @@ void ReportWriter::InputDone() {
   streamsOfInput_ = 0;
 }
 
-int ReportWriter::Finish() {
+bool ReportWriter::Finish() {
   if (form_ == OutputForm::Json) PrintLine(arrayOpen_ ? "]" : "[]");
-  return failed_ ? kExitFailure : kExitOk;
+  return !failed_;
 }
 
 void ReportWriter::Failure(const std::string& subject, const std::string& reason, Json object) {
@@ -86,4 +85,4 @@ void ReportWriter::TextLine(const std::string& name, const std::string& text) {
   PrintLine(name + "\t" + text);
 }
 
-}  // namespace quorvane::cli
+}  // namespace quorvane

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <string>
 
-#include "detect/detection_sink.h"
+#include "report/detection_sink.h"
 
-namespace quorvane::cli {
+namespace quorvane {
 
 enum class OutputForm { Text, Json, JsonLines };
 
@@ -32,8 +32,8 @@ class ReportWriter final : public InputReporter {
   void StreamDone(const StreamOutcome& outcome) override;
   void InputFailed(const std::string& file, const std::string& reason) override;
   void InputDone() override;
-  // Closes the JSON array; the exit status (1 when anything failed).
-  int Finish();
+  // Closes the JSON array; false when anything failed.
+  bool Finish();
 
  private:
   void Failure(const std::string& subject, const std::string& reason, Json object);
@@ -52,4 +52,4 @@ class ReportWriter final : public InputReporter {
   std::string heldText_;
 };
 
-}  // namespace quorvane::cli
+}  // namespace quorvane
