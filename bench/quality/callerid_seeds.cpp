@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   for (int seed = 1; seed <= seeds; ++seed) {
     o.seed = static_cast<std::uint64_t>(seed);
     std::string error;
-    const std::vector<std::int16_t> samples = CallerIdSamples(o, error);
+    std::vector<std::int16_t> samples;
+  CallerIdSamples(o, &samples, &error);
     if (!error.empty()) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return 2;

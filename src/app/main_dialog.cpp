@@ -182,8 +182,11 @@ void MainDialog::reject() { OnCancel(); }
 
 void MainDialog::OnDtmfDetect() {
   UpdateData(true);
-  const DtmfRunResult run = RunDtmfDetection(m_dtmfFile, DtmfStartOffset());
-  if (!run.opened) return;
+  PcmRawFile file;
+  if (!file.OpenAtRotatingOffset(m_dtmfFile, DtmfStartOffset(), nullptr)) return;
+  DtmfRunResult run;
+  // A read that fails part way shows the digits found before it.
+  RunDtmfDetection(file, &run, nullptr);
   m_dtmfResult = run.digits;
   UpdateData(false);
 }
@@ -191,8 +194,10 @@ void MainDialog::OnDtmfDetect() {
 void MainDialog::RunFskDetection() {
   UpdateData(true);
   m_fskResult.clear();
-  const FskRunResult run = quorvane::RunFskDetection(m_fskFile, FskStartOffset());
-  if (!run.opened) return;
+  PcmRawFile file;
+  if (!file.OpenAtRotatingOffset(m_fskFile, FskStartOffset(), nullptr)) return;
+  FskRunResult run;
+  quorvane::RunFskDetection(file, &run, nullptr);
   m_dtmfResult.clear();
   m_fskResult = run.number;
   UpdateData(false);
@@ -236,17 +241,25 @@ void MainDialog::OnBrowseFskFile() {
 
 void MainDialog::GeneratePcmFile() {
   UpdateData(true);
-  const ToolResult result = quorvane::GeneratePcmFile(m_savePath, m_ulawData, m_repeatCount, output_);
-  if (result.status == ToolStatus::OutputOpenFailed) prompts_.ShowMessage(this, QStringLiteral("打开文件失败!"));
-  if (result.status == ToolStatus::WriteFailed) prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
+  if (m_savePath.empty() || m_ulawData.empty() || m_repeatCount > kMaxRepeatCount) return;
+  if (!output_.Open(m_savePath, nullptr)) {
+    prompts_.ShowMessage(this, QStringLiteral("打开文件失败!"));
+    return;
+  }
+  if (!quorvane::GeneratePcmFile(m_ulawData, m_repeatCount, output_, nullptr)) {
+    prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
+  }
 }
 
 void MainDialog::RunAuthTest() { quorvane::RunAuthTest(); }
 
 void MainDialog::RemoveHum() {
-  // No pull: the file last pulled or chosen.
-  const ToolResult result = quorvane::RemoveHum(m_dtmfFile, platform::DriveDPath(kHumRemoverOutputName), output_);
-  if (result.status == ToolStatus::WriteFailed) prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
+  // No pull: the file last pulled or chosen. Only a failed write is shown.
+  PcmRawFile input;
+  if (!input.Open(m_dtmfFile, nullptr) || !output_.Open(platform::DriveDPath(kHumRemoverOutputName), nullptr)) return;
+  if (!quorvane::RemoveHum(input, output_, nullptr) && input.ReadsSucceeded(nullptr)) {
+    prompts_.ShowMessage(this, QStringLiteral("写入文件失败!"));
+  }
 }
 
 void MainDialog::RunDriverScript() { quorvane::RunDriverScript(); }

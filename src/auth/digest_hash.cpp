@@ -1,9 +1,11 @@
 #include "auth/digest_hash.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "auth/md5.h"
 
@@ -26,8 +28,10 @@ DigestHasher::DigestHasher(DigestHash hash) : state_(std::make_unique<State>()) 
   const EVP_MD* md = hash == DigestHash::kSha256 ? EVP_sha256() : EVP_sha512_256();
   state_->evp = EVP_MD_CTX_new();
   if (state_->evp == nullptr || EVP_DigestInit_ex(state_->evp, md, nullptr) != 1) {
-    EVP_MD_CTX_free(state_->evp);
-    throw std::runtime_error("libcrypto cannot start a SHA computation");
+    // Only a failed allocation gets here: the program cannot go on, as
+    // with any other allocation that fails.
+    std::fputs("quorvane: libcrypto cannot start a SHA computation\n", stderr);
+    std::abort();
   }
 }
 

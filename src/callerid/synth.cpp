@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "base/failure.h"
 #include "codec/signal_gen.h"
 #include "codec/ulaw.h"
 #include "dtmf/synth.h"
@@ -13,9 +14,9 @@ namespace {
 constexpr double kBitRate = 1200.0;
 
 bool AppendParameter(std::vector<std::uint8_t>& payload, std::uint8_t type, const std::vector<std::uint8_t>& value,
-                     std::string& error) {
+                     std::string* error) {
   if (value.size() > 255) {
-    error = "a parameter is at most 255 bytes";
+    Fail(error, "a parameter is at most 255 bytes");
     return false;
   }
   payload.push_back(type);
@@ -31,7 +32,7 @@ bool ValidAbsence(char code) { return code == 'O' || code == 'P'; }
 bool ValidCode(const std::optional<int>& code) { return !code || (*code >= 0 && *code <= 255); }
 
 // The parameters of a multiple data message, in the order a network sends them.
-bool MultipleParameters(const CallerIdSynthOptions& o, std::vector<std::uint8_t>& p, std::string& error) {
+bool MultipleParameters(const CallerIdSynthOptions& o, std::vector<std::uint8_t>& p, std::string* error) {
   const bool callSetup = !o.messageWaitingType;
   auto add = [&](std::uint8_t type, const std::vector<std::uint8_t>& value) {
     return AppendParameter(p, type, value, error);
@@ -62,28 +63,28 @@ bool SingleHasExtras(const CallerIdSynthOptions& o) {
 }
 
 // The keys of DTMF caller ID: A number C, B redirecting number C, or D code C.
-std::string DtmfKeys(const CallerIdSynthOptions& o, std::string& error) {
+std::string DtmfKeys(const CallerIdSynthOptions& o, std::string* error) {
   auto digits = [](const std::string& s) { return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos; };
   if (o.dtmfEndKey != 'C' && o.dtmfEndKey != '#') {
-    error = "the DTMF end key is C or #";
+    Fail(error, "the DTMF end key is C or #");
     return "";
   }
   std::string keys;
   if (!o.informationCode.empty()) {
     if (!digits(o.informationCode) || !o.number.empty()) {
-      error = "a DTMF information code is digits and is sent instead of a number";
+      Fail(error, "a DTMF information code is digits and is sent instead of a number");
       return "";
     }
     keys = "D" + o.informationCode + o.dtmfEndKey;
   } else if (digits(o.number)) {
     keys = "A" + o.number + o.dtmfEndKey;
   } else {
-    error = "DTMF caller ID needs a number of digits or an information code";
+    Fail(error, "DTMF caller ID needs a number of digits or an information code");
     return "";
   }
   if (!o.redirectingNumber.empty()) {
     if (!digits(o.redirectingNumber)) {
-      error = "a DTMF redirecting number is digits";
+      Fail(error, "a DTMF redirecting number is digits");
       return "";
     }
     keys += "B" + o.redirectingNumber + o.dtmfEndKey;
@@ -93,16 +94,16 @@ std::string DtmfKeys(const CallerIdSynthOptions& o, std::string& error) {
 
 }  // namespace
 
-bool CheckCallerIdOptions(const CallerIdSynthOptions& o, std::string& error) {
+bool CheckCallerIdOptions(const CallerIdSynthOptions& o, std::string* error) {
   if (o.idleBits < 0 || o.idleBits > 1000) {
-    error = "idle bits between characters are 0..1000";
+    Fail(error, "idle bits between characters are 0..1000");
     return false;
   }
   if (!(o.messageDelayBits >= 0.0 && o.messageDelayBits < 1.0)) {
-    error = "the message delay is 0 up to 1 bit";
+    Fail(error, "the message delay is 0 up to 1 bit");
     return false;
   }
-  return o.dtmf ? !DtmfKeys(o, error).empty() : !BuildCallerIdMessage(o, error).empty();
+  return o.dtmf ? !DtmfKeys(o, error).empty() : BuildCallerIdMessage(o, error).has_value();
 }
 
 void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte) {
@@ -111,47 +112,47 @@ void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte) {
   bits.push_back(true);
 }
 
-std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& o, std::string& error) {
+std::optional<std::vector<std::uint8_t>> BuildCallerIdMessage(const CallerIdSynthOptions& o, std::string* error) {
   const bool dateOptional = o.multipleDataMessage;
   if ((!dateOptional || !o.dateTime.empty()) &&
       (o.dateTime.size() != 8 || o.dateTime.find_first_not_of("0123456789") != std::string::npos)) {
-    error = "the date and time must be eight digits MMDDHHMM";
-    return {};
+    Fail(error, "the date and time must be eight digits MMDDHHMM");
+    return std::nullopt;
   }
   if (!ValidAbsence(o.numberAbsence) || !ValidAbsence(o.nameAbsence)) {
-    error = "an absence code is 'O' (unavailable) or 'P' (withheld)";
-    return {};
+    Fail(error, "an absence code is 'O' (unavailable) or 'P' (withheld)");
+    return std::nullopt;
   }
   if (!ValidCode(o.callType) || !ValidCode(o.messageCount) || !ValidCode(o.redirectReason) ||
       !ValidCode(o.callingUserType)) {
-    error = "a call type, message count, redirect reason or user type is 0..255";
-    return {};
+    Fail(error, "a call type, message count, redirect reason or user type is 0..255");
+    return std::nullopt;
   }
   std::vector<std::uint8_t> payload;
   std::uint8_t type;
   if (o.multipleDataMessage) {
     type = o.messageWaitingType ? 0x82 : 0x80;
-    if (!MultipleParameters(o, payload, error)) return {};
+    if (!MultipleParameters(o, payload, error)) return std::nullopt;
   } else if (o.messageWaitingType) {
     type = 0x06;
     if (!o.number.empty() || !o.name.empty() || SingleHasExtras(o)) {
-      error = "a single message-waiting message carries only the indicator";
-      return {};
+      Fail(error, "a single message-waiting message carries only the indicator");
+      return std::nullopt;
     }
     payload.assign(3, o.messageWaiting.value_or(true) ? 0x42 : 0x6F);
   } else {
     type = 0x04;
     if (!o.name.empty() || SingleHasExtras(o)) {
-      error = "a single data message carries only the date, time and number";
-      return {};
+      Fail(error, "a single data message carries only the date, time and number");
+      return std::nullopt;
     }
     payload.assign(o.dateTime.begin(), o.dateTime.end());
     const std::string number = o.number.empty() ? std::string(1, o.numberAbsence) : o.number;
     payload.insert(payload.end(), number.begin(), number.end());
   }
   if (payload.size() > 255) {
-    error = "the message payload is longer than 255 bytes";
-    return {};
+    Fail(error, "the message payload is longer than 255 bytes");
+    return std::nullopt;
   }
   std::vector<std::uint8_t> message{type, static_cast<std::uint8_t>(payload.size())};
   message.insert(message.end(), payload.begin(), payload.end());
@@ -161,7 +162,7 @@ std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& o, st
   return message;
 }
 
-bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(double)>& emit, std::string& error) {
+bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(double)>& emit, std::string* error) {
   if (!CheckCallerIdOptions(o, error)) return false;
   std::vector<bool> bits;
   std::size_t messageFrom = 0;
@@ -169,7 +170,7 @@ bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(do
   if (o.dtmf) {
     keys = DtmfKeys(o, error);
   } else {
-    const std::vector<std::uint8_t> message = BuildCallerIdMessage(o, error);
+    const std::vector<std::uint8_t> message = *BuildCallerIdMessage(o, error);
     for (int i = 0; i < o.seizureBytes; ++i) AppendFskCharacter(bits, 0x55);
     const long markBits = std::lround(o.markMs * kBitRate / 1000.0);
     bits.insert(bits.end(), static_cast<std::size_t>(markBits), true);
@@ -217,29 +218,21 @@ bool GenerateCallerId(const CallerIdSynthOptions& o, const std::function<void(do
   return true;
 }
 
-std::vector<std::int16_t> CallerIdSamples(const CallerIdSynthOptions& o, std::string& error) {
-  std::vector<std::int16_t> out;
-  GenerateCallerId(o, [&](double x) {
+bool CallerIdSamples(const CallerIdSynthOptions& o, std::vector<std::int16_t>* samples, std::string* error) {
+  samples->clear();
+  return GenerateCallerId(o, [&](double x) {
     const double rounded = std::fmin(32767.0, std::fmax(-32768.0, std::nearbyint(x)));
-    out.push_back(UlawToLinear(LinearToUlaw(static_cast<std::int16_t>(rounded))));
+    samples->push_back(UlawToLinear(LinearToUlaw(static_cast<std::int16_t>(rounded))));
   }, error);
-  return out;
 }
 
-bool SynthesizeCallerId(const CallerIdSynthOptions& o, const std::string& path, std::string& error) {
+bool SynthesizeCallerId(const CallerIdSynthOptions& o, const std::string& path, std::string* error) {
   // Check the options before the file is touched.
   if (!CheckCallerIdOptions(o, error)) return false;
   UlawFileWriter writer;
-  if (!writer.Open(path)) {
-    error = writer.Error();
-    return false;
-  }
+  if (!writer.Open(path, error)) return false;
   GenerateCallerId(o, [&](double x) { writer.Put(x); }, error);
-  if (!writer.Close()) {
-    error = writer.Error();
-    return false;
-  }
-  return true;
+  return writer.Close(error);
 }
 
 }  // namespace quorvane

@@ -62,7 +62,7 @@ struct CallerIdSynthOptions {
 
 // The message as sent: type, length, payload, checksum. Empty with `error`
 // set when the options cannot make one.
-std::vector<std::uint8_t> BuildCallerIdMessage(const CallerIdSynthOptions& options, std::string& error);
+std::optional<std::vector<std::uint8_t>> BuildCallerIdMessage(const CallerIdSynthOptions& options, std::string* error);
 
 // Bits as continuous-phase FSK at 1200 bit/s and 8000 samples/s, handed to
 // `put` one linear sample at a time (true bits at `markHz`). The bits from
@@ -75,17 +75,17 @@ void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, d
 void AppendFskCharacter(std::vector<bool>& bits, std::uint8_t byte);
 
 // Whether the options make a signal; the reason in `error` when not.
-bool CheckCallerIdOptions(const CallerIdSynthOptions& options, std::string& error);
+bool CheckCallerIdOptions(const CallerIdSynthOptions& options, std::string* error);
 
 // The whole signal (lead, alert, burst or DTMF digits, trail, noise) handed
 // to `put` one linear sample at a time. False with `error` set when the
 // options cannot make one; then nothing was put.
-bool GenerateCallerId(const CallerIdSynthOptions& options, const std::function<void(double)>& put, std::string& error);
+bool GenerateCallerId(const CallerIdSynthOptions& options, const std::function<void(double)>& put, std::string* error);
 
 // The signal as 16-bit samples read back from its mu-law file.
-std::vector<std::int16_t> CallerIdSamples(const CallerIdSynthOptions& options, std::string& error);
+bool CallerIdSamples(const CallerIdSynthOptions& options, std::vector<std::int16_t>* samples, std::string* error);
 
-bool SynthesizeCallerId(const CallerIdSynthOptions& options, const std::string& path, std::string& error);
+bool SynthesizeCallerId(const CallerIdSynthOptions& options, const std::string& path, std::string* error);
 
 template <typename Sink>
 void ModulateFsk(const std::vector<bool>& bits, double markHz, double spaceHz, double peak, Sink&& put,

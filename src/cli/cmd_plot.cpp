@@ -93,8 +93,7 @@ int RunPlot(const PlotArgs& args) {
   request.tonePlan = args.v23 ? TonePlan::V23 : TonePlan::Bell202;
   request.dtmfProfile = args.detector == "robust" ? plot::DtmfProfile::kRobust : plot::DtmfProfile::kExact;
   const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
-  error = plot::WritePlot(data, Subtitle(args, stream.info), size, args.output);
-  if (!error.empty()) {
+  if (!plot::WritePlot(data, Subtitle(args, stream.info), size, args.output, &error)) {
     PrintError(args.output, error);
     return kExitFailure;
   }

@@ -33,7 +33,7 @@ struct SynthDtmfArgs {
 
 int RunSynthDtmf(const SynthDtmfArgs& args) {
   std::string error;
-  if (!SynthesizeDtmf(args.options, args.output, error)) {
+  if (!SynthesizeDtmf(args.options, args.output, &error)) {
     PrintError(args.output, error);
     return kExitFailure;
   }
@@ -121,18 +121,18 @@ int RunSynthCallerId(SynthCallerIdArgs& args) {
     o.rawParameters.push_back(parameter);
   }
   std::string error;
-  if (!CheckCallerIdOptions(o, error)) {
+  if (!CheckCallerIdOptions(o, &error)) {
     PrintError("synth callerid", error);
     return kExitUsage;
   }
   // DTMF caller ID has no payload; an FSK message must fit the receiver.
-  const std::size_t payloadBytes = o.dtmf ? 0 : BuildCallerIdMessage(o, error).size() - 3;
+  const std::size_t payloadBytes = o.dtmf ? 0 : BuildCallerIdMessage(o, &error)->size() - 3;
   if (payloadBytes > static_cast<std::size_t>(kMaxPayloadBytes)) {
     PrintError("synth callerid", "the message payload is " + std::to_string(payloadBytes) +
                                      " bytes; a receiver accepts at most " + std::to_string(kMaxPayloadBytes));
     return kExitUsage;
   }
-  if (!SynthesizeCallerId(o, args.output, error)) {
+  if (!SynthesizeCallerId(o, args.output, &error)) {
     PrintError(args.output, error);
     return kExitFailure;
   }

@@ -16,28 +16,18 @@ namespace {
 constexpr char kOpenFailed[] = "打开文件失败!";
 constexpr char kWriteFailed[] = "写入文件失败!";
 
-// One line on stderr for a failed tool; the exit status.
-int Report(const ToolResult& result, const std::string& input, const std::string& output) {
-  switch (result.status) {
-    case ToolStatus::Done:
-      return kExitOk;
-    case ToolStatus::NothingToDo:
-    case ToolStatus::BadRepeatCount:
-      PrintError(output, result.reason.empty() ? "nothing to write" : result.reason);
-      return kExitUsage;
-    case ToolStatus::InputOpenFailed:
-      PrintError(input, result.reason);
-      return kExitFailure;
-    case ToolStatus::ReadFailed:
-      PrintError(input, "read failed: " + result.reason);
-      return kExitFailure;
-    case ToolStatus::OutputOpenFailed:
-      PrintError(output, std::string(kOpenFailed) + " (" + result.reason + ")");
-      return kExitFailure;
-    case ToolStatus::WriteFailed:
-      PrintError(output, std::string(kWriteFailed) + " (" + result.reason + ")");
-      return kExitFailure;
-  }
+// Opens `path` for a tool's output; one line on stderr when it cannot.
+bool OpenOutput(AtomicOutputFile& output, const std::string& path) {
+  std::string error;
+  if (output.Open(path, &error)) return true;
+  PrintError(path, std::string(kOpenFailed) + " (" + error + ")");
+  return false;
+}
+
+// Reports a failed write; the exit status.
+int WriteResult(bool written, const std::string& path, const std::string& error) {
+  if (written) return kExitOk;
+  PrintError(path, std::string(kWriteFailed) + " (" + error + ")");
   return kExitFailure;
 }
 
@@ -71,7 +61,14 @@ CommandRunner AttachGenerate(CLI::App& sub) {
       PrintError("generate", "the byte list is empty");
       return kExitUsage;
     }
-    return Report(GeneratePcmFile(args->output, args->bytes, args->repeat), "", args->output);
+    if (args->output.empty()) {
+      PrintError(args->output, "nothing to write");
+      return kExitUsage;
+    }
+    AtomicOutputFile output;
+    if (!OpenOutput(output, args->output)) return kExitFailure;
+    std::string error;
+    return WriteResult(GeneratePcmFile(args->bytes, args->repeat, output, &error), args->output, error);
   };
 }
 
@@ -90,17 +87,31 @@ CommandRunner AttachDehum(CLI::App& sub) {
     // before the destination is touched.
     PcmRawFile input;
     UlawFrame frame;
-    if (!input.Open(args->input) || !input.ReadFrame(frame)) {
-      const std::string reason = !input.IsOpen() ? input.Error()
-                                 : input.ReadFailed() ? "read failed: " + input.Error()
-                                                      : "no whole 20 ms frame (160 bytes): nothing to copy";
-      PrintError(args->input, reason);
+    std::string error;
+    if (!input.Open(args->input, &error)) {
+      PrintError(args->input, error);
       return kExitFailure;
     }
-    input.Close();
-    const std::string output =
-        args->output.empty() ? platform::DriveDPath(kHumRemoverOutputName) : args->output;
-    return Report(RemoveHum(args->input, output), args->input, output);
+    if (!input.ReadFrame(frame)) {
+      PrintError(args->input, input.ReadsSucceeded(&error) ? "no whole 20 ms frame (160 bytes): nothing to copy"
+                                                           : "read failed: " + error);
+      return kExitFailure;
+    }
+    // From the start again: the input may be the output, which is replaced
+    // only at the end.
+    if (!input.Open(args->input, &error)) {
+      PrintError(args->input, error);
+      return kExitFailure;
+    }
+    const std::string path = args->output.empty() ? platform::DriveDPath(kHumRemoverOutputName) : args->output;
+    AtomicOutputFile output;
+    if (!OpenOutput(output, path)) return kExitFailure;
+    if (RemoveHum(input, output, &error)) return kExitOk;
+    if (!input.ReadsSucceeded(nullptr)) {
+      PrintError(args->input, "read failed: " + error);
+      return kExitFailure;
+    }
+    return WriteResult(false, path, error);
   };
 }
 

@@ -47,16 +47,17 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
                  unsigned streamJobs, InputReporter& reporter) {
   std::string error;
+  bool read = false;
   // Standard input may be a live line: its reports are never held back.
   if (streamJobs > 1 && path != "-") {
     ParallelStreams streams(path, command, streamJobs, reporter);
-    error = io::ReadInput(path, options, streams);
+    read = io::ReadInput(path, options, streams, &error);
     streams.Finish();
   } else {
     DetectionSinkFactory factory(path, command, reporter);
-    error = io::ReadInput(path, options, factory);
+    read = io::ReadInput(path, options, factory, &error);
   }
-  if (!error.empty()) reporter.InputFailed(path, error);
+  if (!read) reporter.InputFailed(path, error);
   reporter.InputDone();
 }
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/failure.h"
+
 namespace quorvane {
 namespace {
 
@@ -38,7 +40,7 @@ mode_t NewFileMode() {
 
 AtomicOutputFile::~AtomicOutputFile() { Abort(); }
 
-bool AtomicOutputFile::Open(const std::string& destination, std::string& reason) {
+bool AtomicOutputFile::Open(const std::string& destination, std::string* error) {
   Abort();
   target_ = FollowLinks(destination);
   writeErrno_ = 0;
@@ -49,11 +51,11 @@ bool AtomicOutputFile::Open(const std::string& destination, std::string& reason)
     // A device, a pipe or a folder is written directly, never replaced.
     errno = 0;
     stream_ = std::fopen(target_.c_str(), "wb");
-    if (!stream_) reason = Reason(errno);
+    if (!stream_) Fail(error, Reason(errno));
     return stream_ != nullptr;
   }
   if (exists && access(target_.c_str(), W_OK) != 0) {
-    reason = Reason(errno);
+    Fail(error, Reason(errno));
     return false;
   }
   const fs::path parent = fs::path(target_).parent_path();
@@ -62,14 +64,14 @@ bool AtomicOutputFile::Open(const std::string& destination, std::string& reason)
   std::string pattern = ((parent.empty() ? fs::path(".") : parent) / name).string();
   const int fd = mkstemp(pattern.data());
   if (fd < 0) {
-    reason = Reason(errno);
+    Fail(error, Reason(errno));
     return false;
   }
   // The result keeps the permissions of the file it replaces.
   fchmod(fd, exists ? (existing.st_mode & 07777) : NewFileMode());
   stream_ = fdopen(fd, "wb");
   if (!stream_) {
-    reason = Reason(errno);
+    Fail(error, Reason(errno));
     close(fd);
     unlink(pattern.c_str());
     return false;
@@ -85,9 +87,9 @@ bool AtomicOutputFile::Write(const std::uint8_t* data, std::size_t size) {
   return writeErrno_ == 0;
 }
 
-bool AtomicOutputFile::Commit(std::string& reason) {
+bool AtomicOutputFile::Commit(std::string* error) {
   if (!stream_) {
-    reason = Reason(EBADF);
+    Fail(error, Reason(EBADF));
     return false;
   }
   errno = 0;
@@ -101,7 +103,7 @@ bool AtomicOutputFile::Commit(std::string& reason) {
     writeErrno_ = errno ? errno : EIO;
   }
   if (writeErrno_) {
-    reason = Reason(writeErrno_);
+    Fail(error, Reason(writeErrno_));
     if (!temporary_.empty()) unlink(temporary_.c_str());
     temporary_.clear();
     return false;

@@ -14,12 +14,12 @@ namespace quorvane {
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
-  // False with a reason when the destination cannot be written at all.
-  virtual bool Open(const std::string& destination, std::string& reason) = 0;
+  // False, with the reason, when the destination cannot be written at all.
+  virtual bool Open(const std::string& destination, std::string* error) = 0;
   virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
-  // Makes the output the destination's content; false with a reason when
-  // anything failed on the way (then nothing changed).
-  virtual bool Commit(std::string& reason) = 0;
+  // Makes the output the destination's content; false, with the reason,
+  // when anything failed on the way (then nothing changed).
+  virtual bool Commit(std::string* error) = 0;
   // Gives up: the destination keeps its earlier content.
   virtual void Abort() = 0;
 };
@@ -27,9 +27,9 @@ class OutputFile {
 class AtomicOutputFile : public OutputFile {
  public:
   ~AtomicOutputFile() override;
-  bool Open(const std::string& destination, std::string& reason) override;
+  bool Open(const std::string& destination, std::string* error) override;
   bool Write(const std::uint8_t* data, std::size_t size) override;
-  bool Commit(std::string& reason) override;
+  bool Commit(std::string* error) override;
   void Abort() override;
 
  protected:

@@ -3,20 +3,21 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/failure.h"
+
 namespace quorvane {
 
-bool PcmRawFile::Open(const std::string& path) {
+bool PcmRawFile::Open(const std::string& path, std::string* error) {
   Close();
   errno = 0;
   file_ = std::fopen(path.c_str(), "rb");
-  openErrno_ = file_ ? 0 : (errno ? errno : EIO);
   readErrno_ = 0;
   position_ = 0;
-  return file_ != nullptr;
+  return file_ != nullptr || Fail(error, std::strerror(errno ? errno : EIO));
 }
 
-bool PcmRawFile::OpenAtRotatingOffset(const std::string& path, std::int32_t& startOffset) {
-  if (!Open(path)) return false;
+bool PcmRawFile::OpenAtRotatingOffset(const std::string& path, std::int32_t& startOffset, std::string* error) {
+  if (!Open(path, error)) return false;
   startOffset %= kUlawFrameBytes;
   Skip(startOffset);
   startOffset += 5;
@@ -65,9 +66,8 @@ std::int64_t PcmRawFile::ReadFrames(std::uint8_t* frames, std::int64_t maxFrames
   return static_cast<std::int64_t>(got / kUlawFrameBytes);
 }
 
-std::string PcmRawFile::Error() const {
-  const int code = readErrno_ ? readErrno_ : openErrno_;
-  return code ? std::strerror(code) : std::string();
+bool PcmRawFile::ReadsSucceeded(std::string* error) const {
+  return readErrno_ == 0 || Fail(error, std::strerror(readErrno_));
 }
 
 }  // namespace quorvane

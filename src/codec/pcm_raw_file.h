@@ -16,16 +16,15 @@ class PcmRawFile {
   PcmRawFile& operator=(const PcmRawFile&) = delete;
   ~PcmRawFile() { Close(); }
 
-  // Opens `path` for reading in binary mode; on failure the errno reason is
-  // kept for Error().
-  bool Open(const std::string& path);
+  // Opens `path` for reading in binary mode; false with the system's reason.
+  bool Open(const std::string& path, std::string* error);
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
 
   // Opens `path` for a detection run: `startOffset` is reduced modulo 160,
   // that many bytes are skipped, and it advances by 5, so successive runs
   // meet all 32 frame alignments. A file that does not open moves nothing.
-  bool OpenAtRotatingOffset(const std::string& path, std::int32_t& startOffset);
+  bool OpenAtRotatingOffset(const std::string& path, std::int32_t& startOffset, std::string* error);
 
   // Reads `count` bytes in one read and discards them; a short read is fine.
   void Skip(int count);
@@ -43,15 +42,13 @@ class PcmRawFile {
   // Byte position in the file of the next unread byte.
   std::int64_t Position() const { return position_; }
 
-  // True once a read failed for a reason other than the end of the file.
-  bool ReadFailed() const { return readErrno_ != 0; }
-  // The reason of the last failure to open or read, as text.
-  std::string Error() const;
+  // False, with the system's reason, once a read failed for a reason other
+  // than the end of the file.
+  bool ReadsSucceeded(std::string* error) const;
 
  private:
   std::FILE* file_ = nullptr;
   std::int64_t position_ = 0;
-  int openErrno_ = 0;
   int readErrno_ = 0;
 };
 

@@ -37,12 +37,11 @@ double GaussianNoise::Next() {
   return radius * std::cos(angle);
 }
 
-bool UlawFileWriter::Open(const std::string& path) {
+bool UlawFileWriter::Open(const std::string& path, std::string* error) {
   buffer_.clear();
   buffer_.reserve(1 << 16);
   writeFailed_ = false;
-  error_.clear();
-  return output_.Open(path, error_);
+  return output_.Open(path, error);
 }
 
 void UlawFileWriter::Put(double linear) {
@@ -58,10 +57,10 @@ void UlawFileWriter::Flush() {
   buffer_.clear();
 }
 
-bool UlawFileWriter::Close() {
+bool UlawFileWriter::Close(std::string* error) {
   Flush();
   // A failed write is reported by the commit, which then changes nothing.
-  return output_.Commit(error_);
+  return output_.Commit(error);
 }
 
 }  // namespace quorvane

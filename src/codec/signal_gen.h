@@ -34,17 +34,15 @@ class GaussianNoise {
 // until then the destination keeps its earlier content.
 class UlawFileWriter {
  public:
-  bool Open(const std::string& path);
+  bool Open(const std::string& path, std::string* error);
   void Put(double linear);
-  bool Close();
-  const std::string& Error() const { return error_; }
+  bool Close(std::string* error);
 
  private:
   void Flush();
   AtomicOutputFile output_;
   std::vector<std::uint8_t> buffer_;
   bool writeFailed_ = false;
-  std::string error_;
 };
 
 // Number of samples in `ms` milliseconds at 8000 samples/s, rounded.

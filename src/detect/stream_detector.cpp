@@ -1,5 +1,6 @@
 #include "detect/stream_detector.h"
 
+#include "base/failure.h"
 #include "callerid/exact/exact_callerid.h"
 #include "callerid/robust/receiver.h"
 #include "dtmf/exact/exact_dtmf.h"
@@ -51,11 +52,15 @@ class ContractDetector final : public StreamDetector {
     ProcessFn(*state_, samples, count, static_cast<Sink&>(events_));
     fed_ += static_cast<std::int64_t>(count);
   }
-  void Finish() override { FinishFn(*state_, static_cast<Sink&>(events_)); }
-  std::string Failure() const override;
+  bool Finish(std::string* error) override {
+    FinishFn(*state_, static_cast<Sink&>(events_));
+    return Answered(error);
+  }
   std::optional<int> Rejected() const override;
 
  private:
+  bool Answered(std::string* error) const;
+
   std::unique_ptr<State> state_;
   Shifted events_;
   std::int64_t fed_ = 0;
@@ -71,21 +76,21 @@ using RobustCallerIdDetector = ContractDetector<RobustCallerIdReceiver, RobustCa
                                                 RobustCallerIdInit, RobustCallerIdProcess, RobustCallerIdFinish>;
 
 template <>
-std::string ExactDtmfDetector::Failure() const {
-  return state_->frames == 0 ? kNoWholeFrame : "";
+bool ExactDtmfDetector::Answered(std::string* error) const {
+  return state_->frames > 0 || Fail(error, kNoWholeFrame);
 }
 template <>
-std::string RobustDtmfStreamDetector::Failure() const {
-  return fed_ == 0 ? "no samples after the start offset: nothing to detect" : "";
+bool RobustDtmfStreamDetector::Answered(std::string* error) const {
+  return fed_ > 0 || Fail(error, "no samples after the start offset: nothing to detect");
 }
 template <>
-std::string ExactCallerIdDetector::Failure() const {
-  return state_->frames == 0 ? kNoWholeFrame : "";
+bool ExactCallerIdDetector::Answered(std::string* error) const {
+  return state_->frames > 0 || Fail(error, kNoWholeFrame);
 }
 // The robust receiver answers every stream, an empty one with no message.
 template <>
-std::string RobustCallerIdDetector::Failure() const {
-  return "";
+bool RobustCallerIdDetector::Answered(std::string*) const {
+  return true;
 }
 
 template <typename State, typename Config, typename Sink, auto InitFn, auto ProcessFn, auto FinishFn>

@@ -52,10 +52,9 @@ class StreamDetector {
   virtual ~StreamDetector() = default;
   // 8 kHz 16-bit samples in stream order, any number per call.
   virtual void Samples(const std::int16_t* samples, std::size_t count) = 0;
-  // The stream is complete: report what is still pending.
-  virtual void Finish() = 0;
-  // Why the stream gave no answer at all ("" when it did).
-  virtual std::string Failure() const = 0;
+  // The stream is complete: reports what is still pending. False, with the
+  // reason, when the stream gave no answer at all (nothing to detect in).
+  virtual bool Finish(std::string* error) = 0;
   // Robust caller ID: framed messages that failed their checksum or form.
   virtual std::optional<int> Rejected() const { return std::nullopt; }
 };

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "base/failure.h"
 #include "codec/signal_gen.h"
 #include "codec/ulaw.h"
 #include "dtmf/exact/dtmf_detector.h"
@@ -17,18 +18,14 @@ int DtmfKeyIndex(char key) {
   return -1;
 }
 
-bool SynthesizeDtmf(const DtmfSynthOptions& o, const std::string& path, std::string& error) {
+bool SynthesizeDtmf(const DtmfSynthOptions& o, const std::string& path, std::string* error) {
   for (char key : o.digits) {
     if (DtmfKeyIndex(key) < 0) {
-      error = std::string("not a DTMF key: '") + key + "'";
-      return false;
+      return Fail(error, std::string("not a DTMF key: '") + key + "'");
     }
   }
   UlawFileWriter writer;
-  if (!writer.Open(path)) {
-    error = writer.Error();
-    return false;
-  }
+  if (!writer.Open(path, error)) return false;
   const double rowPeak = Dbm0ToPeak(o.levelDbm0);
   const double colPeak = Dbm0ToPeak(o.levelDbm0 + o.twistDb);
   const double noiseRms = o.snrDb ? std::sqrt((rowPeak * rowPeak + colPeak * colPeak) / 2.0) /
@@ -47,11 +44,7 @@ bool SynthesizeDtmf(const DtmfSynthOptions& o, const std::string& path, std::str
     ModulateDtmfKey(DtmfKeyIndex(key), rowPeak, colPeak, scale, toneSamples, put);
     silence(MsToSamples(o.gapMs));
   }
-  if (!writer.Close()) {
-    error = writer.Error();
-    return false;
-  }
-  return true;
+  return writer.Close(error);
 }
 
 }  // namespace quorvane

@@ -40,6 +40,6 @@ void ModulateDtmfKey(int index, double rowPeak, double colPeak, double scale, st
 }
 
 // Writes the signal to `path`. On failure returns false with the reason.
-bool SynthesizeDtmf(const DtmfSynthOptions& options, const std::string& path, std::string& error);
+bool SynthesizeDtmf(const DtmfSynthOptions& options, const std::string& path, std::string* error);
 
 }  // namespace quorvane

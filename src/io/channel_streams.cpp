@@ -1,18 +1,17 @@
 #include "io/channel_streams.h"
 
+#include "base/failure.h"
 #include "io/resampler.h"
 
 namespace quorvane::io {
 
-std::string ChannelStreams::Open(const std::string& path, const InputInfo& input, int keepChannel,
-                                 StreamSinkFactory& factory) {
+bool ChannelStreams::Open(const std::string& path, const InputInfo& input, int keepChannel, StreamSinkFactory& factory,
+                          std::string* error) {
   if (keepChannel > input.channels) {
-    return "there is no channel " + std::to_string(keepChannel) + " (the input has " +
-           std::to_string(input.channels) + ")";
+    return Fail(error, "there is no channel " + std::to_string(keepChannel) + " (the input has " +
+                           std::to_string(input.channels) + ")");
   }
-  if (input.rate != 8000) {
-    if (std::string error = Resampler::ErrorFor(input.rate); !error.empty()) return error;
-  }
+  if (input.rate != 8000 && !Resampler::Supports(input.rate, error)) return false;
   frameWidth_ = input.channels;
   for (int n = 1; n <= input.channels; ++n) {
     if (keepChannel != 0 && n != keepChannel) continue;
@@ -24,7 +23,7 @@ std::string ChannelStreams::Open(const std::string& path, const InputInfo& input
     channel.sink = factory.OpenAtRate(info, input.rate);
     channels_.push_back(std::move(channel));
   }
-  return {};
+  return true;
 }
 
 void ChannelStreams::Ulaw(const std::uint8_t* interleaved, std::size_t frames) {

@@ -16,8 +16,10 @@ class ChannelStreams {
  public:
   // Opens a sink for every channel of `input` (or only `keepChannel`,
   // 1-based, when it is not 0); named PATH for one channel, else PATH#N.
-  // Returns "" or why not (a channel the input does not have).
-  std::string Open(const std::string& path, const InputInfo& input, int keepChannel, StreamSinkFactory& factory);
+  // False with the reason for a channel the input does not have, or a rate
+  // that cannot be resampled.
+  bool Open(const std::string& path, const InputInfo& input, int keepChannel, StreamSinkFactory& factory,
+            std::string* error);
 
   // `frames` frames of interleaved 8 kHz mu-law bytes, passed on untouched.
   void Ulaw(const std::uint8_t* interleaved, std::size_t frames);

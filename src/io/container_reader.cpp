@@ -10,6 +10,8 @@
 #include "io/channel_streams.h"
 #include "io/float_samples.h"
 
+#include "base/failure.h"
+
 namespace quorvane::io {
 namespace {
 
@@ -105,21 +107,21 @@ class ReadSize {
 
 }  // namespace
 
-std::string ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
-                          StreamSinkFactory& factory) {
+bool ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
+                   StreamSinkFactory& factory, std::string* error) {
   SF_INFO format{};
   std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_fd(fd, SFM_READ, &format, SF_TRUE));
-  if (!file) return std::string("cannot decode: ") + sf_strerror(nullptr);
+  if (!file) return Fail(error, std::string("cannot decode: ") + sf_strerror(nullptr));
   if (format.channels < 1 || format.channels > kMaxChannels) {
-    return "the header names " + std::to_string(format.channels) + " channels";
+    return Fail(error, "the header names " + std::to_string(format.channels) + " channels");
   }
   if (format.samplerate < kMinRate || format.samplerate > kMaxRate) {
-    return "the header names a rate of " + std::to_string(format.samplerate) + " Hz";
+    return Fail(error, "the header names a rate of " + std::to_string(format.samplerate) + " Hz");
   }
   const InputInfo info{ContainerName(format.format & SF_FORMAT_TYPEMASK), EncodingName(format.format & SF_FORMAT_SUBMASK),
                        format.samplerate, format.channels};
   ChannelStreams streams;
-  if (std::string error = streams.Open(path, info, options.channel, factory); !error.empty()) return error;
+  if (!streams.Open(path, info, options.channel, factory, error)) return false;
 
   const std::size_t channels = static_cast<std::size_t>(format.channels);
   const ReadSize size(fd, live, format);
@@ -150,9 +152,9 @@ std::string ReadContainer(const std::string& path, int fd, bool live, const Inpu
       streams.Linear(block.data(), static_cast<std::size_t>(got));
     }
   }
-  if (sf_error(file.get()) != SF_ERR_NO_ERROR) return std::string("cannot decode: ") + sf_strerror(file.get());
+  if (sf_error(file.get()) != SF_ERR_NO_ERROR) return Fail(error, std::string("cannot decode: ") + sf_strerror(file.get()));
   streams.End();
-  return {};
+  return true;
 }
 
 }  // namespace quorvane::io

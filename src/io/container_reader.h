@@ -11,8 +11,9 @@ namespace quorvane::io {
 // Reads the container at `fd` (positioned at its first byte; closed here).
 // `live` reads in 20 ms blocks, so a pipe's results come as its audio does.
 // 8 kHz mu-law goes on as its stored bytes; everything else as 16-bit
-// linear samples. Returns "" or the reason.
-std::string ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
-                          StreamSinkFactory& factory);
+// linear samples. False, with the reason, when it
+// could not be read to its end.
+bool ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
+                          StreamSinkFactory& factory, std::string* error);
 
 }  // namespace quorvane::io

@@ -9,6 +9,8 @@
 #include "io/fd_reading.h"
 #include "io/float_samples.h"
 
+#include "base/failure.h"
+
 namespace quorvane::io {
 namespace {
 
@@ -55,11 +57,11 @@ const char* EncodingName(SampleFormat format) {
 
 }  // namespace
 
-std::string ReadHeaderless(const std::string& path, int fd, const std::uint8_t* head, std::size_t n,
-                           const InputOptions& options, StreamSinkFactory& factory) {
+bool ReadHeaderless(const std::string& path, int fd, const std::uint8_t* head, std::size_t n,
+                    const InputOptions& options, StreamSinkFactory& factory, std::string* error) {
   const InputInfo info{"raw", EncodingName(options.format), options.rate, 1};
   ChannelStreams streams;
-  if (std::string error = streams.Open(path, info, options.channel, factory); !error.empty()) return error;
+  if (!streams.Open(path, info, options.channel, factory, error)) return false;
 
   const bool untouched = options.format == SampleFormat::Ulaw && options.rate == 8000;
   const std::size_t width = BytesPerSample(options.format);
@@ -79,12 +81,12 @@ std::string ReadHeaderless(const std::string& path, int fd, const std::uint8_t* 
     const std::size_t rest = filled - whole * width;
     std::memmove(block.data(), block.data() + whole * width, rest);
     const ssize_t got = ReadSome(fd, block.data() + rest, kReadBlock);
-    if (got < 0) return ReadFailure();
+    if (got < 0) return Fail(error, ReadFailure());
     if (got == 0) break;
     filled = rest + static_cast<std::size_t>(got);
   }
   streams.End();
-  return {};
+  return true;
 }
 
 }  // namespace quorvane::io

@@ -12,8 +12,9 @@ namespace quorvane::io {
 
 // Reads `fd` to its end after the `n` bytes of `head` already taken from
 // it, block by block, so a pipe's samples go on as soon as they arrive.
-// 8 kHz mu-law goes on as the bytes themselves. Returns "" or the reason.
-std::string ReadHeaderless(const std::string& path, int fd, const std::uint8_t* head, std::size_t n,
-                           const InputOptions& options, StreamSinkFactory& factory);
+// 8 kHz mu-law goes on as the bytes themselves. False, with the reason, when it
+// could not be read to its end.
+bool ReadHeaderless(const std::string& path, int fd, const std::uint8_t* head, std::size_t n,
+                    const InputOptions& options, StreamSinkFactory& factory, std::string* error);
 
 }  // namespace quorvane::io

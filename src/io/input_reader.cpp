@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/failure.h"
 #include "io/capture/capture_reader.h"
 #include "io/container_reader.h"
 #include "io/fd_reading.h"
@@ -37,9 +38,9 @@ Reopened Reopen(const std::string& path, const std::uint8_t* head, std::size_t n
 
 }  // namespace
 
-std::string ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory) {
+bool ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory, std::string* error) {
   const int fd = IsStdin(path) ? 0 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::strerror(errno);
+  if (fd < 0) return Fail(error, std::strerror(errno));
   struct Closer {
     int fd;
     ~Closer() {
@@ -49,20 +50,20 @@ std::string ReadInput(const std::string& path, const InputOptions& options, Stre
 
   std::uint8_t head[kSniffBytes];
   std::size_t n = 0;
-  if (!ReadUpTo(fd, head, sizeof head, &n)) return ReadFailure();
+  if (!ReadUpTo(fd, head, sizeof head, &n)) return Fail(error, ReadFailure());
   switch (SniffInput(head, n)) {
     case InputKind::Capture:
       // libpcap opens the file itself, and more than once.
-      if (IsStdin(path)) return "packet captures are read from files, not from standard input";
-      return ReadCapture(path, factory);
+      if (IsStdin(path)) return Fail(error, "packet captures are read from files, not from standard input");
+      return ReadCapture(path, factory, error);
     case InputKind::Container: {
       Reopened source = Reopen(path, head, n);
-      if (source.fd < 0) return std::strerror(errno);
-      return ReadContainer(path, source.fd, IsStdin(path), options, factory);
+      if (source.fd < 0) return Fail(error, std::strerror(errno));
+      return ReadContainer(path, source.fd, IsStdin(path), options, factory, error);
     }
     case InputKind::Headerless: break;
   }
-  return ReadHeaderless(path, fd, head, n, options, factory);
+  return ReadHeaderless(path, fd, head, n, options, factory, error);
 }
 
 }  // namespace quorvane::io

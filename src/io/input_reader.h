@@ -10,7 +10,7 @@ namespace quorvane::io {
 
 // Reads `path` ("-" for standard input) and opens a sink from `factory`
 // for each of its streams, feeding it in order as the input is read.
-// Returns "" when the whole input was read, else the reason it was not.
-std::string ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory);
+// False, with the reason, when the input could not be read whole.
+bool ReadInput(const std::string& path, const InputOptions& options, StreamSinkFactory& factory, std::string* error);
 
 }  // namespace quorvane::io

@@ -2,26 +2,39 @@
 
 #include <soxr.h>
 
+#include "base/failure.h"
+
 namespace quorvane::io {
 namespace {
 
 constexpr std::size_t kOutputBlock = 4096;
 
-}  // namespace
-
-Resampler::Resampler(int inputRate) {
+soxr* Create(int inputRate, soxr_error_t* error) {
   soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
   io.flags |= SOXR_NO_DITHER;
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+  return soxr_create(inputRate, 8000, 1, error, &io, &quality, &runtime);
+}
+
+}  // namespace
+
+Resampler::Resampler(int inputRate) {
   soxr_error_t error = nullptr;
-  soxr_ = soxr_create(inputRate, 8000, 1, &error, &io, &quality, &runtime);
-  if (error) error_ = std::string("resampler: ") + error;
+  soxr_ = Create(inputRate, &error);
+  if (error) {
+    soxr_delete(soxr_);
+    soxr_ = nullptr;
+  }
 }
 
 Resampler::~Resampler() { soxr_delete(soxr_); }
 
-std::string Resampler::ErrorFor(int inputRate) { return Resampler(inputRate).Error(); }
+bool Resampler::Supports(int inputRate, std::string* error) {
+  soxr_error_t failure = nullptr;
+  soxr_delete(Create(inputRate, &failure));
+  return failure == nullptr || Fail(error, std::string("resampler: ") + failure);
+}
 
 std::unique_ptr<StreamSink> StreamSinkFactory::OpenAtRate(const StreamInfo& stream, int rate) {
   if (rate == 8000) return Open(stream);
@@ -30,7 +43,7 @@ std::unique_ptr<StreamSink> StreamSinkFactory::OpenAtRate(const StreamInfo& stre
 
 void Resampler::Push(const std::int16_t* samples, std::size_t count, StreamSink& sink) {
   std::int16_t out[kOutputBlock];
-  while (count > 0) {
+  while (soxr_ != nullptr && count > 0) {
     std::size_t used = 0;
     std::size_t made = 0;
     if (soxr_process(soxr_, samples, count, &used, out, kOutputBlock, &made)) return;
@@ -43,7 +56,7 @@ void Resampler::Push(const std::int16_t* samples, std::size_t count, StreamSink&
 
 void Resampler::Flush(StreamSink& sink) {
   std::int16_t out[kOutputBlock];
-  for (;;) {
+  while (soxr_ != nullptr) {
     std::size_t made = 0;
     if (soxr_process(soxr_, nullptr, 0, nullptr, out, kOutputBlock, &made) || made == 0) return;
     sink.Linear(out, made);

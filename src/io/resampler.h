@@ -17,15 +17,14 @@ namespace quorvane::io {
 
 class Resampler {
  public:
+  // Ready for any rate that Supports; for another it passes nothing on.
   explicit Resampler(int inputRate);
   Resampler(const Resampler&) = delete;
   Resampler& operator=(const Resampler&) = delete;
   ~Resampler();
 
-  // "" when ready, else why it could not be set up.
-  const std::string& Error() const { return error_; }
-  // Why a resampler from `inputRate` cannot be set up, or "".
-  static std::string ErrorFor(int inputRate);
+  // False, with the reason, when no resampler from `inputRate` can be set up.
+  static bool Supports(int inputRate, std::string* error);
 
   // Converts `count` samples and hands the 8 kHz result to `sink`.
   void Push(const std::int16_t* samples, std::size_t count, StreamSink& sink);
@@ -33,8 +32,7 @@ class Resampler {
   void Flush(StreamSink& sink);
 
  private:
-  soxr* soxr_ = nullptr;
-  std::string error_;
+  soxr* soxr_ = nullptr;  // null when it could not be set up
 };
 
 // A sink taking samples at another rate, resampled for the 8 kHz sink

@@ -68,8 +68,8 @@ std::string ReadStreamSamples(const std::string& path, const io::InputOptions& o
   stream = StreamSamples{};
   PickingFactory factory(wanted, stream);
   if (usage) *usage = false;
-  std::string error = io::ReadInput(path, options, factory);
-  if (error.empty() && !factory.found()) {
+  std::string error;
+  if (io::ReadInput(path, options, factory, &error) && !factory.found()) {
     if (usage) *usage = !wanted.empty();
     error = wanted.empty() ? "no audio stream in the input"
                            : "no stream " + wanted + " (the input has " + std::to_string(stream.streamCount) + ")";

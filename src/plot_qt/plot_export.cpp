@@ -12,6 +12,8 @@
 #include "codec/output_file.h"
 #include "plot_qt/plot_painter.h"
 
+#include "base/failure.h"
+
 namespace quorvane::plot {
 
 std::optional<ImageFormat> FormatFromPath(const std::string& path) {
@@ -49,23 +51,19 @@ QByteArray RenderPlot(const PlotData& data, const QString& subtitle, QSize size,
   return bytes;
 }
 
-std::string WritePlot(const PlotData& data, const QString& subtitle, QSize size, const std::string& path) {
+bool WritePlot(const PlotData& data, const QString& subtitle, QSize size, const std::string& path, std::string* error) {
   const auto format = FormatFromPath(path);
-  if (!format) return "the output must end in .png or .svg";
+  if (!format) return Fail(error, "the output must end in .png or .svg");
   AtomicOutputFile output;
-  std::string reason;
-  if (!output.Open(path, reason)) return reason;
+  if (!output.Open(path, error)) return false;
   const QByteArray bytes = RenderPlot(data, subtitle, size, *format);
   if (bytes.isEmpty()) {
     output.Abort();
-    return "the picture could not be encoded";
+    return Fail(error, "the picture could not be encoded");
   }
-  if (!output.Write(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())) ||
-      !output.Commit(reason)) {
-    output.Abort();
-    return reason.empty() ? std::string("write failed") : reason;
-  }
-  return "";
+  // A failed write is reported by the commit, which then changes nothing.
+  output.Write(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
+  return output.Commit(error);
 }
 
 }  // namespace quorvane::plot

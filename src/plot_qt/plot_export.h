@@ -21,7 +21,7 @@ std::optional<ImageFormat> FormatFromPath(const std::string& path);
 // The encoded picture of `data` on a canvas of `size`.
 QByteArray RenderPlot(const PlotData& data, const QString& subtitle, QSize size, ImageFormat format);
 
-// Renders and writes `path`; "" on success, else the reason.
-std::string WritePlot(const PlotData& data, const QString& subtitle, QSize size, const std::string& path);
+// Renders and writes `path`, all or nothing; false with the reason.
+bool WritePlot(const PlotData& data, const QString& subtitle, QSize size, const std::string& path, std::string* error);
 
 }  // namespace quorvane::plot

@@ -68,10 +68,9 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
   }
 
   void End(const std::optional<io::RtpTotals>& rtp) override {
-    detector_->Finish();
     StreamOutcome outcome;
+    detector_->Finish(&outcome.failure);
     outcome.name = stream_.name;
-    outcome.failure = detector_->Failure();
     outcome.text = command_.settings.kind == DetectorKind::Dtmf ? digits_ : number_;
     outcome.ids = ids_;
     outcome.totals["input"] = InputJson(stream_.input);

@@ -32,20 +32,20 @@ std::int32_t& DtmfStartOffset() {
   return offset;
 }
 
-DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset, bool keepEvents) {
-  DtmfRunResult result;
+bool RunDtmfDetection(PcmRawFile& file, DtmfRunResult* result, std::string* error, bool keepEvents) {
+  *result = DtmfRunResult{};
   ExactDtmf detector;
   ExactDtmfInit(detector, {});
-  RunKeys keys(result, keepEvents);
+  RunKeys keys(*result, keepEvents);
   const auto samples = std::make_unique<std::int16_t[]>(kFramesPerRead * kUlawFrameBytes);
-  RunOverFrameBlocks(path, startOffset, result, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
+  result->frames = ReadFrameBlocks(file, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
     if (keys.firstByte < 0) keys.firstByte = start;
     const auto n = static_cast<int>(count * kUlawFrameBytes);
     UlawBufferToLinear(frames, samples.get(), n);
     ExactDtmfProcess(detector, samples.get(), static_cast<std::size_t>(n), keys);
   });
   ExactDtmfFinish(detector, keys);
-  return result;
+  return file.ReadsSucceeded(error);
 }
 
 }  // namespace quorvane

@@ -1,5 +1,5 @@
-// The DTMF detection run over a mu-law file: what button 1000 and
-// `quorvane dtmf` do, without any form.
+// The DTMF detection run over a mu-law file: what button 1000 does,
+// without any form.
 #pragma once
 
 #include <cstdint>
@@ -11,15 +11,18 @@
 
 namespace quorvane {
 
-struct DtmfRunResult : FrameRunStatus {
-  std::string digits;       // every reported digit, in order
+struct DtmfRunResult {
+  std::string digits;                // every reported digit, in order
   std::vector<DtmfKeyEvent> events;  // kept only when asked for; start: file position of the frame
+  std::int64_t frames = 0;           // whole frames processed
 };
 
-// Runs a fresh DtmfChannel over `path`. When the file opens, `startOffset`
-// is reduced modulo 160, that many bytes are skipped, and it advances by 5.
-// Memory stays flat unless `keepEvents` asks for every digit's position.
-DtmfRunResult RunDtmfDetection(const std::string& path, std::int32_t& startOffset, bool keepEvents = false);
+// Runs a fresh exact detector over `file` (opened at its rotating start
+// offset, see PcmRawFile::OpenAtRotatingOffset) to its end. False, with the
+// reason, when a read failed first; `result` then holds what was found
+// before it. Memory stays flat unless `keepEvents` asks for every digit's
+// position.
+bool RunDtmfDetection(PcmRawFile& file, DtmfRunResult* result, std::string* error, bool keepEvents = false);
 
 // The process-wide rotating start offset of the window's DTMF runs.
 std::int32_t& DtmfStartOffset();

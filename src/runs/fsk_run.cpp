@@ -31,20 +31,20 @@ std::int32_t& FskStartOffset() {
   return offset;
 }
 
-FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset, TonePlan plan) {
-  FskRunResult result;
+bool RunFskDetection(PcmRawFile& file, FskRunResult* result, std::string* error, TonePlan plan) {
+  *result = FskRunResult{};
   const auto receiver = std::make_unique<ExactCallerId>();
   ExactCallerIdInit(*receiver, {plan, FskCallBoundary::Exact});
-  RunMessages messages(result);
+  RunMessages messages(*result);
   const auto samples = std::make_unique<std::int16_t[]>(kFramesPerRead * kUlawFrameBytes);
-  RunOverFrameBlocks(path, startOffset, result, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
+  result->frames = ReadFrameBlocks(file, [&](std::uint8_t* frames, std::int64_t count, std::int64_t start) {
     if (messages.firstByte < 0) messages.firstByte = start;
     const auto n = static_cast<int>(count * kUlawFrameBytes);
     UlawBufferToLinear(frames, samples.get(), n);
     ExactCallerIdProcess(*receiver, samples.get(), static_cast<std::size_t>(n), messages);
   });
   ExactCallerIdFinish(*receiver, messages);
-  return result;
+  return file.ReadsSucceeded(error);
 }
 
 }  // namespace quorvane

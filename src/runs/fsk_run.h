@@ -12,16 +12,18 @@
 
 namespace quorvane {
 
-struct FskRunResult : FrameRunStatus {
+struct FskRunResult {
   std::string number;       // number of the last accepted message ("" when none)
   std::vector<CallerIdMessageEvent> messages;  // every accepted message, in order; start: file
                                               // position of the frame in which it completed
+  std::int64_t frames = 0;  // whole frames processed
 };
 
-// Runs a fresh exact receiver for `plan` over `path`.
-// When the file opens, `startOffset` is reduced modulo 160, that many bytes
-// are skipped, and it advances by 5.
-FskRunResult RunFskDetection(const std::string& path, std::int32_t& startOffset, TonePlan plan = TonePlan::Bell202);
+// Runs a fresh exact receiver for `plan` over `file` (opened at its rotating
+// start offset, see PcmRawFile::OpenAtRotatingOffset) to its end. False,
+// with the reason, when a read failed first; `result` then holds what was
+// found before it.
+bool RunFskDetection(PcmRawFile& file, FskRunResult* result, std::string* error, TonePlan plan = TonePlan::Bell202);
 
 // The process-wide rotating start offset of the window's FSK runs.
 std::int32_t& FskStartOffset();

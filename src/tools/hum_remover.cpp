@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/pcm_raw_file.h"
 #include "codec/ulaw.h"
 
 namespace quorvane {
@@ -21,11 +20,7 @@ bool IsQuiet(const std::int16_t* samples) {
 
 }  // namespace
 
-ToolResult RemoveHum(const std::string& inputPath, const std::string& outputPath, OutputFile& output) {
-  PcmRawFile input;
-  if (!input.Open(inputPath)) return {ToolStatus::InputOpenFailed, input.Error()};
-  ToolResult result;
-  if (!output.Open(outputPath, result.reason)) return {ToolStatus::OutputOpenFailed, result.reason};
+bool RemoveHum(PcmRawFile& input, OutputFile& output, std::string* error) {
 
   UlawFrame frame;
   std::int16_t samples[kUlawFrameBytes];
@@ -36,17 +31,11 @@ ToolResult RemoveHum(const std::string& inputPath, const std::string& outputPath
     LinearBufferToUlaw(samples, frame.data(), kUlawFrameBytes);
     written = output.Write(frame.data(), frame.size());
   }
-  if (input.ReadFailed()) {
+  if (!input.ReadsSucceeded(error)) {
     output.Abort();
-    return {ToolStatus::ReadFailed, input.Error()};
+    return false;
   }
-  if (!output.Commit(result.reason)) result.status = ToolStatus::WriteFailed;
-  return result;
-}
-
-ToolResult RemoveHum(const std::string& inputPath, const std::string& outputPath) {
-  AtomicOutputFile output;
-  return RemoveHum(inputPath, outputPath, output);
+  return output.Commit(error);
 }
 
 }  // namespace quorvane

@@ -48,24 +48,13 @@ int ParseHexList(const std::string& text, std::uint8_t list[256]) {
   return count;
 }
 
-ToolResult GeneratePcmFile(const std::string& savePath, const std::string& ulawData, std::uint32_t repeatCount,
-                           OutputFile& output) {
-  if (savePath.empty() || ulawData.empty()) return {ToolStatus::NothingToDo, {}};
-  if (repeatCount > kMaxRepeatCount) return {ToolStatus::BadRepeatCount, "the repeat count is not within 0..99999"};
+bool GeneratePcmFile(const std::string& ulawData, std::uint32_t repeatCount, OutputFile& output, std::string* error) {
   std::uint8_t list[256];
   const int count = ParseHexList(ulawData, list);
-  ToolResult result;
-  if (!output.Open(savePath, result.reason)) return {ToolStatus::OutputOpenFailed, result.reason};
   for (std::uint32_t i = 0; i < repeatCount; ++i) {
     if (!output.Write(list, static_cast<std::size_t>(count))) break;
   }
-  if (!output.Commit(result.reason)) result.status = ToolStatus::WriteFailed;
-  return result;
-}
-
-ToolResult GeneratePcmFile(const std::string& savePath, const std::string& ulawData, std::uint32_t repeatCount) {
-  AtomicOutputFile output;
-  return GeneratePcmFile(savePath, ulawData, repeatCount, output);
+  return output.Commit(error);
 }
 
 }  // namespace quorvane

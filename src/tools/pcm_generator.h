@@ -5,7 +5,6 @@
 #include <string>
 
 #include "codec/output_file.h"
-#include "tools/tool_result.h"
 
 namespace quorvane {
 
@@ -20,9 +19,10 @@ std::uint8_t ParseHexByte(const char* token);
 // no comma, at semicolons) into `list`; returns the count (at most 255).
 int ParseHexList(const std::string& text, std::uint8_t list[256]);
 
-// Writes the list `repeatCount` times to `savePath`.
-ToolResult GeneratePcmFile(const std::string& savePath, const std::string& ulawData, std::uint32_t repeatCount,
-                           OutputFile& output);
-ToolResult GeneratePcmFile(const std::string& savePath, const std::string& ulawData, std::uint32_t repeatCount);
+// Writes the list in `ulawData` `repeatCount` times (at most kMaxRepeatCount)
+// to `output`, which the caller has opened, and makes it the destination's
+// content; false, with the reason, when that failed (the destination then
+// keeps its earlier content).
+bool GeneratePcmFile(const std::string& ulawData, std::uint32_t repeatCount, OutputFile& output, std::string* error);
 
 }  // namespace quorvane

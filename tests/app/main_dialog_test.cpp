@@ -263,11 +263,15 @@ TEST(MainDialogTools, GenerateButtonPullsAndReportsFailures) {
   Click(dialog, 1011);
   EXPECT_EQ(prompts.messages, (std::vector<std::string>{"打开文件失败!"}));
 
-  // An empty path: nothing, no message, the fields as typed.
+  // An empty path or byte list: nothing, no message, the fields as typed.
   Type(dialog, 1010, "");
   Click(dialog, 1011);
+  Type(dialog, 1010, dir.File("gen.pcm"));
+  Type(dialog, 1008, "");
+  Click(dialog, 1011);
   EXPECT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(FieldText(dialog, 1008), "7f,0x80;ff");
+  EXPECT_EQ(testing::ReadBytes(dir.File("gen.pcm")).size(), 9u);
+  EXPECT_EQ(FieldText(dialog, 1008), "");
 }
 
 TEST(MainDialogTools, GenerateReportsAFailedWrite) {

@@ -16,7 +16,7 @@ TEST(PcmRawFile, ReadsWholeFramesOnlyAndSkipsTheOffset) {
   testing::WriteBytes(dir.File("a.pcm"), bytes);
 
   PcmRawFile file;
-  ASSERT_TRUE(file.Open(dir.File("a.pcm")));
+  ASSERT_TRUE(file.Open(dir.File("a.pcm"), nullptr));
   file.Skip(5);
   UlawFrame frame;
   ASSERT_TRUE(file.ReadFrame(frame));
@@ -24,21 +24,22 @@ TEST(PcmRawFile, ReadsWholeFramesOnlyAndSkipsTheOffset) {
   ASSERT_TRUE(file.ReadFrame(frame));
   EXPECT_EQ(frame[0], 165);
   EXPECT_FALSE(file.ReadFrame(frame));  // 40 bytes left: never handed out
-  EXPECT_FALSE(file.ReadFailed());
+  EXPECT_TRUE(file.ReadsSucceeded(nullptr));
 }
 
 TEST(PcmRawFile, MissingFileAndFolderAreReported) {
   TempDir dir;
   PcmRawFile file;
-  EXPECT_FALSE(file.Open(dir.File("missing.pcm")));
-  EXPECT_FALSE(file.Error().empty());
+  std::string error;
+  EXPECT_FALSE(file.Open(dir.File("missing.pcm"), &error));
+  EXPECT_EQ(error, "No such file or directory");
 
   // A folder opens for reading on this system but cannot be read.
-  ASSERT_TRUE(file.Open(dir.path().string()));
+  ASSERT_TRUE(file.Open(dir.path().string(), nullptr));
   UlawFrame frame;
   EXPECT_FALSE(file.ReadFrame(frame));
-  EXPECT_TRUE(file.ReadFailed());
-  EXPECT_FALSE(file.Error().empty());
+  EXPECT_FALSE(file.ReadsSucceeded(&error));
+  EXPECT_EQ(error, "Is a directory");
 }
 
 }  // namespace

@@ -52,10 +52,12 @@ std::vector<std::int16_t> TwoBursts() {
   o.name = "QUORVANE TEST";
   o.snrDb = 15.0;
   std::string error;
-  std::vector<std::int16_t> samples = CallerIdSamples(o, error);
+  std::vector<std::int16_t> samples;
+  CallerIdSamples(o, &samples, &error);
   o.number = "6001";
   o.plan = TonePlan::Bell202;
-  const std::vector<std::int16_t> second = CallerIdSamples(o, error);
+  std::vector<std::int16_t> second;
+  CallerIdSamples(o, &second, &error);
   samples.insert(samples.end(), second.begin(), second.end());
   return samples;
 }

@@ -17,7 +17,7 @@ TEST(Long, DtmfRunPastFourGibibytes) {
   DtmfSynthOptions keys;
   keys.digits = "159#";
   std::string error;
-  ASSERT_TRUE(SynthesizeDtmf(keys, dir.File("keys.pcm"), error)) << error;
+  ASSERT_TRUE(SynthesizeDtmf(keys, dir.File("keys.pcm"), &error)) << error;
   const auto burst = testing::ReadBytes(dir.File("keys.pcm"));
 
   // 4.5 GiB of silence (0xFF would need writing; a sparse hole reads as 0x00,
@@ -29,10 +29,10 @@ TEST(Long, DtmfRunPastFourGibibytes) {
   ASSERT_EQ(pwrite(fd, burst.data(), burst.size(), start), static_cast<ssize_t>(burst.size()));
   close(fd);
 
-  std::int32_t offset = 0;
-  const DtmfRunResult run = RunDtmfDetection(path, offset, true);
-  ASSERT_TRUE(run.opened);
-  EXPECT_FALSE(run.readFailed);
+  PcmRawFile file;
+  ASSERT_TRUE(file.Open(path, &error)) << error;
+  DtmfRunResult run;
+  EXPECT_TRUE(RunDtmfDetection(file, &run, &error, true)) << error;
   EXPECT_EQ(run.digits, "159#");
   ASSERT_FALSE(run.events.empty());
   EXPECT_GT(run.events[0].start, start);

@@ -71,8 +71,11 @@ TEST(DtmfPanel, BlockDecisionsAndDigitsAreTheDetectors) {
     }
     std::string digits;
     for (const auto& d : panel.digits) digits += d.digit;
-    std::int32_t offset = 0;
-    EXPECT_EQ(digits, RunDtmfDetection(std::string(QUORVANE_SAMPLES) + "/" + name, offset).digits) << name;
+    PcmRawFile file;
+    ASSERT_TRUE(file.Open(std::string(QUORVANE_SAMPLES) + "/" + name, nullptr));
+    DtmfRunResult run;
+    ASSERT_TRUE(RunDtmfDetection(file, &run, nullptr));
+    EXPECT_EQ(digits, run.digits) << name;
   }
 }
 
@@ -148,8 +151,10 @@ TEST(CallerIdPanel, BitsBytesAndMessagesAreTheReceivers) {
       EXPECT_LT(panel.bits[9 * i + 8].position, panel.characters[i].end);
       EXPECT_GE(panel.bits[9 * i].position, panel.characters[i].start);
     }
-    std::int32_t offset = 0;
-    const FskRunResult run = RunFskDetection(std::string(QUORVANE_SAMPLES) + "/" + c.name, offset, c.plan);
+    PcmRawFile file;
+    ASSERT_TRUE(file.Open(std::string(QUORVANE_SAMPLES) + "/" + c.name, nullptr));
+    FskRunResult run;
+    ASSERT_TRUE(RunFskDetection(file, &run, nullptr, c.plan));
     ASSERT_EQ(panel.messages.size(), run.messages.size()) << c.name;
     for (std::size_t i = 0; i < run.messages.size(); ++i) {
       EXPECT_EQ(panel.messages[i].number, run.messages[i].info.number);

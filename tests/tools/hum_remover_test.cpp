@@ -18,12 +18,23 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
+// Opens both files as the window and the command line do, then copies.
+bool RunRemoveHum(const std::string& in, const std::string& out, OutputFile& output, std::string* error = nullptr) {
+  PcmRawFile input;
+  return input.Open(in, error) && output.Open(out, error) && RemoveHum(input, output, error);
+}
+
+bool RunRemoveHum(const std::string& in, const std::string& out) {
+  AtomicOutputFile output;
+  return RunRemoveHum(in, out, output);
+}
+
 TEST(HumRemover, QuietRuleOverAllCodes) {
   TempDir dir;
   Bytes input;
   for (int c = 0; c < 256; ++c) input.insert(input.end(), 160, static_cast<std::uint8_t>(c));
   WriteBytes(dir.File("in.pcm"), input);
-  ASSERT_EQ(RemoveHum(dir.File("in.pcm"), dir.File("out.pcm")).status, ToolStatus::Done);
+  ASSERT_TRUE(RunRemoveHum(dir.File("in.pcm"), dir.File("out.pcm")));
   const Bytes out = ReadBytes(dir.File("out.pcm"));
   ASSERT_EQ(out.size(), input.size());
   for (int c = 0; c < 256; ++c) {
@@ -40,7 +51,7 @@ TEST(HumRemover, OneLoudSampleKeepsTheFrame) {
   Bytes input = frame;
   input.insert(input.end(), 160, 0xE0);
   WriteBytes(dir.File("in.pcm"), input);
-  ASSERT_EQ(RemoveHum(dir.File("in.pcm"), dir.File("out.pcm")).status, ToolStatus::Done);
+  ASSERT_TRUE(RunRemoveHum(dir.File("in.pcm"), dir.File("out.pcm")));
   const Bytes out = ReadBytes(dir.File("out.pcm"));
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 160), frame);
   EXPECT_EQ(Bytes(out.begin() + 160, out.end()), Bytes(160, 0xFF));
@@ -50,8 +61,8 @@ TEST(HumRemover, OnlyWholeFramesAreCopied) {
   TempDir dir;
   WriteBytes(dir.File("330.pcm"), Bytes(330, 0x10));
   WriteBytes(dir.File("short.pcm"), Bytes(100, 0x10));
-  ASSERT_EQ(RemoveHum(dir.File("330.pcm"), dir.File("a.pcm")).status, ToolStatus::Done);
-  ASSERT_EQ(RemoveHum(dir.File("short.pcm"), dir.File("b.pcm")).status, ToolStatus::Done);
+  ASSERT_TRUE(RunRemoveHum(dir.File("330.pcm"), dir.File("a.pcm")));
+  ASSERT_TRUE(RunRemoveHum(dir.File("short.pcm"), dir.File("b.pcm")));
   EXPECT_EQ(ReadBytes(dir.File("a.pcm")).size(), 320u);
   EXPECT_TRUE(std::filesystem::exists(dir.File("b.pcm")));
   EXPECT_TRUE(ReadBytes(dir.File("b.pcm")).empty());
@@ -60,7 +71,7 @@ TEST(HumRemover, OnlyWholeFramesAreCopied) {
 TEST(HumRemover, MissingInputLeavesTheOutputUntouched) {
   TempDir dir;
   WriteBytes(dir.File("out.pcm"), {9, 9, 9});
-  EXPECT_EQ(RemoveHum(dir.File("missing.pcm"), dir.File("out.pcm")).status, ToolStatus::InputOpenFailed);
+  EXPECT_FALSE(RunRemoveHum(dir.File("missing.pcm"), dir.File("out.pcm")));
   EXPECT_EQ(ReadBytes(dir.File("out.pcm")), (Bytes{9, 9, 9}));
 }
 
@@ -69,7 +80,7 @@ TEST(HumRemover, CleansItsOwnOutputInPlace) {
   Bytes input(160, 0xE0);
   input.insert(input.end(), 160, 0x10);
   WriteBytes(dir.File("NoiseClear.pcm"), input);
-  ASSERT_EQ(RemoveHum(dir.File("NoiseClear.pcm"), dir.File("NoiseClear.pcm")).status, ToolStatus::Done);
+  ASSERT_TRUE(RunRemoveHum(dir.File("NoiseClear.pcm"), dir.File("NoiseClear.pcm")));
   const Bytes out = ReadBytes(dir.File("NoiseClear.pcm"));
   ASSERT_EQ(out.size(), 320u);
   EXPECT_EQ(out[0], 0xFF);
@@ -80,7 +91,7 @@ TEST(HumRemover, CleansItsOwnOutputInPlace) {
 TEST(HumRemover, FolderAsInputIsAReadFailure) {
   TempDir dir;
   WriteBytes(dir.File("out.pcm"), {7});
-  EXPECT_EQ(RemoveHum(dir.path().string(), dir.File("out.pcm")).status, ToolStatus::ReadFailed);
+  EXPECT_FALSE(RunRemoveHum(dir.path().string(), dir.File("out.pcm")));
   EXPECT_EQ(ReadBytes(dir.File("out.pcm")), (Bytes{7}));
 }
 
@@ -117,9 +128,9 @@ TEST(HumRemover, FailedWriteOrCloseKeepsTheEarlierContent) {
     WriteBytes(dir.File("in.pcm"), Bytes(480, 0x10));
     WriteBytes(dir.File("out.pcm"), {1, 2, 3});
     FailingOutput output(fail);
-    const ToolResult r = RemoveHum(dir.File("in.pcm"), dir.File("out.pcm"), output);
-    EXPECT_EQ(r.status, ToolStatus::WriteFailed);
-    EXPECT_FALSE(r.reason.empty());
+    std::string error;
+    EXPECT_FALSE(RunRemoveHum(dir.File("in.pcm"), dir.File("out.pcm"), output, &error));
+    EXPECT_FALSE(error.empty());
     EXPECT_EQ(ReadBytes(dir.File("out.pcm")), (Bytes{1, 2, 3}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
   }
@@ -129,7 +140,8 @@ TEST(GeneratorOutput, FailedWriteKeepsTheEarlierContent) {
   TempDir dir;
   WriteBytes(dir.File("out.pcm"), {1});
   FailingOutput output(FailingOutput::Fail::Write);
-  EXPECT_EQ(GeneratePcmFile(dir.File("out.pcm"), "7f,80", 10, output).status, ToolStatus::WriteFailed);
+  ASSERT_TRUE(output.Open(dir.File("out.pcm"), nullptr));
+  EXPECT_FALSE(GeneratePcmFile("7f,80", 10, output, nullptr));
   EXPECT_EQ(ReadBytes(dir.File("out.pcm")), (Bytes{1}));
 }
 
@@ -138,7 +150,9 @@ TEST(AtomicOutput, KeepsPermissionsAndWritesThroughLinks) {
   WriteBytes(dir.File("target.pcm"), {1});
   chmod(dir.File("target.pcm").c_str(), 0640);
   std::filesystem::create_symlink("target.pcm", dir.File("link.pcm"));
-  ASSERT_EQ(GeneratePcmFile(dir.File("link.pcm"), "42", 3).status, ToolStatus::Done);
+  AtomicOutputFile output;
+  ASSERT_TRUE(output.Open(dir.File("link.pcm"), nullptr));
+  ASSERT_TRUE(GeneratePcmFile("42", 3, output, nullptr));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.pcm")));
   EXPECT_EQ(ReadBytes(dir.File("target.pcm")), (Bytes{0x42, 0x42, 0x42}));
   struct stat st {};
@@ -149,7 +163,8 @@ TEST(AtomicOutput, KeepsPermissionsAndWritesThroughLinks) {
 TEST(AtomicOutput, FolderAsDestinationCannotBeOpened) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("sub"));
-  EXPECT_EQ(GeneratePcmFile(dir.File("sub"), "42", 1).status, ToolStatus::OutputOpenFailed);
+  AtomicOutputFile output;
+  EXPECT_FALSE(output.Open(dir.File("sub"), nullptr));
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("sub")));
 }
 

@@ -6,27 +6,28 @@
 
 #include <pcap/pcap.h>
 
+#include "base/failure.h"
 #include "io/capture/capture_demux.h"
 #include "io/capture/capture_sniff.h"
 
 namespace quorvane::io {
 
-std::string ReadCapture(const std::string& path, StreamSinkFactory& factory) {
+bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::string* error) {
   std::uint8_t head[4] = {};
   std::ifstream file(path, std::ios::binary);
-  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return "cannot read the capture's header";
+  if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return Fail(error, "cannot read the capture's header");
   const char* container = CaptureContainerOf(head, sizeof head);
-  if (container == nullptr) return "not a pcap or pcapng capture";
+  if (container == nullptr) return Fail(error, "not a pcap or pcapng capture");
   file.close();
 
-  char error[PCAP_ERRBUF_SIZE] = {};
-  const std::unique_ptr<pcap_t, decltype(&pcap_close)> capture(pcap_open_offline(path.c_str(), error), &pcap_close);
-  if (!capture) return std::string("not a readable capture: ") + error;
+  char pcapError[PCAP_ERRBUF_SIZE] = {};
+  const std::unique_ptr<pcap_t, decltype(&pcap_close)> capture(pcap_open_offline(path.c_str(), pcapError), &pcap_close);
+  if (!capture) return Fail(error, std::string("not a readable capture: ") + pcapError);
   const int dlt = pcap_datalink(capture.get());
   const std::optional<LinkType> link = LinkTypeOfDlt(dlt);
   if (!link) {
     const char* name = pcap_datalink_val_to_name(dlt);
-    return "unsupported link type " + (name ? std::string(name) : std::to_string(dlt));
+    return Fail(error, "unsupported link type " + (name ? std::string(name) : std::to_string(dlt)));
   }
 
   CaptureDemux demux(path, container, factory);
@@ -46,7 +47,7 @@ std::string ReadCapture(const std::string& path, StreamSinkFactory& factory) {
     }
   }
   demux.Finish();
-  return failure;
+  return failure.empty() || Fail(error, failure);
 }
 
 }  // namespace quorvane::io

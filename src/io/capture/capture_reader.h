@@ -8,9 +8,9 @@
 namespace quorvane::io {
 
 // Opens one sink per RTP stream, named PATH@0xSSRC (PATH as given, eight
-// lower-case hex digits), and ends each with its counts. Returns "" or a
-// one-line reason the capture could not be read to its end; streams read
+// lower-case hex digits), and ends each with its counts. False, with a
+// one-line reason, when the capture could not be read to its end; streams read
 // before a cut-off are still ended and their results stand.
-std::string ReadCapture(const std::string& path, StreamSinkFactory& factory);
+bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::string* error);
 
 }  // namespace quorvane::io

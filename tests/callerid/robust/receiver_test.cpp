@@ -35,7 +35,8 @@ Received Receive(const std::vector<std::int16_t>& samples, TonePlan plan = ToneP
 
 std::vector<std::int16_t> Synth(const CallerIdSynthOptions& o) {
   std::string error;
-  std::vector<std::int16_t> samples = CallerIdSamples(o, error);
+  std::vector<std::int16_t> samples;
+  CallerIdSamples(o, &samples, &error);
   EXPECT_EQ(error, "");
   return samples;
 }
@@ -207,16 +208,18 @@ TEST(CallerIdSynth, MessageDelayStartsTheMessageLater) {
   CallerIdSynthOptions o;
   o.number = "5551234567";
   std::string error;
-  const std::vector<std::int16_t> onTime = CallerIdSamples(o, error);
+  std::vector<std::int16_t> onTime;
+  CallerIdSamples(o, &onTime, &error);
   o.messageDelayBits = 0.5;
-  const std::vector<std::int16_t> late = CallerIdSamples(o, error);
+  std::vector<std::int16_t> late;
+  CallerIdSamples(o, &late, &error);
   constexpr std::size_t kMessageStart = 800 + 3200;  // lead, then 480 bits of seizure and mark
   ASSERT_GT(onTime.size(), kMessageStart);
   EXPECT_TRUE(std::equal(onTime.begin(), onTime.begin() + kMessageStart, late.begin()));
   EXPECT_FALSE(std::equal(onTime.begin(), onTime.begin() + kMessageStart + 8, late.begin()));
   EXPECT_EQ(late.size() - onTime.size(), 3u);  // half a bit is 3 1/3 samples
   o.messageDelayBits = 1.0;
-  EXPECT_FALSE(CheckCallerIdOptions(o, error));
+  EXPECT_FALSE(CheckCallerIdOptions(o, &error));
 }
 
 // A sender whose bit clock is off: the receiver must learn the rate, or
