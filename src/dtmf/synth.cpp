@@ -6,7 +6,7 @@
 #include "base/failure.h"
 #include "codec/signal_gen.h"
 #include "codec/ulaw.h"
-#include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/keys.h"
 
 namespace quorvane {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "codec/ulaw.h"
-#include "dtmf/exact/dtmf_detector.h"
+#include "dtmf/keys.h"
 
 namespace quorvane {
 

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "dtmf/keys.h"
+
 namespace quorvane {
 
 // Flag for DtmfDetect: leave the caller's samples and tone flag untouched.
@@ -11,9 +13,6 @@ inline constexpr int DTMF_KEEP_SAMPLES = 0x100;
 inline constexpr int kDtmfBlockSize = 102;
 inline constexpr int kDtmfMaxStoredDigits = 128;
 
-extern const float DtmfRowFreqs[4];
-extern const float DtmfColFreqs[4];
-extern const char DtmfDigitMap[17];  // "123A456B789C*0#D", row * 4 + column
 
 struct DtmfResonator {
   float older;  // output two samples back
