@@ -1,14 +1,15 @@
-// The robust caller-ID receiver: 8 kHz linear samples in, accepted
-// messages (with their sample positions, tone plan and level), caller ID
-// sent as DTMF digits and alerting tones out, through the hooks in `RobustCallerIdEvents`. Any number of
-// samples per call; the results do not depend on how the signal is cut.
+// The robust caller-ID receiver: 8 kHz linear samples in; accepted FSK
+// messages (with their positions, tone plan and level), caller ID sent as
+// DTMF digits (dtmf_signalled.h) and alerting tones (alert_tone.h) out to a
+// CallerIdSink. Any number of samples per call; the results do not depend
+// on how the signal is cut.
 //
 // A message may start at any character of a burst, so junk or a broken
 // copy before it costs nothing; a message is shown only when its checksum
 // holds, it is well formed and its characters sound like FSK and end with
-// their stop bits. The bits are
-// decided three times (robust_fsk_demodulator.h); whichever copy holds first is
-// shown, once. A message
+// their stop bits. The bits are decided three times (fsk_demodulator.h);
+// whichever copy holds first is shown, once. A burst in which no message
+// held is read again from the kept samples (message_reread.h). A message
 // that fails, where one was plainly framed (first after a mark period or
 // the channel seizure), is counted in `rejected`.
 #pragma once
