@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fwrite(data, 1, size, file);
   std::fclose(file);
   CheckingFactory factory;
-  quorvane::io::ReadCapture(path, factory);
+  quorvane::io::ReadCapture(path, factory, nullptr);
   if (factory.open != 0) std::abort();
   return 0;
 }
