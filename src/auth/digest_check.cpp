@@ -5,6 +5,8 @@
 #include "auth/digest_header.h"
 #include "auth/digest_request.h"
 
+#include "base/failure.h"
+
 namespace quorvane {
 namespace {
 
@@ -31,15 +33,15 @@ int HexValue(char c) {
 
 // username* in the extended notation charset'language'percent-encoded;
 // only UTF-8, the charset digest names, is taken.
-bool DecodeExtendedUserName(const std::string& value, std::string& userName, std::string& error) {
+bool DecodeExtendedUserName(const std::string& value, std::string& userName, std::string* error) {
   const std::size_t first = value.find('\'');
   const std::size_t second = first == std::string::npos ? first : value.find('\'', first + 1);
   if (second == std::string::npos) {
-    error = "username* is not in the form charset'language'value";
+    Fail(error, "username* is not in the form charset'language'value");
     return false;
   }
   if (!EqualsIgnoringCase(std::string_view(value).substr(0, first), "UTF-8")) {
-    error = "username* charset " + Shown(value.substr(0, first)) + " is not UTF-8";
+    Fail(error, "username* charset " + Shown(value.substr(0, first)) + " is not UTF-8");
     return false;
   }
   userName.clear();
@@ -51,7 +53,7 @@ bool DecodeExtendedUserName(const std::string& value, std::string& userName, std
     const int high = i + 2 < value.size() ? HexValue(value[i + 1]) : -1;
     const int low = high < 0 ? -1 : HexValue(value[i + 2]);
     if (low < 0) {
-      error = "username* holds a '%' that is not followed by two hex digits";
+      Fail(error, "username* holds a '%' that is not followed by two hex digits");
       return false;
     }
     userName.push_back(static_cast<char>(high * 16 + low));
@@ -65,10 +67,10 @@ class Parameters {
   explicit Parameters(const DigestCredentials& credentials) : credentials_(credentials) {}
 
   // The value of a parameter the computation cannot do without.
-  bool Required(const char* name, std::string& value, std::string& error) const {
+  bool Required(const char* name, std::string& value, std::string* error) const {
     const std::string* found = credentials_.Find(name);
     if (found == nullptr) {
-      error = std::string("the header has no ") + name + " parameter";
+      Fail(error, std::string("the header has no ") + name + " parameter");
       return false;
     }
     value = *found;
@@ -83,21 +85,21 @@ class Parameters {
 // The user name of A1 and, with userhash=true, what the header holds in its
 // place.
 bool ReadUser(const Parameters& p, const DigestCheckInput& input, DigestRequest& request, DigestCheck& check,
-              std::string& error) {
+              std::string* error) {
   const std::string* userhash = p.Optional("userhash");
   if (userhash != nullptr && !EqualsIgnoringCase(*userhash, "true") && !EqualsIgnoringCase(*userhash, "false")) {
-    error = "userhash=" + Shown(*userhash) + " is neither true nor false";
+    Fail(error, "userhash=" + Shown(*userhash) + " is neither true nor false");
     return false;
   }
   check.userHashed = userhash != nullptr && EqualsIgnoringCase(*userhash, "true");
   const std::string* plain = p.Optional("username");
   const std::string* extended = p.Optional("username*");
   if (plain != nullptr && extended != nullptr) {
-    error = "the header has both username and username*";
+    Fail(error, "the header has both username and username*");
     return false;
   }
   if (plain == nullptr && (extended == nullptr || check.userHashed)) {
-    error = "the header has no username parameter";
+    Fail(error, "the header has no username parameter");
     return false;
   }
   std::string headerUser;
@@ -108,7 +110,7 @@ bool ReadUser(const Parameters& p, const DigestCheckInput& input, DigestRequest&
   }
   if (check.userHashed) {
     if (!input.userName) {
-      error = "userhash=true: the header holds only the hashed user name, and the user name was not given";
+      Fail(error, "userhash=true: the header holds only the hashed user name, and the user name was not given");
       return false;
     }
     request.userName = *input.userName;
@@ -117,7 +119,7 @@ bool ReadUser(const Parameters& p, const DigestCheckInput& input, DigestRequest&
     return true;
   }
   if (input.userName && *input.userName != headerUser) {
-    error = "the header's username is '" + Shown(headerUser) + "', not '" + Shown(*input.userName) + "'";
+    Fail(error, "the header's username is '" + Shown(headerUser) + "', not '" + Shown(*input.userName) + "'");
     return false;
   }
   request.userName = headerUser;
@@ -125,11 +127,11 @@ bool ReadUser(const Parameters& p, const DigestCheckInput& input, DigestRequest&
 }
 
 bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequest& request, DigestCheck& check,
-                  std::string& error) {
+                  std::string* error) {
   if (const std::string* algorithm = p.Optional("algorithm")) {
     const auto parsed = ParseDigestAlgorithm(*algorithm);
     if (!parsed) {
-      error = "algorithm " + Shown(*algorithm) + " is not one of " + kDigestAlgorithmNames;
+      Fail(error, "algorithm " + Shown(*algorithm) + " is not one of " + kDigestAlgorithmNames);
       return false;
     }
     request.algorithm = *parsed;
@@ -141,7 +143,7 @@ bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequ
   if (const std::string* qop = p.Optional("qop")) {
     const auto parsed = ParseDigestQop(*qop);
     if (!parsed) {
-      error = "qop " + Shown(*qop) + " is not one of " + kDigestQopNames;
+      Fail(error, "qop " + Shown(*qop) + " is not one of " + kDigestQopNames);
       return false;
     }
     request.qop = *parsed;
@@ -152,7 +154,7 @@ bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequ
   }
   if (request.qop == DigestQop::kAuthInt) {
     if (!input.body) {
-      error = "qop=auth-int covers the message body, and none was given";
+      Fail(error, "qop=auth-int covers the message body, and none was given");
       return false;
     }
     request.body = *input.body;
@@ -165,7 +167,7 @@ bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequ
 }  // namespace
 
 bool CheckDigestHeader(std::string_view header, const DigestCheckInput& input, DigestCheck& check,
-                       std::string& error) {
+                       std::string* error) {
   DigestCredentials credentials;
   if (!ParseDigestCredentials(header, credentials, error)) return false;
   const Parameters p(credentials);

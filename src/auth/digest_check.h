@@ -31,6 +31,6 @@ struct DigestCheck {
 // Recomputes the header's response from its own parameters and the input.
 // False with `error` when the header cannot be read, lacks a parameter
 // (named), or asks for what is not provided (an unknown algorithm or qop).
-bool CheckDigestHeader(std::string_view header, const DigestCheckInput& input, DigestCheck& check, std::string& error);
+bool CheckDigestHeader(std::string_view header, const DigestCheckInput& input, DigestCheck& check, std::string* error);
 
 }  // namespace quorvane

@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+#include "base/failure.h"
+
 namespace quorvane {
 namespace {
 
@@ -39,7 +41,7 @@ std::string Excerpt(std::string_view text, std::size_t at) {
 // Joins folded lines (a line break followed by white space) into one line
 // and drops the line breaks that end the text. False when a line break
 // does not continue the header.
-bool Unfold(std::string_view header, std::string& text, std::string& error) {
+bool Unfold(std::string_view header, std::string& text, std::string* error) {
   text.clear();
   for (std::size_t i = 0; i < header.size(); ++i) {
     if (!IsBreak(header[i])) {
@@ -51,7 +53,7 @@ bool Unfold(std::string_view header, std::string& text, std::string& error) {
     if (next < header.size() && IsSpace(header[next])) {
       text.push_back(' ');
     } else if (header.find_first_not_of(" \t\r\n", next) != std::string_view::npos) {
-      error = "a line break that does not continue the header (a folded line starts with white space)";
+      Fail(error, "a line break that does not continue the header (a folded line starts with white space)");
       return false;
     }
     i = next - 1;
@@ -110,13 +112,13 @@ class Reader {
 
 // Leaves the reader after "Authorization:" / "Proxy-Authorization:" and
 // the word Digest, where they are given.
-bool SkipNameAndScheme(Reader& in, std::string& error) {
+bool SkipNameAndScheme(Reader& in, std::string* error) {
   in.SkipSpace();
   std::size_t start = in.Position();
   std::string_view word = in.Token();
   if (!word.empty() && in.Peek() == ':') {
     if (!EqualsIgnoringCase(word, "Authorization") && !EqualsIgnoringCase(word, "Proxy-Authorization")) {
-      error = std::string(word) + ": not an Authorization or Proxy-Authorization header";
+      Fail(error, std::string(word) + ": not an Authorization or Proxy-Authorization header");
       return false;
     }
     in.Skip();
@@ -130,7 +132,7 @@ bool SkipNameAndScheme(Reader& in, std::string& error) {
     return true;
   }
   if (!EqualsIgnoringCase(word, "Digest")) {
-    error = "the authentication scheme is " + std::string(word) + ", not Digest";
+    Fail(error, "the authentication scheme is " + std::string(word) + ", not Digest");
     return false;
   }
   return true;
@@ -143,7 +145,7 @@ const std::string* DigestCredentials::Find(const std::string& name) const {
   return found == parameters.end() ? nullptr : &found->second;
 }
 
-bool ParseDigestCredentials(std::string_view header, DigestCredentials& credentials, std::string& error) {
+bool ParseDigestCredentials(std::string_view header, DigestCredentials& credentials, std::string* error) {
   credentials.parameters.clear();
   std::string text;
   if (!Unfold(header, text, error)) return false;
@@ -155,12 +157,12 @@ bool ParseDigestCredentials(std::string_view header, DigestCredentials& credenti
     if (in.AtEnd()) break;
     const std::string name = Lower(in.Token());
     if (name.empty()) {
-      error = "expected a parameter name at " + in.Here();
+      Fail(error, "expected a parameter name at " + in.Here());
       return false;
     }
     in.SkipSpace();
     if (in.Peek() != '=') {
-      error = "parameter " + name + " has no '=' and value";
+      Fail(error, "parameter " + name + " has no '=' and value");
       return false;
     }
     in.Skip();
@@ -168,28 +170,28 @@ bool ParseDigestCredentials(std::string_view header, DigestCredentials& credenti
     std::string value;
     if (in.Peek() == '"') {
       if (!in.QuotedString(value)) {
-        error = "the quoted value of parameter " + name + " never ends";
+        Fail(error, "the quoted value of parameter " + name + " never ends");
         return false;
       }
     } else {
       value = in.BareValue();
       if (value.empty()) {
-        error = "parameter " + name + " has no value";
+        Fail(error, "parameter " + name + " has no value");
         return false;
       }
     }
     in.SkipSpace();
     if (!in.AtEnd() && in.Peek() != ',') {
-      error = "expected a comma after parameter " + name + ", found " + in.Here();
+      Fail(error, "expected a comma after parameter " + name + ", found " + in.Here());
       return false;
     }
     if (!credentials.parameters.emplace(name, std::move(value)).second) {
-      error = "parameter " + name + " is given twice";
+      Fail(error, "parameter " + name + " is given twice");
       return false;
     }
   }
   if (credentials.parameters.empty()) {
-    error = "the header holds no parameters";
+    Fail(error, "the header holds no parameters");
     return false;
   }
   return true;

@@ -21,6 +21,6 @@ struct DigestCredentials {
 
 // False with `error` saying what is wrong (and where) when the text is not a
 // Digest credentials header.
-bool ParseDigestCredentials(std::string_view header, DigestCredentials& credentials, std::string& error);
+bool ParseDigestCredentials(std::string_view header, DigestCredentials& credentials, std::string* error);
 
 }  // namespace quorvane

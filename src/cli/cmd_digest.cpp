@@ -116,7 +116,7 @@ int RunCheck(const DigestArgs& a, const CLI::App& sub) {
   if (!LoadBody(a, sub.get_option("--body")->count() > 0, input.body)) return kExitFailure;
   DigestCheck check;
   std::string error;
-  if (!CheckDigestHeader(a.check, input, check, error)) return UsageError("--check", error);
+  if (!CheckDigestHeader(a.check, input, check, &error)) return UsageError("--check", error);
   PrintLine(check.matches ? "match" : "mismatch");
   PrintLine("expected response: " + check.expected);
   if (check.userHashed) {

@@ -6,6 +6,8 @@
 
 #include "cli/cli_support.h"
 
+#include "base/failure.h"
+
 namespace quorvane::cli {
 namespace {
 
@@ -252,12 +254,12 @@ std::string ZshCompletion(const CLI::App& app) {
   return out.str();
 }
 
-bool WriteText(const std::string& path, const std::string& text, std::string& error) {
+bool WriteText(const std::string& path, const std::string& text, std::string* error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file << text;
   file.close();
   if (!file) {
-    error = path + ": could not be written";
+    Fail(error, path + ": could not be written");
     return false;
   }
   return true;
@@ -265,7 +267,7 @@ bool WriteText(const std::string& path, const std::string& text, std::string& er
 
 }  // namespace
 
-bool WriteCliDocs(const CLI::App& app, const std::string& directory, std::string& error) {
+bool WriteCliDocs(const CLI::App& app, const std::string& directory, std::string* error) {
   return WriteText(directory + "/quorvane.1", ManPage(app), error) &&
          WriteText(directory + "/quorvane-gui.1", GuiManPage(), error) &&
          WriteText(directory + "/quorvane.bash", BashCompletion(app), error) &&

@@ -11,6 +11,6 @@ namespace quorvane::cli {
 // Writes quorvane.1, quorvane-gui.1, the bash completion `quorvane.bash`
 // and the zsh completion `_quorvane` into `directory`. False with a reason
 // when a file could not be written.
-bool WriteCliDocs(const CLI::App& app, const std::string& directory, std::string& error);
+bool WriteCliDocs(const CLI::App& app, const std::string& directory, std::string* error);
 
 }  // namespace quorvane::cli

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   // definitions; not an option for users, so not in --help.
   if (argc == 3 && std::strcmp(argv[1], "--write-docs") == 0) {
     std::string error;
-    if (quorvane::cli::WriteCliDocs(app, argv[2], error)) return quorvane::cli::kExitOk;
+    if (quorvane::cli::WriteCliDocs(app, argv[2], &error)) return quorvane::cli::kExitOk;
     quorvane::PrintError("--write-docs", error);
     return quorvane::cli::kExitFailure;
   }

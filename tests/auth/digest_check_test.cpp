@@ -88,7 +88,7 @@ TEST(DigestCheck, HeaderTexts) {
   for (const HeaderCase& c : cases) {
     DigestCheck check;
     std::string error;
-    const bool read = CheckDigestHeader(c.header, {c.password, c.method, {}, {}}, check, error);
+    const bool read = CheckDigestHeader(c.header, {c.password, c.method, {}, {}}, check, &error);
     const Outcome outcome = !read ? Outcome::kUnusable : check.matches ? Outcome::kMatch : Outcome::kMismatch;
     EXPECT_EQ(outcome, c.outcome) << c.what << ": " << error;
     EXPECT_NE(error.find(c.errorNames), std::string::npos) << c.what << ": " << error;
@@ -100,7 +100,7 @@ TEST(DigestCheck, LegacySessionKeyIsNamedWhenItExplainsAMismatch) {
                                       "9e2d1006810044fd79f39476209ae31a", "0216a0abb3caa7e3ef933cdd337e5d17");
   DigestCheck check;
   std::string error;
-  ASSERT_TRUE(CheckDigestHeader(header, {"zanzibar", "REGISTER", {}, {}}, check, error)) << error;
+  ASSERT_TRUE(CheckDigestHeader(header, {"zanzibar", "REGISTER", {}, {}}, check, &error)) << error;
   EXPECT_FALSE(check.matches);
   EXPECT_EQ(check.expected, "d20652dbd76d31d860900c50052719f5");
   EXPECT_TRUE(check.legacyMatches);
@@ -117,11 +117,11 @@ TEST(DigestCheck, UserhashNeedsTheRealNameAndComparesItsHash) {
       "response=\"3798d4131c277846293534c3edc11bd8a5e4cdcbff78b05db9d95eeb1cec68a5\", userhash=true";
   DigestCheck check;
   std::string error;
-  EXPECT_FALSE(CheckDigestHeader(header, {"Secret, or not?", "GET", {}, {}}, check, error));
+  EXPECT_FALSE(CheckDigestHeader(header, {"Secret, or not?", "GET", {}, {}}, check, &error));
   EXPECT_NE(error.find("userhash"), std::string::npos);
-  ASSERT_TRUE(CheckDigestHeader(header, {"Secret, or not?", "GET", "J\xC3\xA4s\xC3\xB8n Doe", {}}, check, error));
+  ASSERT_TRUE(CheckDigestHeader(header, {"Secret, or not?", "GET", "J\xC3\xA4s\xC3\xB8n Doe", {}}, check, &error));
   EXPECT_TRUE(check.matches);
-  ASSERT_TRUE(CheckDigestHeader(header, {"Secret, or not?", "GET", "Jason Doe", {}}, check, error));
+  ASSERT_TRUE(CheckDigestHeader(header, {"Secret, or not?", "GET", "Jason Doe", {}}, check, &error));
   EXPECT_FALSE(check.userHashMatches);
 }
 
