@@ -149,6 +149,10 @@ bool BuildRequest(const Parameters& p, const DigestCheckInput& input, DigestRequ
     request.qop = *parsed;
     request.qopText = *qop;
     if (!p.Required("nc", request.nonceCount, error) || !p.Required("cnonce", request.cnonce, error)) return false;
+    if (!IsNonceCount(request.nonceCount)) {
+      Fail(error, "nc " + Shown(request.nonceCount) + " is not 8 hex digits");
+      return false;
+    }
   } else if (request.algorithm.session && !p.Required("cnonce", request.cnonce, error)) {
     return false;
   }
@@ -176,11 +180,12 @@ bool CheckDigestHeader(std::string_view header, const DigestCheckInput& input, D
   check = DigestCheck{};
   if (!p.Required("response", response, error) || !BuildRequest(p, input, request, check, error)) return false;
   check.expected = ComputeDigest(request).response;
-  check.matches = response == check.expected && check.userHashMatches;
-  if (response != check.expected && request.algorithm.session) {
+  const bool responseMatches = SameResponse(response, check.expected);
+  check.matches = responseMatches && check.userHashMatches;
+  if (!responseMatches && request.algorithm.session) {
     request.sessionKey = SessionKey::kRawBytes;
     check.legacyExpected = ComputeDigest(request).response;
-    check.legacyMatches = response == check.legacyExpected;
+    check.legacyMatches = SameResponse(response, check.legacyExpected);
   }
   return true;
 }

@@ -78,4 +78,25 @@ std::string DigestUserHash(DigestHash hash, std::string_view userName, std::stri
   return HashHex(hash, Join({userName, realm}));
 }
 
+bool IsNonceCount(std::string_view nc) {
+  return nc.size() == 8 && nc.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+namespace {
+
+// A..F to a..f, every other byte as it is, without a branch.
+unsigned HexLower(char c) {
+  const auto u = static_cast<unsigned>(static_cast<unsigned char>(c));
+  return u + (static_cast<unsigned>(u - 'A' < 6u) << 5);
+}
+
+}  // namespace
+
+bool SameResponse(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  unsigned difference = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) difference |= HexLower(a[i]) ^ HexLower(b[i]);
+  return difference == 0;
+}
+
 }  // namespace quorvane

@@ -30,6 +30,13 @@ enum class DigestQop {
 
 // "auth" or "auth-int" in any letter case; nothing else.
 std::optional<DigestQop> ParseDigestQop(std::string_view name);
+
+// Whether `nc` is a nonce count as the RFCs write it: exactly 8 hex digits.
+bool IsNonceCount(std::string_view nc);
+
+// Whether two responses (hex digests) are equal, letter case aside, in a
+// time that does not depend on where they differ.
+bool SameResponse(std::string_view a, std::string_view b);
 inline constexpr const char* kDigestQopNames = "auth, auth-int";
 
 // How a -sess algorithm makes its session key from H(user:realm:password).

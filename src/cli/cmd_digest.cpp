@@ -2,6 +2,7 @@
 // quorvane digest --check HEADER --password P --method M [--body FILE]
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -11,13 +12,14 @@
 #include "auth/digest_request.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/password_source.h"
 
 namespace quorvane::cli {
 namespace {
 
 struct DigestArgs {
   std::string check;
-  std::string user, realm, password, nonce, method, uri;
+  std::string user, realm, password, passwordFile, nonce, method, uri;
   std::string algorithm = "MD5";
   std::string cnonce, nonceCount, qop, bodyPath;
   bool userhash = false;
@@ -58,6 +60,34 @@ int UsageError(const std::string& subject, const std::string& reason) {
   return kExitUsage;
 }
 
+// The password from --password (- asks on the terminal), --password-file or
+// the environment; false, the reason printed, when there is none.
+bool ResolvePassword(const DigestArgs& a, const CLI::App& sub, std::string& password, int& status) {
+  std::string error;
+  status = kExitFailure;
+  if (sub.get_option("--password-file")->count() > 0) {
+    if (ReadPasswordFile(a.passwordFile, &password, &error)) return true;
+    PrintError("--password-file", error);
+    return false;
+  }
+  if (sub.get_option("--password")->count() > 0) {
+    if (a.password != "-") {
+      password = a.password;
+      return true;
+    }
+    if (ReadPasswordFromTerminal(&password, &error)) return true;
+    PrintError("--password", error);
+    return false;
+  }
+  if (const char* value = std::getenv(kPasswordVariable)) {
+    password = value;
+    return true;
+  }
+  status = UsageError("digest", std::string("a password is needed: --password-file FILE, ") + kPasswordVariable +
+                                    " or --password - (asks on the terminal)");
+  return false;
+}
+
 int RunCalculator(const DigestArgs& a, const CLI::App& sub) {
   for (const char* name : {"--user", "--realm", "--nonce", "--uri"}) {
     if (sub.get_option(name)->count() == 0) return UsageError("digest", std::string(name) + " is required");
@@ -84,13 +114,15 @@ int RunCalculator(const DigestArgs& a, const CLI::App& sub) {
     return UsageError("--algorithm", a.algorithm + " needs --cnonce");
   }
   if (a.legacySess && !request.algorithm.session) return UsageError("--legacy-sess", "needs a -sess algorithm");
+  if (hasQop && !IsNonceCount(a.nonceCount)) return UsageError("--nc", a.nonceCount + " is not 8 hex digits");
+  int status = kExitOk;
+  if (!ResolvePassword(a, sub, request.password, status)) return status;
   std::optional<std::string> body;
   if (!LoadBody(a, hasBody, body)) return kExitFailure;
   if (body) request.body = std::move(*body);
   request.sessionKey = a.legacySess ? SessionKey::kRawBytes : SessionKey::kHexText;
   request.userName = a.user;
   request.realm = a.realm;
-  request.password = a.password;
   request.nonce = a.nonce;
   request.cnonce = a.cnonce;
   request.nonceCount = a.nonceCount;
@@ -110,7 +142,8 @@ int RunCalculator(const DigestArgs& a, const CLI::App& sub) {
 
 int RunCheck(const DigestArgs& a, const CLI::App& sub) {
   DigestCheckInput input;
-  input.password = a.password;
+  int status = kExitOk;
+  if (!ResolvePassword(a, sub, input.password, status)) return status;
   input.method = a.method;
   if (sub.get_option("--user")->count() > 0) input.userName = a.user;
   if (!LoadBody(a, sub.get_option("--body")->count() > 0, input.body)) return kExitFailure;
@@ -148,11 +181,18 @@ CommandRunner AttachDigest(CLI::App& sub) {
       "own parameters, --password and --method (and --body for auth-int; --user when it\n"
       "carries userhash=true), print match or mismatch and the expected response.\n"
       "Exit status: 0 match, 1 mismatch, 2 a header that cannot be read or lacks a parameter.\n"
-      "Without --check, --user, --realm, --nonce and --uri are required.");
+      "Without --check, --user, --realm, --nonce and --uri are required.\n"
+      "The password comes from --password-file FILE, else --password (- asks on the terminal\n"
+      "without echo), else the environment variable QUORVANE_DIGEST_PASSWORD.");
   sub.add_option("--check", args->check, "A captured Authorization header to check");
   sub.add_option("--user", args->user, "User name (with --check: the name behind userhash=true)");
   sub.add_option("--realm", args->realm, "Realm");
-  sub.add_option("--password", args->password, "Password")->required();
+  CLI::Option* password = sub.add_option(
+      "--password", args->password,
+      "Password, seen by every user of the machine in the process list: prefer --password-file, the "
+      "QUORVANE_DIGEST_PASSWORD environment variable, or - to be asked on the terminal");
+  sub.add_option("--password-file", args->passwordFile, "Read the password from the first line of FILE")
+      ->excludes(password);
   sub.add_option("--nonce", args->nonce, "Server nonce");
   sub.add_option("--method", args->method, "Request method, e.g. REGISTER")->required();
   sub.add_option("--uri", args->uri, "Digest URI, e.g. sip:example.com");

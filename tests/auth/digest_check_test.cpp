@@ -72,6 +72,13 @@ TEST(DigestCheck, HeaderTexts) {
        "Circle of Life", "GET", Outcome::kMatch},
       {"SIP, algorithm unquoted", kSip, "zanzibar", "REGISTER", Outcome::kMatch},
       {"wrong password", kSip, "zanzibaR", "REGISTER", Outcome::kMismatch},
+      {"response in capitals", Replaced(kRfcMd5, "8ca523f5e9506fed4657c9700eebdbec", "8CA523F5E9506FED4657C9700EEBDBEC"),
+       "Circle of Life", "GET", Outcome::kMatch},
+      {"a control byte for a digit", Replaced(kRfcMd5, "8ca523f5e9506fed4657c9700eebdbec", "8ca523f5e9506fed4657c97\x10"
+                                                                                           "0eebdbec"),
+       "Circle of Life", "GET", Outcome::kMismatch},
+      {"nc not 8 hex digits", Replaced(kRfcMd5, "nc=00000001", "nc=1"), "Circle of Life", "GET", Outcome::kUnusable,
+       "nc"},
       {"missing nc with qop", "Digest username=\"Mufasa\", realm=\"r\", uri=\"/\", qop=auth, " + kNonces +
                                   ", response=\"8ca523f5e9506fed4657c9700eebdbec\"",
        "Circle of Life", "GET", Outcome::kUnusable, "nc"},

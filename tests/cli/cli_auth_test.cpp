@@ -69,6 +69,45 @@ std::string CheckHeader(const std::string& algorithm, const std::string& respons
          "\",\r\n opaque=\"FQhe/qaU925kfnzjCev0ciny7QMkPqMAFRtzCUYo5tdS\"\r\n";
 }
 
+// The password off the command line: from a file, from the environment;
+// none at all is a usage error, and with no terminal to ask on, "-" fails.
+TEST(CliDigest, PasswordSources) {
+  testing::TempDir dir;
+  testing::WriteBytes(dir.File("pw"), {'C', 'i', 'r', 'c', 'l', 'e', ' ', 'o', 'f', ' ', 'L', 'i', 'f', 'e', '\r', '\n'});
+  std::vector<std::string> without = kRfc7616;
+  without.erase(without.begin() + 5, without.begin() + 7);  // --password and its value
+  const std::string expected = "753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1\n";
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::vector<std::string> env;
+    int exitCode;
+  } cases[] = {
+      {"file", With(without, {"--password-file", dir.File("pw")}), {}, 0},
+      {"environment", without, {"QUORVANE_DIGEST_PASSWORD=Circle of Life"}, 0},
+      {"the file before the environment", With(without, {"--password-file", dir.File("pw")}),
+       {"QUORVANE_DIGEST_PASSWORD=wrong"}, 0},
+      {"none", without, {}, 2},
+      {"a missing file", With(without, {"--password-file", dir.File("none")}), {}, 1},
+      {"no terminal to ask on", With(without, {"--password", "-"}), {}, 1},
+  };
+  for (const auto& c : cases) {
+    const auto r = testing::RunProcess(
+        With({"/usr/bin/setsid", QUORVANE_BINARY}, With(c.args, {"--algorithm", "SHA-256", "--response-only"})), "",
+        c.env);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.what << ": " << r.err;
+    EXPECT_EQ(r.out, c.exitCode == 0 ? expected : "") << c.what;
+  }
+}
+
+TEST(CliDigest, NonceCountIsEightHexDigits) {
+  auto args = kRfc7616;
+  args[16] = "1";
+  const auto r = RunQuorvane(args);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "quorvane: --nc: 1 is not 8 hex digits\n");
+}
+
 TEST(CliDigest, ExitCodesAndOutput) {
   constexpr const char* kMd5 = "8ca523f5e9506fed4657c9700eebdbec";
   constexpr const char* kSha256 = "753927fa0e85d155564e2e272a28d1802ca10daf4496794697cf8db5856cb6c1";
