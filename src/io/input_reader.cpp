@@ -18,6 +18,9 @@ namespace {
 
 bool IsStdin(const std::string& path) { return path == "-"; }
 
+// Enough of a file's start for a WAV header's format chunk.
+constexpr std::size_t kHeaderPeekBytes = 256;
+
 // Where the readers that open their own descriptor start: the file again,
 // or standard input replayed from its first byte.
 struct Reopened {
@@ -57,6 +60,16 @@ bool ReadInput(const std::string& path, const InputOptions& options, StreamSinkF
       if (IsStdin(path)) return Fail(error, "packet captures are read from files, not from standard input");
       return ReadCapture(path, factory, error);
     case InputKind::Container: {
+      // A rate past 2^31 Hz fails inside the container library with its
+      // own words; name it as every other rate out of range is named.
+      std::uint8_t header[kHeaderPeekBytes];
+      const ssize_t peeked = IsStdin(path) ? -1 : pread(fd, header, sizeof header, 0);
+      if (peeked > 0) {
+        const auto rate = WavHeaderRate(header, static_cast<std::size_t>(peeked));
+        if (rate && (*rate < static_cast<std::uint32_t>(kMinRate) || *rate > static_cast<std::uint32_t>(kMaxRate))) {
+          return Fail(error, "the header names a rate of " + std::to_string(*rate) + " Hz");
+        }
+      }
       Reopened source = Reopen(path, head, n);
       if (source.fd < 0) return Fail(error, std::strerror(errno));
       return ReadContainer(path, source.fd, IsStdin(path), options, factory, error);

@@ -30,4 +30,23 @@ InputKind SniffInput(const std::uint8_t* head, std::size_t n) {
   return InputKind::Headerless;
 }
 
+std::optional<std::uint32_t> WavHeaderRate(const std::uint8_t* head, std::size_t n) {
+  const auto le32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(head[at]) | static_cast<std::uint32_t>(head[at + 1]) << 8 |
+           static_cast<std::uint32_t>(head[at + 2]) << 16 | static_cast<std::uint32_t>(head[at + 3]) << 24;
+  };
+  if (n < 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return std::nullopt;
+  // Chunks follow, each an id and a size, padded to even sizes.
+  for (std::size_t at = 12; at + 8 <= n;) {
+    const std::uint32_t size = le32(at + 4);
+    if (std::memcmp(head + at, "fmt ", 4) == 0) {
+      if (at + 16 > n) return std::nullopt;
+      return le32(at + 12);
+    }
+    if (size > n) return std::nullopt;
+    at += 8 + size + (size & 1);
+  }
+  return std::nullopt;
+}
+
 }  // namespace quorvane::io

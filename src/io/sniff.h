@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace quorvane::io {
 
@@ -16,5 +17,10 @@ inline constexpr std::size_t kSniffBytes = 12;
 // anything else is headerless. Only known magics count: a mu-law file of
 // silence (0xFF bytes) must never pass for a compressed stream.
 InputKind SniffInput(const std::uint8_t* head, std::size_t n);
+
+// The sample rate a RIFF WAVE header names in its format chunk, when the
+// `n` bytes of `head` hold it (the rate is an unsigned 32-bit field, which
+// the container library cannot take past 2^31).
+std::optional<std::uint32_t> WavHeaderRate(const std::uint8_t* head, std::size_t n);
 
 }  // namespace quorvane::io

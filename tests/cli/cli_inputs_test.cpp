@@ -225,7 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cli, BadHeaders,
     ::testing::Values(BadHeader{"LengthPastTheEnd", WavHeader(1, 1, 8000, 16, 0x7FFFFF00), 0, ""},
                       BadHeader{"ZeroChannels", WavHeader(1, 0, 8000, 16, 3200), 1, "bad.wav: "},
-                      BadHeader{"AbsurdRate", WavHeader(1, 1, 4000000000u, 16, 3200), 1, "bad.wav: "},
+                      BadHeader{"AbsurdRate", WavHeader(1, 1, 4000000000u, 16, 3200), 1,
+                                "bad.wav: the header names a rate of 4000000000 Hz"},
+                      BadHeader{"OneHertz", WavHeader(1, 1, 1, 16, 3200), 1, "bad.wav: the header names a rate of 1 Hz"},
                       BadHeader{"ZeroRate", WavHeader(1, 1, 0, 16, 3200), 1, "bad.wav: "},
                       BadHeader{"UnknownEncoding", WavHeader(0x1234, 1, 8000, 16, 3200), 1, "bad.wav: "},
                       BadHeader{"TruncatedHeader", [] {
