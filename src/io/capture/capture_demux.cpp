@@ -99,13 +99,18 @@ void CaptureDemux::Finish() {
   streams_.clear();
 }
 
-StreamInfo CaptureDemux::InfoOf(const StreamKey& key) const {
+StreamInfo CaptureDemux::InfoOf(const StreamKey& key) {
   char ssrc[16];
   std::snprintf(ssrc, sizeof ssrc, "@0x%08x", key.ssrc);
   StreamInfo info;
-  info.name = path_ + ssrc;
   info.input = InputInfo{container_, "rtp", 8000, 1};
   info.rtp = RtpStreamInfo{key.ssrc, EndpointText(key.src, key.srcPort), EndpointText(key.dst, key.dstPort), -1};
+  // The first stream of an SSRC is PATH@0xSSRC; a later one (another
+  // address pair, or the same one after its stream ended) adds its pair and
+  // its place among the SSRC's streams, so that no two names are the same.
+  const std::uint32_t seen = ssrcStreams_[key.ssrc]++;
+  info.name = path_ + ssrc;
+  if (seen > 0) info.name += "@" + info.rtp->src + ">" + info.rtp->dst + "/" + std::to_string(seen + 1);
   return info;
 }
 

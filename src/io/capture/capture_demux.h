@@ -35,6 +35,9 @@ class CaptureDemux {
   // Ends every stream still open, in the order they began.
   void Finish();
 
+  // Streams begun so far.
+  std::uint64_t Streams() const { return nextSerial_; }
+
  private:
   struct StreamKey {
     IpAddress src;
@@ -53,7 +56,7 @@ class CaptureDemux {
   void Transport(const IpPayload& ip, Bytes payload, double time);
   void Rtp(const StreamKey& key, const RtpPacket& packet, double time);
   void EndIdle(double time);
-  StreamInfo InfoOf(const StreamKey& key) const;
+  StreamInfo InfoOf(const StreamKey& key);
 
   std::string path_;
   std::string container_;
@@ -62,6 +65,7 @@ class CaptureDemux {
   FragmentReassembler fragments_;
   std::map<StreamKey, LiveStream> streams_;
   std::uint64_t nextSerial_ = 0;
+  std::map<std::uint32_t, std::uint32_t> ssrcStreams_;  // streams begun per SSRC
   double nextIdleCheck_ = 0;
 };
 

@@ -47,6 +47,7 @@ bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::strin
     }
   }
   demux.Finish();
+  if (failure.empty() && demux.Streams() == 0) failure = "no RTP stream in the capture: nothing to detect";
   return failure.empty() || Fail(error, failure);
 }
 
