@@ -1,5 +1,6 @@
 // quorvane: the command-line front end. Each subcommand is one row of the
 // table below; main only parses and dispatches.
+#include <csignal>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/docs_writer.h"
+#include "codec/temporary_files.h"
 
 namespace {
 
@@ -26,10 +28,20 @@ const CliCommand kCommands[] = {
     {"plot", "Draw the waveform, spectrogram and detector panels of a recording (PNG, SVG)", quorvane::cli::AttachPlot},
 };
 
+// An interrupted command that was writing a file removes its temporary
+// file, then ends as the signal would have ended it: the destination keeps
+// its earlier content.
+void EndOnSignal(int signal) {
+  quorvane::RemoveTemporaryFiles();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, EndOnSignal);
 
   CLI::App app{
       "quorvane: a test bench for telephony signal processing. It finds DTMF digits and decodes\n"

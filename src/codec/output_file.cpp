@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "base/failure.h"
+#include "codec/temporary_files.h"
 
 namespace quorvane {
 namespace {
@@ -77,6 +78,7 @@ bool AtomicOutputFile::Open(const std::string& destination, std::string* error) 
     return false;
   }
   temporary_ = pattern;
+  RegisterTemporaryFile(temporary_);
   return true;
 }
 
@@ -105,17 +107,17 @@ bool AtomicOutputFile::Commit(std::string* error) {
   if (writeErrno_) {
     Fail(error, Reason(writeErrno_));
     if (!temporary_.empty()) unlink(temporary_.c_str());
-    temporary_.clear();
-    return false;
   }
+  ForgetTemporaryFile(temporary_);
   temporary_.clear();
-  return true;
+  return writeErrno_ == 0;
 }
 
 void AtomicOutputFile::Abort() {
   if (stream_) std::fclose(stream_);
   stream_ = nullptr;
   if (!temporary_.empty()) unlink(temporary_.c_str());
+  ForgetTemporaryFile(temporary_);
   temporary_.clear();
 }
 

@@ -40,6 +40,24 @@ TEST(CliSynthDtmf, BadKeyOrUnwritableOutput) {
   EXPECT_EQ(RunQuorvane({"synth", "dtmf", "1"}).exitCode, 2);  // -o is required
 }
 
+// Interrupted while its temporary file grows: no temporary file is left,
+// and the destination keeps what it held.
+TEST(CliSynthDtmf, ASignalLeavesNoTemporaryFile) {
+  for (const char* signal : {"INT", "TERM"}) {
+    TempDir dir;
+    testing::WriteBytes(dir.File("out.pcm"), {'k', 'e', 'e', 'p'});
+    const std::string script = std::string("cd '") + dir.path().string() + "' && { '" + QUORVANE_BINARY +
+                               "' synth dtmf 1234567890 --tone-ms 3000000 -o out.pcm & }; pid=$!; "
+                               "for i in $(seq 500); do ls -A | grep -q '^\\.out' && break; sleep 0.01; done; "
+                               "kill -" + signal + " $pid; wait $pid; echo \"status $?\"; ls -A";
+    const auto r = testing::RunProcess({"/bin/sh", "-c", script});
+    EXPECT_NE(r.out.find(std::string("status ") + (signal[0] == 'I' ? "130" : "143")), std::string::npos) << r.out;  // 128 + the signal
+    EXPECT_NE(r.out.find("\nout.pcm\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(".out.pcm."), std::string::npos) << signal << ": " << r.out;
+    EXPECT_EQ(testing::ReadBytes(dir.File("out.pcm")), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
+  }
+}
+
 TEST(CliSynthCallerId, RefusesAPayloadNoReceiverAccepts) {
   TempDir dir;
   const auto r = RunQuorvane({"synth", "callerid", "--name", std::string(200, 'N'), "-o", dir.File("c.pcm")});
