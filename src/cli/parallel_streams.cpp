@@ -45,30 +45,37 @@ struct ParallelStreams::Batch {
 };
 
 // One stream: its real sink, run by one worker at a time, and what it
-// reported that is not yet passed on.
+// reported that is not yet passed on. A lane is freed once its stream has
+// ended and everything it reported has been passed on.
 struct ParallelStreams::Lane final : StreamReporter {
+  static constexpr std::uint64_t kNone = ~std::uint64_t{0};
+
   // Worker side: the sink reports here while a batch runs.
   void Event(const Json& line) override { running.push_back({runningCall, line}); }
   void StreamDone(const StreamOutcome& outcome) override { running.push_back({runningCall, outcome}); }
 
+  std::uint64_t id = 0;
   std::unique_ptr<io::StreamSink> sink;
   std::uint64_t runningCall = 0;
   std::vector<Report> running;
 
   Batch unsent;  // reader side
 
-  // Shared, under the mutex.
+  // Shared, under the mutex; unsentFrom is written only by the reader.
+  std::uint64_t unsentFrom = kNone;  // first call of `unsent`
   std::deque<Batch> queued;
   bool busy = false;
   std::uint64_t busyFrom = 0;  // first call of the batch a worker has
+  bool ended = false;          // its End has run
   std::deque<Report> reports;
+  std::uint64_t hold = kNone;  // its entry in `holds_`
 
-  // No report of this lane can come from a call before this one.
-  std::uint64_t Oldest(std::uint64_t nextCall) const {
+  // No report of this lane can come from a call before this one (kNone:
+  // it holds nothing back).
+  std::uint64_t Oldest() const {
     if (busy) return busyFrom;
     if (!queued.empty()) return queued.front().pieces.front().call;
-    if (!unsent.Empty()) return unsent.pieces.front().call;
-    return nextCall;
+    return unsentFrom;
   }
 };
 
@@ -121,24 +128,44 @@ std::unique_ptr<io::StreamSink> ParallelStreams::Open(const io::StreamInfo& stre
 
 std::unique_ptr<io::StreamSink> ParallelStreams::OpenAtRate(const io::StreamInfo& stream, int rate) {
   auto lane = std::make_unique<Lane>();
+  lane->id = nextLane_++;
   lane->sink = DetectionSinkFactory(file_, command_, *lane).OpenAtRate(stream, rate);
   auto proxy = std::make_unique<LaneSink>(*this, *lane);
-  lanes_.push_back(std::move(lane));
+  {
+    std::lock_guard lock(mutex_);
+    lanes_.emplace(lane->id, std::move(lane));
+  }
   // From the second stream on, every stream is queued for the workers.
-  if (lanes_.size() == 1) return proxy;
-  while (threads_.size() < workers_ && threads_.size() < lanes_.size()) threads_.emplace_back([this] { Work(); });
+  if (nextLane_ == 1) return proxy;
+  while (threads_.size() < workers_ && threads_.size() < nextLane_) threads_.emplace_back([this] { Work(); });
   return proxy;
+}
+
+void ParallelStreams::Rehold(Lane& lane) {
+  const std::uint64_t hold = lane.Oldest();
+  if (hold == lane.hold) return;
+  if (lane.hold != Lane::kNone) holds_.erase(holds_.find(lane.hold));
+  if (hold != Lane::kNone) holds_.insert(hold);
+  lane.hold = hold;
 }
 
 void ParallelStreams::Append(Lane& lane, Piece piece, const void* data) {
   piece.call = nextCall_++;
   // The input's only stream so far runs in the reader's thread, without copies.
-  if (lanes_.size() == 1) {
+  if (nextLane_ == 1) {
     RunPiece(lane, piece, static_cast<const std::uint8_t*>(data), static_cast<const std::int16_t*>(data));
     Pass(lane.running);
     return;
   }
   Batch& batch = lane.unsent;
+  if (batch.Empty()) {
+    {
+      std::lock_guard lock(mutex_);
+      lane.unsentFrom = piece.call;
+      Rehold(lane);
+    }
+    unsentOrder_.push_back({lane.id, piece.call});
+  }
   if (piece.kind == PieceKind::Ulaw) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     batch.bytes.insert(batch.bytes.end(), bytes, bytes + piece.count);
@@ -160,6 +187,8 @@ void ParallelStreams::Send(Lane& lane) {
   ++inFlight_;
   lane.queued.push_back(std::move(lane.unsent));
   lane.unsent = Batch{};
+  lane.unsentFrom = Lane::kNone;
+  Rehold(lane);
   if (!lane.busy && lane.queued.size() == 1) {
     ready_.push_back(&lane);
     workReady_.notify_one();
@@ -167,19 +196,32 @@ void ParallelStreams::Send(Lane& lane) {
 }
 
 void ParallelStreams::Flush() {
-  for (const auto& lane : lanes_) {
-    if (!lane->unsent.Empty() && nextCall_ - lane->unsent.pieces.front().call >= kStaleCalls) Send(*lane);
+  // Lanes entered unsentOrder_ in call order, so the stale ones are at its
+  // front; an entry whose batch has been sent since is only dropped.
+  while (!unsentOrder_.empty() && nextCall_ - unsentOrder_.front().call >= kStaleCalls) {
+    const auto [id, call] = unsentOrder_.front();
+    unsentOrder_.pop_front();
+    const auto it = lanes_.find(id);
+    if (it != lanes_.end() && it->second->unsentFrom == call) Send(*it->second);
   }
   std::vector<Report> ready;
   {
     std::lock_guard lock(mutex_);
-    std::uint64_t watermark = nextCall_;
-    for (const auto& lane : lanes_) watermark = std::min(watermark, lane->Oldest(nextCall_));
-    for (const auto& lane : lanes_) {
-      auto& reports = lane->reports;
+    const std::uint64_t watermark = holds_.empty() ? nextCall_ : std::min(nextCall_, *holds_.begin());
+    for (std::size_t i = 0; i < reporting_.size();) {
+      Lane& lane = *reporting_[i];
+      auto& reports = lane.reports;
       const auto last = std::find_if(reports.begin(), reports.end(), [&](const Report& r) { return r.call >= watermark; });
       std::move(reports.begin(), last, std::back_inserter(ready));
       reports.erase(reports.begin(), last);
+      if (!reports.empty()) {
+        ++i;
+        continue;
+      }
+      reporting_[i] = reporting_.back();
+      reporting_.pop_back();
+      // Nothing more can come from an ended lane: free it.
+      if (lane.ended && !lane.busy && lane.queued.empty()) lanes_.erase(lane.id);
     }
   }
   // Each call went to one lane, and a lane's reports are in order.
@@ -205,13 +247,17 @@ void ParallelStreams::RunPiece(Lane& lane, const Piece& piece, const std::uint8_
     case PieceKind::End:
       lane.sink->End(piece.totals);
       lane.sink.reset();  // a capture may hold many streams: free each detector at its end
+      lane.ended = true;
       break;
   }
 }
 
 void ParallelStreams::Finish() {
-  for (const auto& lane : lanes_) {
-    if (!lane->unsent.Empty()) Send(*lane);
+  while (!unsentOrder_.empty()) {
+    const auto [id, call] = unsentOrder_.front();
+    unsentOrder_.pop_front();
+    const auto it = lanes_.find(id);
+    if (it != lanes_.end() && it->second->unsentFrom == call) Send(*it->second);
   }
   {
     std::unique_lock lock(mutex_);
@@ -241,9 +287,11 @@ void ParallelStreams::Work() {
     }
 
     lock.lock();
+    if (lane.reports.empty() && !lane.running.empty()) reporting_.push_back(&lane);
     std::move(lane.running.begin(), lane.running.end(), std::back_inserter(lane.reports));
     lane.running.clear();
     lane.busy = false;
+    Rehold(lane);
     --inFlight_;
     if (!lane.queued.empty()) ready_.push_back(&lane);
     batchDone_.notify_all();

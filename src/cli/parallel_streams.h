@@ -14,8 +14,10 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "report/detection_sink.h"
@@ -49,6 +51,8 @@ class ParallelStreams final : public io::StreamSinkFactory {
   // bytes or samples.
   void Append(Lane& lane, Piece piece, const void* data);
   void Send(Lane& lane);
+  // Puts the lane's oldest call that can still report into holds_ (under the mutex).
+  void Rehold(Lane& lane);
   void Flush();
   void RunPiece(Lane& lane, const Piece& piece, const std::uint8_t* bytes, const std::int16_t* samples);
   void Pass(std::vector<Report>& reports);
@@ -59,9 +63,18 @@ class ParallelStreams final : public io::StreamSinkFactory {
   unsigned workers_;
   StreamReporter& out_;
   std::uint64_t nextCall_ = 0;  // the reader's calls, numbered; reader thread only
-  std::vector<std::unique_ptr<Lane>> lanes_;
+  std::uint64_t nextLane_ = 0;  // streams opened; reader thread only
+  // Lanes with audio not yet sent, by the call that began it: reader thread only.
+  struct Unsent {
+    std::uint64_t lane;
+    std::uint64_t call;
+  };
+  std::deque<Unsent> unsentOrder_;
 
   std::mutex mutex_;
+  std::unordered_map<std::uint64_t, std::unique_ptr<Lane>> lanes_;  // the lanes not yet freed, by id
+  std::multiset<std::uint64_t> holds_;  // each lane's oldest call that can still report
+  std::vector<Lane*> reporting_;        // lanes with reports not yet passed on
   std::condition_variable workReady_;   // a lane has a batch and no worker
   std::condition_variable batchDone_;   // a worker finished a batch
   std::deque<Lane*> ready_;

@@ -60,3 +60,36 @@ TEST(CliCapture, DigitsAndTelephoneEventsOfAStream) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// Thousands of short streams, some of them with a key: the streams run
+// side by side and the report comes out exactly as from one thread.
+TEST(CliCaptureStreams, ManyStreamsSideBySideReportAsOneThread) {
+  using namespace quorvane::testing;
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  Packet silence(160, 0xFF);
+  for (std::uint32_t ssrc = 1; ssrc <= 3000; ++ssrc) {
+    const Packet rtp = Rtp(0, 1, 0, ssrc, silence);
+    writer.Add(ssrc * 0.001, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, rtp)));
+    if (ssrc % 500 == 0) {
+      for (std::uint16_t i = 0; i < 4; ++i) {
+        const Packet event = Rtp(101, static_cast<std::uint16_t>(2 + i), 160,
+                                 ssrc, EventPayload(5, i == 3, static_cast<std::uint16_t>(160 * (i + 1))));
+        writer.Add(ssrc * 0.001 + 0.0001 * (i + 1), Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, event)));
+      }
+    }
+  }
+  TempDir dir;
+  WriteBytes(dir.File("many.pcap"), writer.bytes());
+  const auto one = RunQuorvane({"dtmf", "--jsonl", "-j", "1", dir.File("many.pcap")});
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_NE(one.out.find("\"rtp-event\""), std::string::npos);
+  for (const char* jobs : {"2", "4"}) {
+    EXPECT_EQ(RunQuorvane({"dtmf", "--jsonl", "-j", jobs, dir.File("many.pcap")}).out, one.out) << "-j " << jobs;
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
