@@ -34,17 +34,9 @@ struct PlotArgs {
   int height = 0;    // from the panels drawn
 };
 
-QString Subtitle(const PlotArgs& args, const io::StreamInfo& info) {
-  QString text = QString::fromStdString(plot::DescribeInput(info));
-  if (args.what != plot::PlotWhat::kCallerId) {
-    text += args.detector == "robust" ? QStringLiteral(" · DTMF: robust detector, 5 ms sub-blocks")
-                                      : QStringLiteral(" · DTMF: exact detector, 8 Goertzel filters on 102-sample blocks");
-  }
-  if (args.what != plot::PlotWhat::kDtmf) {
-    text += args.v23 ? QStringLiteral(" · caller ID: exact receiver, V.23 FSK, 1300/2100 Hz")
-                     : QStringLiteral(" · caller ID: exact receiver, Bell 202 FSK, 1200/2200 Hz");
-  }
-  return text;
+QString Subtitle(const plot::PlotRequest& request, const io::StreamInfo& info) {
+  return QString::fromStdString(plot::DescribeInput(info) + " · " +
+                                plot::DetectorsShown(request.what, request.dtmfProfile, request.tonePlan));
 }
 
 // Qt's start-up notes (a missing runtime folder, say) are no business of a
@@ -93,7 +85,7 @@ int RunPlot(const PlotArgs& args) {
   request.tonePlan = args.v23 ? TonePlan::V23 : TonePlan::Bell202;
   request.dtmfProfile = args.detector == "robust" ? plot::DtmfProfile::kRobust : plot::DtmfProfile::kExact;
   const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
-  error = plot::WritePlot(data, Subtitle(args, stream.info), size, args.output);
+  error = plot::WritePlot(data, Subtitle(request, stream.info), size, args.output);
   if (!error.empty()) {
     PrintError(args.output, error);
     return kExitFailure;

@@ -3,31 +3,31 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <future>
+#include <utility>
 
 #include "codec/ulaw.h"
+#include "plot/stream_analysis.h"
 
 namespace quorvane::plot {
 
 PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotRequest& request, std::string title) {
-  PlotData data;
-  data.title = std::move(title);
-  data.grid = request.grid;
-  const std::int16_t* s = samples.data();
-  const auto count = static_cast<std::int64_t>(samples.size());
-  // The caller-ID panel is the slowest; it runs beside the others.
-  std::future<CallerIdPanel> callerId;
-  if (request.what != PlotWhat::kDtmf) {
-    callerId = std::async(std::launch::async, [&] { return BuildCallerIdPanel(s, count, request.grid, request.tonePlan); });
+  StreamAnalysis analysis(samples.data(), static_cast<std::int64_t>(samples.size()),
+                          {request.grid.first, request.grid.end});
+  return analysis.Plot(request, std::move(title));
+}
+
+std::string DetectorsShown(PlotWhat what, DtmfProfile profile, TonePlan plan) {
+  std::string text;
+  if (what != PlotWhat::kCallerId) {
+    text += profile == DtmfProfile::kRobust ? "DTMF: robust detector, 5 ms sub-blocks"
+                                            : "DTMF: exact detector, 8 Goertzel filters on 102-sample blocks";
   }
-  data.waveform = BuildWaveformPanel(s, request.grid);
-  data.spectrogram = BuildSpectrogramPanel(s, count, request.grid);
-  if (request.what != PlotWhat::kCallerId) {
-    data.dtmf = request.dtmfProfile == DtmfProfile::kRobust ? BuildRobustDtmfPanel(s, count, request.grid)
-                                                            : BuildDtmfPanel(s, count, request.grid);
+  if (what != PlotWhat::kDtmf) {
+    if (!text.empty()) text += " · ";
+    text += plan == TonePlan::V23 ? "caller ID: exact receiver, V.23 FSK, 1300/2100 Hz"
+                                  : "caller ID: exact receiver, Bell 202 FSK, 1200/2200 Hz";
   }
-  if (callerId.valid()) data.callerId = callerId.get();
-  return data;
+  return text;
 }
 
 SampleRange ResolveRange(double fromSeconds, double toSeconds, std::int64_t streamSamples) {

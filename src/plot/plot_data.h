@@ -30,11 +30,17 @@ struct PlotData {
   SpectrogramPanel spectrogram;
   std::optional<DtmfPanel> dtmf;
   std::optional<CallerIdPanel> callerId;
+  bool operator==(const PlotData&) const = default;
 };
 
-// `samples` is the whole stream from its start; the detectors always run
-// from there so their state at the range matches a full run.
+// `samples` is the whole stream from its start; the detectors run from
+// there to the end of the range (and as far past it as they report late),
+// so their state at the range matches a full run.
 PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotRequest& request, std::string title);
+
+// The detectors a plot shows, for its subtitle:
+// "DTMF: exact detector, ... · caller ID: exact receiver, Bell 202 FSK, ...".
+std::string DetectorsShown(PlotWhat what, DtmfProfile profile, TonePlan plan);
 
 // Samples of the range [fromSeconds, toSeconds) at 8000 per second, or an
 // error text when the range is empty or reaches outside the stream; a
