@@ -77,7 +77,7 @@ void PlotCanvas::mousePressEvent(QMouseEvent* event) {
 void PlotCanvas::mouseMoveEvent(QMouseEvent* event) {
   if (samples_.empty()) return;
   if (event->buttons() & Qt::LeftButton) {
-    const double perPixel = static_cast<double>(end_ - first_) / plot::PlotColumns(size());
+    const double perPixel = static_cast<double>(end_ - first_) / plot::PlotColumns(size(), Outline());
     SetRange(dragFirst_ - static_cast<std::int64_t>(std::llround((event->position().x() - dragX_) * perPixel)),
              end_ - first_);
   }
@@ -94,15 +94,19 @@ void PlotCanvas::SetRange(std::int64_t first, std::int64_t span) {
 
 const plot::PlotData& PlotCanvas::Data() {
   if (!view_) {
-    const plot::PlotRequest request{{first_, end_, plot::PlotColumns(size())}, plot::PlotWhat::kBoth, tonePlan_,
+    const plot::PlotRequest request{{first_, end_, plot::PlotColumns(size(), Outline())}, plot::PlotWhat::kBoth, tonePlan_,
                                     dtmfProfile_};
     view_ = analysis_.Plot(request, title_);
   }
   return *view_;
 }
 
+plot::PlotOutline PlotCanvas::Outline() const {
+  return {plot::PlotTitle(title_, first_, end_), Subtitle(), true, true, dtmfProfile_};
+}
+
 std::int64_t PlotCanvas::SampleAt(double x) const {
-  const plot::PanelLayout layout = plot::LayOutPanels(size(), true, true);
+  const plot::PanelLayout layout = plot::LayOutPanels(size(), Outline());
   const double share = std::clamp((x - layout.plotLeft) / layout.plotWidth, 0.0, 1.0);
   return std::min(end_ - 1, first_ + static_cast<std::int64_t>(share * static_cast<double>(end_ - first_)));
 }

@@ -13,6 +13,7 @@
 
 #include "plot/plot_data.h"
 #include "plot/stream_analysis.h"
+#include "plot_qt/plot_layout.h"
 
 class QLabel;
 
@@ -43,6 +44,7 @@ class PlotCanvas : public QWidget {
  private:
   void SetRange(std::int64_t first, std::int64_t span);
   const plot::PlotData& Data();
+  plot::PlotOutline Outline() const;
   std::int64_t SampleAt(double x) const;
   QString Readout(std::int64_t s);
 

@@ -80,12 +80,15 @@ int RunPlot(const PlotArgs& args) {
   const int height = args.height > 0 ? args.height : 200 + 230 * ((dtmf ? 1 : 0) + (callerId ? 1 : 0) + 2);
   const QSize size(args.width, height);
   plot::PlotRequest request;
-  request.grid = {range.first, range.end, plot::PlotColumns(size)};
   request.what = args.what;
   request.tonePlan = args.v23 ? TonePlan::V23 : TonePlan::Bell202;
   request.dtmfProfile = args.detector == "robust" ? plot::DtmfProfile::kRobust : plot::DtmfProfile::kExact;
+  const QString subtitle = Subtitle(request, stream.info);
+  const plot::PlotOutline outline{plot::PlotTitle(stream.info.name, range.first, range.end), subtitle, dtmf, callerId,
+                                  request.dtmfProfile};
+  request.grid = {range.first, range.end, plot::PlotColumns(size, outline)};
   const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
-  error = plot::WritePlot(data, Subtitle(request, stream.info), size, args.output);
+  error = plot::WritePlot(data, subtitle, size, args.output);
   if (!error.empty()) {
     PrintError(args.output, error);
     return kExitFailure;
