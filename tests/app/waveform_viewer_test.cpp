@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QImage>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
@@ -114,6 +116,32 @@ TEST(WaveformViewer, ZoomingNeverRerunsTheDetectorsAndEachSwitchRunsOnlyItsOwn) 
     EXPECT_TRUE(viewer->Subtitle().contains(QString::fromUtf8(step.dtmf))) << viewer->Subtitle().toStdString();
     EXPECT_TRUE(viewer->Subtitle().contains(QString::fromUtf8(step.callerId))) << viewer->Subtitle().toStdString();
     before = after;
+  }
+}
+
+// The readout names the block (exact) or sub-block (robust) that holds the
+// sample under the pointer.
+TEST(WaveformViewer, ReadoutNamesTheBlockOfTheShownDetector) {
+  const auto viewer = std::make_unique<WaveformViewer>(std::string(QUORVANE_SAMPLES) + "/dtmf-keys.pcm");
+  viewer->show();
+  QWidget* canvas = viewer->findChild<QWidget*>(QStringLiteral("plotCanvas"));
+  auto* robust = viewer->findChild<QCheckBox*>(QStringLiteral("robustDtmf"));
+  const auto labels = viewer->findChildren<QLabel*>();
+  ASSERT_TRUE(canvas && robust && labels.size() == 1);
+  const QRegularExpression pattern(QStringLiteral("sample (\\d+) = -?\\d+   (block|sub-block) (\\d+): "));
+  for (const bool useRobust : {false, true}) {
+    robust->setChecked(useRobust);
+    for (const double share : {0.3, 0.5, 0.77}) {
+      const QPointF at(canvas->width() * share, canvas->height() / 2.0);
+      QMouseEvent move(QEvent::MouseMove, at, canvas->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(canvas, &move);
+      const QString text = labels.front()->text();
+      const auto match = pattern.match(text);
+      ASSERT_TRUE(match.hasMatch()) << text.toStdString();
+      const long long sample = match.captured(1).toLongLong();
+      EXPECT_EQ(match.captured(2), useRobust ? QStringLiteral("sub-block") : QStringLiteral("block"));
+      EXPECT_EQ(match.captured(3).toLongLong(), sample / (useRobust ? 40 : 102)) << text.toStdString();
+    }
   }
 }
 

@@ -102,6 +102,19 @@ TEST(DtmfPanel, RobustEventsAreTheDetectors) {
   EXPECT_EQ(panel.blocks.size(), static_cast<std::size_t>(count / kRobustDtmfSubBlock));  // whole sub-blocks
 }
 
+TEST(DtmfPanel, BlockAtFindsTheBlockUnderASample) {
+  DtmfTrack track;
+  for (std::int64_t start : {1020, 1122, 1224}) track.blocks.push_back({start, 102, {}, {}, 0, 0});
+  const struct {
+    std::int64_t sample;
+    std::int64_t start;  // -1: none
+  } cases[] = {{0, -1}, {1019, -1}, {1020, 1020}, {1121, 1020}, {1122, 1122}, {1325, 1224}, {1326, -1}};
+  for (const auto& c : cases) {
+    const DtmfBlockView* block = DtmfBlockAt(track, c.sample);
+    EXPECT_EQ(block ? block->start : -1, c.start) << "sample " << c.sample;
+  }
+}
+
 struct Character {
   std::int64_t end;
   std::int32_t value;

@@ -11,6 +11,7 @@
 #include "plot/plot_data.h"
 #include "plot/stream_samples.h"
 #include "plot_qt/plot_export.h"
+#include "plot_qt/legend.h"
 #include "plot_qt/plot_painter.h"
 #include "plot_qt/text_fit.h"
 
@@ -122,6 +123,67 @@ TEST(RenderPlot, TitlesAndLegendsStayInsideAtEverySize) {
       }
       EXPECT_GE(titles, 2 + (data.dtmf ? 1 : 0) + (data.callerId ? 1 : 0)) << at;
     }
+  }
+}
+
+// On the canvas minimum the panels stack without overlapping above the time
+// axis, each detector panel keeps room for its legend, marks and trace, and
+// the data's columns are the layout's; at the command's default size nothing
+// moves from the one-line layout.
+TEST(LayOutPanels, PanelsStackInsideTheCanvasAtAnySize) {
+  const QString subtitle = QStringLiteral(
+      "raw ulaw, 8000 Hz · DTMF: robust detector, 5 ms sub-blocks · caller ID: exact receiver, V.23 FSK, "
+      "1300/2100 Hz · wheel: zoom · drag: pan");
+  const QString longTitle = PlotTitle(std::string(300, 'x'), 0, 8000);
+  const struct {
+    QSize size;
+    QString title;
+    bool tight;
+  } cases[] = {{{640, 480}, longTitle, true},
+               {{640, 480}, QStringLiteral("a"), true},
+               {{1600, 1120}, QStringLiteral("a"), false},
+               {{1280, 720}, longTitle, false}};
+  for (const auto& c : cases) {
+    const PlotOutline outline{c.title, subtitle, true, true, DtmfProfile::kRobust};
+    const PanelLayout layout = LayOutPanels(c.size, outline);
+    const std::string at = std::to_string(c.size.width()) + "x" + std::to_string(c.size.height());
+    EXPECT_EQ(layout.tight, c.tight) << at;
+    EXPECT_EQ(PlotColumns(c.size, outline), layout.plotWidth) << at;
+    int top = layout.heading.bottom();
+    for (const QRect& panel : layout.panels) {
+      EXPECT_GT(panel.top(), top) << at;
+      top = panel.bottom();
+    }
+    EXPECT_LE(top, layout.timeAxis.top()) << at;
+    EXPECT_LE(layout.timeAxis.bottom(), c.size.height() - 1) << at;
+    EXPECT_GE(layout.panels[kDtmfPanel].height(), 94) << at;
+    EXPECT_GE(layout.panels[kCallerIdPanel].height(), 94) << at;
+  }
+  // The command's default picture keeps the one-line heading and titles.
+  const PanelLayout standard = LayOutPanels({1600, 1120}, {QStringLiteral("a"), subtitle, true, true});
+  EXPECT_EQ(standard.heading.height(), 46);
+  EXPECT_EQ(standard.plotLeft, 78);
+  EXPECT_FALSE(standard.titlesWrapped);
+}
+
+TEST(Legend, TakesShortNamesOnlyWhenTheFullOnesWouldCrowdThePanel) {
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPixelSize(12);
+  const QFontMetrics metrics(font);
+  const std::vector<LegendItem> items = {{Qt::red, QStringLiteral("row tone (max of 697–941 Hz)"), Qt::SolidLine,
+                                          QStringLiteral("row")},
+                                         {Qt::blue, QStringLiteral("column tone (max of 1209–1633 Hz)"),
+                                          Qt::SolidLine, QStringLiteral("column")}};
+  const struct {
+    QRect panel;
+    int rows;
+    bool brief;
+  } cases[] = {{{0, 0, 1000, 100}, 1, false}, {{0, 0, 300, 300}, 2, false}, {{0, 0, 300, 80}, 1, true}};
+  for (const auto& c : cases) {
+    const LegendLayout legend = LayOutLegend(metrics, c.panel, items);
+    EXPECT_EQ(legend.rows, c.rows) << c.panel.width() << "x" << c.panel.height();
+    EXPECT_EQ(legend.items.front().text, c.brief ? QStringLiteral("row") : items.front().text);
+    EXPECT_TRUE(c.panel.contains(legend.box)) << c.panel.width() << "x" << c.panel.height();
   }
 }
 
