@@ -1,15 +1,16 @@
 // A window that shows a recording the way `quorvane plot` draws it, with
-// the wheel to zoom, dragging to pan and a readout under the cursor.
+// the wheel to zoom, dragging to pan, a readout under the cursor and two
+// switches: caller ID as V.23 instead of Bell 202, and the robust DTMF
+// detector instead of the exact one.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "plot/plot_data.h"
-
+class QCheckBox;
 class QLabel;
 
 namespace quorvane::app {
@@ -28,9 +29,15 @@ class WaveformViewer : public QWidget {
   // The samples shown, [first, end).
   std::int64_t First() const;
   std::int64_t End() const;
+  // The line under the title: the input and the detectors drawn.
+  QString Subtitle() const;
+  // Detector runs over the stream so far; zooming and panning add none.
+  int DetectorRuns() const;
 
  private:
   std::string path_;
+  QCheckBox* v23Box_;
+  QCheckBox* robustBox_;
   PlotCanvas* canvas_;
   QLabel* readout_;
 };

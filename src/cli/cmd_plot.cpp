@@ -34,17 +34,9 @@ struct PlotArgs {
   int height = 0;    // from the panels drawn
 };
 
-QString Subtitle(const PlotArgs& args, const io::StreamInfo& info) {
-  QString text = QString::fromStdString(plot::DescribeInput(info));
-  if (args.what != plot::PlotWhat::kCallerId) {
-    text += args.detector == "robust" ? QStringLiteral(" · DTMF: robust detector, 5 ms sub-blocks")
-                                      : QStringLiteral(" · DTMF: exact detector, 8 Goertzel filters on 102-sample blocks");
-  }
-  if (args.what != plot::PlotWhat::kDtmf) {
-    text += args.v23 ? QStringLiteral(" · caller ID: exact receiver, V.23 FSK, 1300/2100 Hz")
-                     : QStringLiteral(" · caller ID: exact receiver, Bell 202 FSK, 1200/2200 Hz");
-  }
-  return text;
+QString Subtitle(const plot::PlotRequest& request, const io::StreamInfo& info) {
+  return QString::fromStdString(plot::DescribeInput(info) + " · " +
+                                plot::DetectorsShown(request.what, request.dtmfProfile, request.tonePlan));
 }
 
 // Qt's start-up notes (a missing runtime folder, say) are no business of a
@@ -72,15 +64,15 @@ int RunPlot(const PlotArgs& args) {
   options.channel = args.channel;
   plot::StreamSamples stream;
   bool usage = false;
-  std::string error = plot::ReadStreamSamples(args.input, options, args.stream, stream, &usage);
-  if (!error.empty()) {
+  std::string error;
+  if (!plot::ReadStreamSamples(args.input, options, args.stream, stream, &error, &usage)) {
     PrintError(args.input, error);
     return usage ? kExitUsage : kExitFailure;
   }
   const std::vector<std::int16_t>& samples = stream.samples;
-  const plot::SampleRange range = plot::ResolveRange(args.from, args.to, static_cast<std::int64_t>(samples.size()));
-  if (!range.error.empty()) {
-    PrintError(stream.info.name, range.error);
+  std::int64_t first = 0, end = 0;
+  if (!plot::ResolveRange(args.from, args.to, static_cast<std::int64_t>(samples.size()), &first, &end, &error)) {
+    PrintError(stream.info.name, error);
     return kExitUsage;
   }
   const bool dtmf = args.what != plot::PlotWhat::kCallerId;
@@ -88,12 +80,15 @@ int RunPlot(const PlotArgs& args) {
   const int height = args.height > 0 ? args.height : 200 + 230 * ((dtmf ? 1 : 0) + (callerId ? 1 : 0) + 2);
   const QSize size(args.width, height);
   plot::PlotRequest request;
-  request.grid = {range.first, range.end, plot::PlotColumns(size)};
   request.what = args.what;
   request.tonePlan = args.v23 ? TonePlan::V23 : TonePlan::Bell202;
   request.dtmfProfile = args.detector == "robust" ? plot::DtmfProfile::kRobust : plot::DtmfProfile::kExact;
+  const QString subtitle = Subtitle(request, stream.info);
+  const plot::PlotOutline outline{plot::PlotTitle(stream.info.name, first, end), subtitle, dtmf, callerId,
+                                  request.dtmfProfile};
+  request.grid = {first, end, plot::PlotColumns(size, outline)};
   const plot::PlotData data = plot::BuildPlotData(samples, request, stream.info.name);
-  if (!plot::WritePlot(data, Subtitle(args, stream.info), size, args.output, &error)) {
+  if (!plot::WritePlot(data, subtitle, size, args.output, &error)) {
     PrintError(args.output, error);
     return kExitFailure;
   }

@@ -1,149 +1,44 @@
 #include "plot/callerid_panel.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
-#include <limits>
-#include <memory>
 
-#include "codec/ulaw.h"
-#include "callerid/exact/fsk_receiver.h"
 #include "plot/waveform_panel.h"
 
 namespace quorvane::plot {
-namespace {
 
-constexpr std::int32_t kReadingCharacter = 3;
-// The demodulator reads a character only with this many samples at hand;
-// offering one fewer makes it stop right where a character begins.
-constexpr std::int32_t kCharacterSamples = 80;
-// The receiver demodulates while it holds at least a frame of samples.
-constexpr std::int64_t kReceiverMinimum = kUlawFrameBytes;
-
-// Follows the demodulator through the samples exactly as FskReceiver feeds
-// it, stopping at each character to note where its bits are sampled.
-class Observer {
- public:
-  Observer(const std::int16_t* samples, const ColumnGrid& grid, TonePlan plan, CallerIdPanel& panel)
-      : samples_(samples), grid_(grid), panel_(panel), receiver_(std::make_unique<FskReceiver>()),
-        look_(std::make_unique<FskDemodulator>()) {
-    receiver_->Init(ExactReceiverMode(plan));
-    receiver_->acceptHook = &Observer::OnAccept;
-    receiver_->acceptContext = this;
-  }
-
-  // Demodulates what the receiver would once `available` samples were fed.
-  void Advance(std::int64_t available) {
-    FskDemodulator& d = receiver_->demod;
-    while (available - position_ >= kReceiverMinimum) {
-      // One Demodulate call of the receiver, taken in steps.
-      for (;;) {
-        const std::int64_t left = available - position_;
-        if (d.state == kReadingCharacter) {
-          if (left < kCharacterSamples) return;
-          ReadCharacter(d, left);
-          break;
-        }
-        if (left == 0) break;
-        const auto offered = static_cast<std::int32_t>(std::min<std::int64_t>(left, kCharacterSamples - 1));
-        std::int32_t rest = offered;
-        std::int32_t character = 0;
-        Demodulate(&d, samples_ + position_, &rest, &character);
-        Consume(d, offered - rest);
-        if (offered == rest) return;  // waits for more samples
-        if (d.state == kReadingCharacter) characterStart_ = position_;
-      }
-    }
-  }
-
- private:
-  void ReadCharacter(FskDemodulator& d, std::int64_t left) {
-    // The bits are sampled on a copy of the state (not of the trace), then
-    // the demodulator itself reads the character.
-    std::memcpy(look_.get(), &d, offsetof(FskDemodulator, trace));
-    const std::int16_t* cursor = samples_ + position_;
-    std::int32_t lookCount = kCharacterSamples;
-    const int bitCount = d.dataBits + (d.parityMode != 0 ? 1 : 0) + static_cast<int>(d.stopBits);
-    for (int i = 0; i < bitCount; ++i) {
-      const std::int32_t bit = SampleBit(look_.get(), &cursor, &lookCount);
-      const std::int64_t at = (cursor - samples_) - 1;
-      if (grid_.Contains(at)) panel_.bits.push_back({at, bit != 0});
-    }
-    auto rest = static_cast<std::int32_t>(std::min<std::int64_t>(left, std::numeric_limits<std::int32_t>::max()));
-    const std::int32_t offered = rest;
-    std::int32_t character = 0;
-    Demodulate(&d, samples_ + position_, &rest, &character);
-    Consume(d, offered - rest);
-    if (position_ > grid_.first && characterStart_ < grid_.end) {
-      panel_.characters.push_back({characterStart_, position_, character});
-    }
-    if (character <= 255) receiver_->DecodeCharacter(character);
-  }
-
-  // Moves past `n` demodulated samples, folding their trace into the panel.
-  void Consume(const FskDemodulator& d, std::int32_t n) {
-    for (std::int32_t i = 0; i < n; ++i) {
-      const std::int64_t s = position_ + i;
-      if (!grid_.Contains(s)) continue;
-      const int slot = (d.traceIndex - n + i) & (kFskTraceLength - 1);
-      const float y = d.trace[2][slot];
-      const auto c = static_cast<std::size_t>(grid_.ColumnOf(s));
-      if (!seen_[c]) {
-        panel_.traceMin[c] = panel_.traceMax[c] = y;
-        seen_[c] = true;
-      } else {
-        panel_.traceMin[c] = std::min(panel_.traceMin[c], y);
-        panel_.traceMax[c] = std::max(panel_.traceMax[c], y);
-      }
-      if (keepTrace_) panel_.trace[static_cast<std::size_t>(s - grid_.first)] = y;
-    }
-    position_ += n;
-  }
-
-  static void OnAccept(void* context, const FskReceiver& receiver) {
-    auto* self = static_cast<Observer*>(context);
-    if (!self->grid_.Contains(self->position_ - 1)) return;
-    self->panel_.messages.push_back({self->position_, receiver.messageType,
-                                     std::vector<std::uint8_t>(receiver.payload, receiver.payload + receiver.payloadPos),
-                                     receiver.number, receiver.name, receiver.statusFlags});
-  }
-
- public:
-  void Prepare() {
-    const auto columns = static_cast<std::size_t>(grid_.columns);
-    panel_.traceMin.assign(columns, 0.0f);
-    panel_.traceMax.assign(columns, 0.0f);
-    seen_.assign(columns, false);
-    keepTrace_ = grid_.Samples() <= static_cast<std::int64_t>(grid_.columns) * kSamplesDrawnPerColumn;
-    if (keepTrace_) panel_.trace.assign(static_cast<std::size_t>(grid_.Samples()), 0.0f);
-  }
-
- private:
-  const std::int16_t* samples_;
-  ColumnGrid grid_;
-  CallerIdPanel& panel_;
-  std::unique_ptr<FskReceiver> receiver_;     // its demodulator and message decoder
-  std::unique_ptr<FskDemodulator> look_;      // scratch for finding bit positions
-  std::int64_t position_ = 0;                 // samples demodulated so far
-  std::int64_t characterStart_ = 0;
-  std::vector<bool> seen_;
-  bool keepTrace_ = false;
-};
-
-}  // namespace
-
-CallerIdPanel BuildCallerIdPanel(const std::int16_t* samples, std::int64_t count, const ColumnGrid& grid,
-                                 TonePlan plan) {
+CallerIdPanel CallerIdPanelOf(const CallerIdTrack& track, const ColumnGrid& grid) {
   CallerIdPanel panel;
-  panel.plan = plan;
-  Observer observer(samples, grid, plan, panel);
-  observer.Prepare();
-  // Frame by frame, as the run reads them; nothing past the range matters.
-  const std::int64_t frames = count / kUlawFrameBytes;
-  for (std::int64_t f = 1; f <= frames; ++f) {
-    const std::int64_t available = f * kUlawFrameBytes;
-    observer.Advance(available);
-    if (available >= grid.end + kUlawFrameBytes) break;
+  panel.plan = track.plan;
+  const auto columns = static_cast<std::size_t>(grid.columns);
+  panel.traceMin.assign(columns, 0.0f);
+  panel.traceMax.assign(columns, 0.0f);
+  const bool keepTrace = grid.Samples() <= static_cast<std::int64_t>(grid.columns) * kSamplesDrawnPerColumn;
+  if (keepTrace) panel.trace.assign(static_cast<std::size_t>(grid.Samples()), 0.0f);
+  // Samples the demodulator never reached keep 0 and leave their column empty.
+  const std::int64_t made = track.span.first + static_cast<std::int64_t>(track.lowPass.size());
+  std::vector<bool> seen(columns, false);
+  for (std::int64_t s = std::max(grid.first, track.span.first); s < std::min(grid.end, made); ++s) {
+    const float y = track.lowPass[static_cast<std::size_t>(s - track.span.first)];
+    const auto c = static_cast<std::size_t>(grid.ColumnOf(s));
+    if (!seen[c]) {
+      panel.traceMin[c] = panel.traceMax[c] = y;
+      seen[c] = true;
+    } else {
+      panel.traceMin[c] = std::min(panel.traceMin[c], y);
+      panel.traceMax[c] = std::max(panel.traceMax[c], y);
+    }
+    if (keepTrace) panel.trace[static_cast<std::size_t>(s - grid.first)] = y;
+  }
+  const auto firstBit = std::partition_point(track.bits.begin(), track.bits.end(),
+                                             [&](const FskBitDecision& b) { return b.position < grid.first; });
+  const auto endBit = std::partition_point(firstBit, track.bits.end(),
+                                           [&](const FskBitDecision& b) { return b.position < grid.end; });
+  panel.bits.assign(firstBit, endBit);
+  for (const FskCharacterView& ch : track.characters) {
+    if (ch.end > grid.first && ch.start < grid.end) panel.characters.push_back(ch);
+  }
+  for (const FskMessageView& m : track.messages) {
+    if (grid.Contains(m.position - 1)) panel.messages.push_back(m);
   }
   return panel;
 }

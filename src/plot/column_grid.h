@@ -18,6 +18,7 @@ struct ColumnGrid {
   // The column that holds sample s (s in [first, end)).
   int ColumnOf(std::int64_t s) const { return static_cast<int>(((s - first) * columns + columns - 1) / Samples()); }
   bool Contains(std::int64_t s) const { return s >= first && s < end; }
+  bool operator==(const ColumnGrid&) const = default;
 };
 
 }  // namespace quorvane::plot

@@ -3,53 +3,53 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <future>
+#include <utility>
 
 #include "codec/ulaw.h"
+#include "plot/stream_analysis.h"
+
+#include "base/failure.h"
 
 namespace quorvane::plot {
 
 PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotRequest& request, std::string title) {
-  PlotData data;
-  data.title = std::move(title);
-  data.grid = request.grid;
-  const std::int16_t* s = samples.data();
-  const auto count = static_cast<std::int64_t>(samples.size());
-  // The caller-ID panel is the slowest; it runs beside the others.
-  std::future<CallerIdPanel> callerId;
-  if (request.what != PlotWhat::kDtmf) {
-    callerId = std::async(std::launch::async, [&] { return BuildCallerIdPanel(s, count, request.grid, request.tonePlan); });
-  }
-  data.waveform = BuildWaveformPanel(s, request.grid);
-  data.spectrogram = BuildSpectrogramPanel(s, count, request.grid);
-  if (request.what != PlotWhat::kCallerId) {
-    data.dtmf = request.dtmfProfile == DtmfProfile::kRobust ? BuildRobustDtmfPanel(s, count, request.grid)
-                                                            : BuildDtmfPanel(s, count, request.grid);
-  }
-  if (callerId.valid()) data.callerId = callerId.get();
-  return data;
+  StreamAnalysis analysis(samples.data(), static_cast<std::int64_t>(samples.size()),
+                          {request.grid.first, request.grid.end});
+  return analysis.Plot(request, std::move(title));
 }
 
-SampleRange ResolveRange(double fromSeconds, double toSeconds, std::int64_t streamSamples) {
-  SampleRange range;
+std::string DetectorsShown(PlotWhat what, DtmfProfile profile, TonePlan plan) {
+  std::string text;
+  if (what != PlotWhat::kCallerId) {
+    text += profile == DtmfProfile::kRobust ? "DTMF: robust detector, 5 ms sub-blocks"
+                                            : "DTMF: exact detector, 8 Goertzel filters on 102-sample blocks";
+  }
+  if (what != PlotWhat::kDtmf) {
+    if (!text.empty()) text += " · ";
+    text += plan == TonePlan::V23 ? "caller ID: exact receiver, V.23 FSK, 1300/2100 Hz"
+                                  : "caller ID: exact receiver, Bell 202 FSK, 1200/2200 Hz";
+  }
+  return text;
+}
+
+bool ResolveRange(double fromSeconds, double toSeconds, std::int64_t streamSamples, std::int64_t* first,
+                  std::int64_t* end, std::string* error) {
   const double length = static_cast<double>(streamSamples) / kSampleRate;
   char text[160];
   if (toSeconds < 0) toSeconds = length;
-  if (!(fromSeconds >= 0.0) || !(toSeconds >= 0.0)) {
-    range.error = "--from and --to must not be negative";
-  } else if (fromSeconds >= toSeconds) {
+  if (!(fromSeconds >= 0.0) || !(toSeconds >= 0.0)) return Fail(error, "--from and --to must not be negative");
+  if (fromSeconds >= toSeconds) {
     std::snprintf(text, sizeof text, "--from %.3f s is not before --to %.3f s", fromSeconds, toSeconds);
-    range.error = text;
-  } else if (toSeconds > length + 0.5 / kSampleRate) {
-    std::snprintf(text, sizeof text, "the range %.3f-%.3f s reaches past the end of the stream (%.3f s)",
-                  fromSeconds, toSeconds, length);
-    range.error = text;
-  } else {
-    range.first = static_cast<std::int64_t>(std::llround(fromSeconds * kSampleRate));
-    range.end = std::min(streamSamples, static_cast<std::int64_t>(std::llround(toSeconds * kSampleRate)));
-    if (range.end <= range.first) range.error = "the range holds no sample";
+    return Fail(error, text);
   }
-  return range;
+  if (toSeconds > length + 0.5 / kSampleRate) {
+    std::snprintf(text, sizeof text, "the range %.3f-%.3f s reaches past the end of the stream (%.3f s)", fromSeconds,
+                  toSeconds, length);
+    return Fail(error, text);
+  }
+  *first = static_cast<std::int64_t>(std::llround(fromSeconds * kSampleRate));
+  *end = std::min(streamSamples, static_cast<std::int64_t>(std::llround(toSeconds * kSampleRate)));
+  return *end > *first || Fail(error, "the range holds no sample");
 }
 
 }  // namespace quorvane::plot

@@ -30,20 +30,23 @@ struct PlotData {
   SpectrogramPanel spectrogram;
   std::optional<DtmfPanel> dtmf;
   std::optional<CallerIdPanel> callerId;
+  bool operator==(const PlotData&) const = default;
 };
 
-// `samples` is the whole stream from its start; the detectors always run
-// from there so their state at the range matches a full run.
+// `samples` is the whole stream from its start; the detectors run from
+// there to the end of the range (and as far past it as they report late),
+// so their state at the range matches a full run.
 PlotData BuildPlotData(const std::vector<std::int16_t>& samples, const PlotRequest& request, std::string title);
 
-// Samples of the range [fromSeconds, toSeconds) at 8000 per second, or an
-// error text when the range is empty or reaches outside the stream; a
-// negative `toSeconds` means the end of the stream.
-struct SampleRange {
-  std::int64_t first = 0;
-  std::int64_t end = 0;
-  std::string error;
-};
-SampleRange ResolveRange(double fromSeconds, double toSeconds, std::int64_t streamSamples);
+// The detectors a plot shows, for its subtitle:
+// "DTMF: exact detector, ... · caller ID: exact receiver, Bell 202 FSK, ...".
+std::string DetectorsShown(PlotWhat what, DtmfProfile profile, TonePlan plan);
+
+// Samples of the range [fromSeconds, toSeconds) at 8000 per second into
+// `first` and `end`; false with the reason when the range is empty or
+// reaches outside the stream. A negative `toSeconds` means the end of the
+// stream.
+bool ResolveRange(double fromSeconds, double toSeconds, std::int64_t streamSamples, std::int64_t* first,
+                  std::int64_t* end, std::string* error);
 
 }  // namespace quorvane::plot

@@ -18,6 +18,7 @@ struct SpectrogramPanel {
   // bin), column by column; a column takes the loudest of its transforms so
   // short bursts stay visible when zoomed out.
   std::vector<float> level;
+  bool operator==(const SpectrogramPanel&) const = default;
   float At(int column, int bin) const { return level[static_cast<std::size_t>(column) * kSpectrumBins + bin]; }
 };
 

@@ -5,6 +5,8 @@
 #include "codec/ulaw.h"
 #include "io/input_reader.h"
 
+#include "base/failure.h"
+
 namespace quorvane::plot {
 namespace {
 
@@ -63,18 +65,17 @@ class PickingFactory final : public io::StreamSinkFactory {
 
 }  // namespace
 
-std::string ReadStreamSamples(const std::string& path, const io::InputOptions& options, const std::string& wanted,
-                              StreamSamples& stream, bool* usage) {
+bool ReadStreamSamples(const std::string& path, const io::InputOptions& options, const std::string& wanted,
+                       StreamSamples& stream, std::string* error, bool* usage) {
   stream = StreamSamples{};
   PickingFactory factory(wanted, stream);
   if (usage) *usage = false;
-  std::string error;
-  if (io::ReadInput(path, options, factory, &error) && !factory.found()) {
-    if (usage) *usage = !wanted.empty();
-    error = wanted.empty() ? "no audio stream in the input"
-                           : "no stream " + wanted + " (the input has " + std::to_string(stream.streamCount) + ")";
-  }
-  return error;
+  if (!io::ReadInput(path, options, factory, error)) return false;
+  if (factory.found()) return true;
+  if (usage) *usage = !wanted.empty();
+  return Fail(error, wanted.empty() ? "no audio stream in the input"
+                                    : "no stream " + wanted + " (the input has " + std::to_string(stream.streamCount) +
+                                          ")");
 }
 
 std::string DescribeInput(const io::StreamInfo& info) {

@@ -18,10 +18,11 @@ struct StreamSamples {
 
 // Reads `path` ("-" is standard input) through the input layer and keeps
 // one stream: the one whose name, SSRC (0x...) or 1-based number is `wanted`,
-// or the first when `wanted` is empty. Returns "" or the reason it failed;
-// `usage` tells a stream that is not there from an input that is unreadable.
-std::string ReadStreamSamples(const std::string& path, const io::InputOptions& options, const std::string& wanted,
-                              StreamSamples& stream, bool* usage = nullptr);
+// or the first when `wanted` is empty. False with the reason when it
+// failed; `usage` then tells a stream that is not there from an input that
+// is unreadable.
+bool ReadStreamSamples(const std::string& path, const io::InputOptions& options, const std::string& wanted,
+                       StreamSamples& stream, std::string* error, bool* usage = nullptr);
 
 // "wav pcm16, 16000 Hz, 2 channels" and the like, for titles.
 std::string DescribeInput(const io::StreamInfo& info);

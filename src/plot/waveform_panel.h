@@ -17,6 +17,7 @@ struct WaveformPanel {
   std::vector<std::int16_t> minimum;  // per column: least sample (the sample under it if empty)
   std::vector<std::int16_t> maximum;  // per column: greatest sample
   std::vector<std::int16_t> samples;  // the range's samples, only when zoomed in
+  bool operator==(const WaveformPanel&) const = default;
 };
 
 // Keeps the samples themselves up to this many samples per column.

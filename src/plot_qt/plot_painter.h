@@ -3,36 +3,19 @@
 // units and legends. The same drawing serves PNG, SVG and the viewer.
 #pragma once
 
-#include <QRect>
+#include <QSize>
 #include <QString>
 
-#include <cstdint>
-#include <vector>
-
 #include "plot/plot_data.h"
+#include "plot_qt/placed_text.h"
+#include "plot_qt/plot_layout.h"
 
 class QPainter;
 
 namespace quorvane::plot {
 
-struct PanelLayout {
-  QRect title;
-  QRect waveform;
-  QRect spectrogram;
-  QRect dtmf;        // empty when not drawn
-  QRect callerId;    // empty when not drawn
-  QRect timeAxis;
-  int plotLeft = 0;  // x of the first pixel column
-  int plotWidth = 0; // pixel columns
-};
-
-// Where everything goes on a canvas of `size`, for the panels `data` holds.
-PanelLayout LayOutPanels(const QSize& size, bool dtmf, bool callerId);
-
-// Pixel columns the panels of a canvas of `size` have: the grid's column
-// count to build the plot data with.
-int PlotColumns(const QSize& size);
-
-void PaintPlot(QPainter& painter, const PlotData& data, const QSize& size, const QString& subtitle);
+// `placed`, when given, learns where every title and legend went.
+void PaintPlot(QPainter& painter, const PlotData& data, const QSize& size, const QString& subtitle,
+               PlacedTexts* placed = nullptr);
 
 }  // namespace quorvane::plot

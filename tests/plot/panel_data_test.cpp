@@ -15,6 +15,7 @@
 #include "callerid/exact/fsk_receiver.h"
 #include "runs/fsk_run.h"
 #include "plot/plot_data.h"
+#include "plot/stream_analysis.h"
 #include "plot/stream_samples.h"
 
 namespace quorvane::plot {
@@ -22,13 +23,18 @@ namespace {
 
 std::vector<std::int16_t> Sample(const std::string& name) {
   StreamSamples stream;
-  const std::string error = ReadStreamSamples(std::string(QUORVANE_SAMPLES) + "/" + name, {}, "", stream);
-  EXPECT_EQ(error, "");
+  std::string error;
+  EXPECT_TRUE(ReadStreamSamples(std::string(QUORVANE_SAMPLES) + "/" + name, {}, "", stream, &error)) << error;
   return stream.samples;
 }
 
 ColumnGrid Whole(const std::vector<std::int16_t>& samples, int columns) {
   return {0, static_cast<std::int64_t>(samples.size()), columns};
+}
+
+PlotData Plot(const std::vector<std::int16_t>& samples, const ColumnGrid& grid, PlotWhat what,
+              DtmfProfile profile = DtmfProfile::kExact, TonePlan plan = TonePlan::Bell202) {
+  return BuildPlotData(samples, {grid, what, plan, profile}, "");
 }
 
 TEST(WaveformPanel, EnvelopeHoldsTheTrueExtremesOfEveryColumn) {
@@ -56,7 +62,7 @@ TEST(WaveformPanel, EnvelopeHoldsTheTrueExtremesOfEveryColumn) {
 TEST(DtmfPanel, BlockDecisionsAndDigitsAreTheDetectors) {
   for (const char* name : {"dtmf-keys.pcm", "dtmf-noisy.pcm"}) {
     const auto samples = Sample(name);
-    const DtmfPanel panel = BuildDtmfPanel(samples.data(), static_cast<std::int64_t>(samples.size()), Whole(samples, 800));
+    const DtmfPanel panel = *Plot(samples, Whole(samples, 800), PlotWhat::kDtmf).dtmf;
     // The detector fed one block per call records each block's result last.
     DtmfDetector detector;
     DtmfDetectorInit(&detector);
@@ -82,7 +88,7 @@ TEST(DtmfPanel, BlockDecisionsAndDigitsAreTheDetectors) {
 TEST(DtmfPanel, RobustEventsAreTheDetectors) {
   const auto samples = Sample("dtmf-noisy.pcm");
   const auto count = static_cast<std::int64_t>(samples.size());
-  const DtmfPanel panel = BuildRobustDtmfPanel(samples.data(), count, Whole(samples, 500));
+  const DtmfPanel panel = *Plot(samples, Whole(samples, 500), PlotWhat::kDtmf, DtmfProfile::kRobust).dtmf;
   DtmfKeyList keys;
   auto detector = std::make_unique<RobustDtmfDetector>();
   RobustDtmfInit(*detector, {});
@@ -97,6 +103,19 @@ TEST(DtmfPanel, RobustEventsAreTheDetectors) {
     EXPECT_EQ(panel.digits[i].duration, events[i].duration);
   }
   EXPECT_EQ(panel.blocks.size(), static_cast<std::size_t>(count / kRobustDtmfSubBlock));  // whole sub-blocks
+}
+
+TEST(DtmfPanel, BlockAtFindsTheBlockUnderASample) {
+  DtmfTrack track;
+  for (std::int64_t start : {1020, 1122, 1224}) track.blocks.push_back({start, 102, {}, {}, 0, 0});
+  const struct {
+    std::int64_t sample;
+    std::int64_t start;  // -1: none
+  } cases[] = {{0, -1}, {1019, -1}, {1020, 1020}, {1121, 1020}, {1122, 1122}, {1325, 1224}, {1326, -1}};
+  for (const auto& c : cases) {
+    const DtmfBlockView* block = DtmfBlockAt(track, c.sample);
+    EXPECT_EQ(block ? block->start : -1, c.start) << "sample " << c.sample;
+  }
 }
 
 struct Character {
@@ -134,7 +153,7 @@ TEST(CallerIdPanel, BitsBytesAndMessagesAreTheReceivers) {
   for (const auto& c : cases) {
     const auto samples = Sample(c.name);
     const CallerIdPanel panel =
-        BuildCallerIdPanel(samples.data(), static_cast<std::int64_t>(samples.size()), Whole(samples, 1000), c.plan);
+        *Plot(samples, Whole(samples, 1000), PlotWhat::kCallerId, DtmfProfile::kExact, c.plan).callerId;
     std::vector<Character> drawn;
     for (const auto& ch : panel.characters) drawn.push_back({ch.end, ch.value});
     const auto expected = ReceiverCharacters(samples, ExactReceiverMode(c.plan));
@@ -164,13 +183,79 @@ TEST(CallerIdPanel, BitsBytesAndMessagesAreTheReceivers) {
   }
 }
 
+// A range's panels taken from the whole stream's tracks are those the
+// detectors give when run just far enough for that range.
+TEST(StreamAnalysis, RangePanelsAreThoseBuiltForTheRange) {
+  const struct {
+    const char* name;
+    DtmfProfile profile;
+    TonePlan plan;
+  } streams[] = {{"dtmf-keys.pcm", DtmfProfile::kExact, TonePlan::Bell202},
+                 {"dtmf-noisy.pcm", DtmfProfile::kRobust, TonePlan::Bell202},
+                 {"callerid-mdmf.pcm", DtmfProfile::kExact, TonePlan::Bell202},
+                 {"callerid-sdmf-v23.pcm", DtmfProfile::kRobust, TonePlan::V23}};
+  // Parts of the stream, by thousandths, and their pixel columns.
+  const struct {
+    int from, to, columns;
+  } ranges[] = {{0, 1000, 700},  {0, 50, 300},    {137, 611, 1200}, {400, 403, 97},
+                {500, 700, 1},   {903, 1000, 640}, {999, 1000, 3000}};
+  for (const auto& stream : streams) {
+    const auto samples = Sample(stream.name);
+    const auto count = static_cast<std::int64_t>(samples.size());
+    StreamAnalysis whole(samples.data(), count);
+    for (const auto& r : ranges) {
+      const ColumnGrid grid{count * r.from / 1000, count * r.to / 1000, r.columns};
+      const PlotRequest request{grid, PlotWhat::kBoth, stream.plan, stream.profile};
+      const PlotData taken = whole.Plot(request, "t");
+      const PlotData built = BuildPlotData(samples, request, "t");
+      const std::string where = std::string(stream.name) + " samples " + std::to_string(grid.first) + "-" +
+                                std::to_string(grid.end);
+      EXPECT_TRUE(taken.dtmf == built.dtmf) << where;
+      EXPECT_TRUE(taken.callerId == built.callerId) << where;
+      EXPECT_TRUE(taken == built) << where;
+    }
+  }
+}
+
+TEST(StreamAnalysis, RunsEachDetectorOnceWhateverTheRanges) {
+  const auto samples = Sample("callerid-mdmf.pcm");
+  const auto count = static_cast<std::int64_t>(samples.size());
+  StreamAnalysis analysis(samples.data(), count);
+  const struct {
+    DtmfProfile profile;
+    TonePlan plan;
+    int runsAfter;
+  } steps[] = {{DtmfProfile::kExact, TonePlan::Bell202, 2},
+               {DtmfProfile::kExact, TonePlan::V23, 3},
+               {DtmfProfile::kRobust, TonePlan::V23, 4},
+               {DtmfProfile::kExact, TonePlan::Bell202, 4}};
+  for (const auto& step : steps) {
+    for (std::int64_t first = 0; first < count; first += count / 5) {
+      analysis.Plot({{first, std::min(count, first + 4000), 600}, PlotWhat::kBoth, step.plan, step.profile}, "");
+    }
+    EXPECT_EQ(analysis.DetectorRuns(), step.runsAfter);
+  }
+  const DtmfTrack* exact = &analysis.Dtmf(DtmfProfile::kExact);
+  analysis.Plot({{0, count, 800}, PlotWhat::kDtmf, TonePlan::Bell202, DtmfProfile::kExact}, "");
+  EXPECT_EQ(&analysis.Dtmf(DtmfProfile::kExact), exact);
+  EXPECT_EQ(analysis.DetectorRuns(), 4);
+}
+
 TEST(ResolveRange, RejectsEmptyReversedAndOutsideRanges) {
-  EXPECT_EQ(ResolveRange(0.5, -1, 8000).first, 4000);
-  EXPECT_EQ(ResolveRange(0.5, -1, 8000).end, 8000);
-  EXPECT_NE(ResolveRange(0.6, 0.5, 8000).error, "");
-  EXPECT_NE(ResolveRange(0.5, 0.5, 8000).error, "");
-  EXPECT_NE(ResolveRange(0.0, 1.5, 8000).error, "");
-  EXPECT_NE(ResolveRange(2.0, -1, 8000).error, "");
+  std::int64_t first = 0, end = 0;
+  std::string error;
+  ASSERT_TRUE(ResolveRange(0.5, -1, 8000, &first, &end, &error));
+  EXPECT_EQ(first, 4000);
+  EXPECT_EQ(end, 8000);
+  const struct {
+    double from, to;
+    const char* reason;
+  } refused[] = {{0.6, 0.5, "is not before"}, {0.5, 0.5, "is not before"}, {0.0, 1.5, "past the end"},
+                 {2.0, -1, "is not before"}, {-1.0, 0.5, "negative"}};
+  for (const auto& r : refused) {
+    EXPECT_FALSE(ResolveRange(r.from, r.to, 8000, &first, &end, &error)) << r.from << " " << r.to;
+    EXPECT_NE(error.find(r.reason), std::string::npos) << error;
+  }
 }
 
 }  // namespace

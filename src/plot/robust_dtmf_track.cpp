@@ -7,40 +7,40 @@
 namespace quorvane::plot {
 namespace {
 
-// Events come after their tone has ended; this much past the range is read
+// Events come after their tone has ended; this much past the span is read
 // so a tone that starts in it is still reported.
 constexpr std::int64_t kEventLatency = 8000 * 4;
 
-// The keys whose tones reach into the range.
+// The keys whose tones reach into the span.
 class Collector final : public DtmfKeySink {
  public:
-  Collector(const ColumnGrid& grid, DtmfPanel& panel) : grid_(grid), panel_(panel) {}
+  Collector(const TrackSpan& span, DtmfTrack& track) : span_(span), track_(track) {}
   void Key(const DtmfKeyEvent& e) override {
-    if (e.start + e.duration <= grid_.first || e.start >= grid_.end) return;
+    if (e.start + e.duration <= span_.first || e.start >= span_.end) return;
     const DtmfToneMeasures& m = *e.measures;
-    panel_.digits.push_back({e.start, e.key, e.duration, m.lowLevel, m.highLevel, m.twist, m.snr});
+    track_.digits.push_back({e.start, e.key, e.duration, m.lowLevel, m.highLevel, m.twist, m.snr});
   }
 
  private:
-  const ColumnGrid& grid_;
-  DtmfPanel& panel_;
+  const TrackSpan& span_;
+  DtmfTrack& track_;
 };
 
 }  // namespace
 
-DtmfPanel BuildRobustDtmfPanel(const std::int16_t* samples, std::int64_t count, const ColumnGrid& grid) {
-  DtmfPanel panel;
-  panel.profile = DtmfProfile::kRobust;
+DtmfTrack TrackRobustDtmf(const std::int16_t* samples, std::int64_t count, TrackSpan span) {
+  DtmfTrack track;
+  track.profile = DtmfProfile::kRobust;
+  track.span = span;
   auto detector = std::make_unique<RobustDtmfDetector>();
   RobustDtmfInit(*detector, {});
-  Collector collector(grid, panel);
-  const std::int64_t stop = std::min(count, grid.end + kEventLatency);
-  std::int64_t position = 0;
-  // Until the range, in large steps; inside it, one sub-block at a time.
-  const std::int64_t lead = grid.first / kRobustDtmfSubBlock * kRobustDtmfSubBlock;
+  Collector collector(span, track);
+  const std::int64_t stop = span.end >= count ? count : std::min(count, span.end + kEventLatency);
+  // Up to the span in one step; inside it, one sub-block at a time.
+  const std::int64_t lead = std::min(span.first, count) / kRobustDtmfSubBlock * kRobustDtmfSubBlock;
   RobustDtmfProcess(*detector, samples, static_cast<std::size_t>(lead), collector);
-  position = lead;
-  while (position + kRobustDtmfSubBlock <= std::min(stop, grid.end + kRobustDtmfSubBlock)) {
+  std::int64_t position = lead;
+  while (position < span.end && position + kRobustDtmfSubBlock <= stop) {
     RobustDtmfProcess(*detector, samples + position, kRobustDtmfSubBlock, collector);
     const RobustDtmfSubBlock block = RobustDtmfLastSubBlock(*detector);
     DtmfBlockView view{};
@@ -52,12 +52,12 @@ DtmfPanel BuildRobustDtmfPanel(const std::int16_t* samples, std::int64_t count, 
     }
     view.energy = block.energy;
     view.result = static_cast<std::int32_t>(block.key);
-    panel.blocks.push_back(view);
+    track.blocks.push_back(view);
     position += kRobustDtmfSubBlock;
   }
   RobustDtmfProcess(*detector, samples + position, static_cast<std::size_t>(stop - position), collector);
   if (stop == count) RobustDtmfFinish(*detector, collector);
-  return panel;
+  return track;
 }
 
 }  // namespace quorvane::plot
