@@ -35,6 +35,7 @@ struct RtpTotals {
   std::int64_t reordered = 0;  // packets that arrived after a later one
   std::int64_t duplicates = 0; // copies dropped
   std::int64_t jumps = 0;      // timestamp jumps of more than 60 s, reported, never filled
+  std::int64_t gapsCapped = 0; // gaps past the stream's silence budget, reported, never filled
 };
 
 struct StreamInfo {

@@ -82,6 +82,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
         totals["reordered"] = rtp->reordered;
         totals["duplicates"] = rtp->duplicates;
         totals["jumps"] = rtp->jumps;
+        if (rtp->gapsCapped > 0) totals["gapsCapped"] = rtp->gapsCapped;
       }
     }
     if (command_.settings.kind == DetectorKind::Dtmf) {

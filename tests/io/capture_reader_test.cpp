@@ -243,6 +243,26 @@ TEST(CaptureMemory, QuietStreamsEndWhileTheCaptureGoesOn) {
   EXPECT_EQ(factory.open, 0);
 }
 
+// Each packet 59 s after the last: the first gap is filled, and once the
+// silence outgrows the stream's budget the rest are counted, not filled.
+TEST(CaptureGaps, SilenceStaysWithinTheStreamsBudget) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  constexpr std::uint32_t kStep = 59 * 8000;
+  for (std::uint16_t i = 0; i < 10; ++i) {
+    const Packet rtp = Rtp(0, i, i * kStep, 9, Packet(160, 0xFF));
+    writer.Add(i * 59.0, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, rtp)));
+  }
+  TempDir dir;
+  WriteBytes(dir.File("gaps.pcap"), writer.bytes());
+  RecordingFactory factory;
+  ASSERT_TRUE(io::ReadCapture(dir.File("gaps.pcap"), factory, nullptr));
+  ASSERT_EQ(factory.streams.size(), 1u);
+  const Recorded& stream = *factory.streams[0];
+  EXPECT_EQ(stream.totals->gapsCapped, 8);
+  EXPECT_EQ(stream.totals->jumps, 0);
+  EXPECT_EQ(stream.ulaw.size(), 10u * 160 + (kStep - 160));
+}
+
 TEST(CaptureNames, OneSsrcOnSeveralPairsGivesDistinctNames) {
   CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
   const std::uint16_t ports[] = {4000, 4002, 4000};

@@ -125,6 +125,9 @@ void RtpStream::PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes paylo
   if (gap > kMaxFillSamples || gap < -kMaxFillSamples) {
     ++totals_.jumps;  // reported, never filled: the stream's clock moves on
     gap = 0;
+  } else if (gap > 0 && filled_ + gap > kMaxFillSamples + kFillPerCarriedSample * carried_) {
+    ++totals_.gapsCapped;
+    gap = 0;
   }
   if (gap > 0) FillSilence(kind, gap);
   // A packet overlapping what was already played gives only its new part;
@@ -137,6 +140,7 @@ void RtpStream::PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes paylo
 
 void RtpStream::PushAudio(PayloadKind kind, const std::uint8_t* bytes, std::size_t count) {
   written_ += static_cast<std::int64_t>(count);
+  carried_ += static_cast<std::int64_t>(count);
   if (!sink_) return;
   if (kind == PayloadKind::Pcmu) {
     sink_->Ulaw(bytes, count);
@@ -152,6 +156,7 @@ void RtpStream::PushAudio(PayloadKind kind, const std::uint8_t* bytes, std::size
 
 void RtpStream::FillSilence(PayloadKind kind, std::int64_t count) {
   written_ += count;
+  filled_ += count;
   if (!sink_) return;
   static const std::array<std::uint8_t, kChunk> kUlawSilence = [] {
     std::array<std::uint8_t, kChunk> silence;

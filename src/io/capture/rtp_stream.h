@@ -26,6 +26,12 @@ class RtpStream {
   // The longest timestamp gap filled with silence (60 s at 8 kHz); a
   // longer jump is counted and the stream carries on without it.
   static constexpr std::int64_t kMaxFillSamples = 60 * 8000;
+  // Silence filled in a stream stays within a minute plus this many times
+  // the audio its packets carried: a real call's silences, even with
+  // silence suppression, never come near it, and a crafted capture cannot
+  // turn each small packet into a minute of work. A gap past the budget is
+  // counted and not filled: the stream's clock moves on.
+  static constexpr std::int64_t kFillPerCarriedSample = 100;
 
   // The sink is opened, through `factory`, when the first packet plays.
   RtpStream(StreamInfo info, StreamSinkFactory& factory);
@@ -81,6 +87,8 @@ class RtpStream {
   bool anchored_ = false;
   std::uint32_t nextTimestamp_ = 0;
   std::int64_t written_ = 0;
+  std::int64_t carried_ = 0;  // samples the packets carried
+  std::int64_t filled_ = 0;   // samples of silence filled in
 
   KeyPress press_;
 };
