@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-long asan-test fuzz bench quality gui screenshot docs package install clean
+.PHONY: all deps release run test test-cluster test-long asan-test fuzz bench quality gui screenshot docs package install clean
 
 FUZZ_SECONDS ?= 60
 
@@ -21,6 +21,14 @@ test: deps
 	cmake --preset dev
 	cmake --build --preset dev
 	ctest --preset dev
+
+# The Dask job of examples/dask on a scheduler and two workers on 127.0.0.1,
+# over 500 generated recordings and a folder, against one machine's output.
+# Stops by itself: timeout ends the whole process group.
+test-cluster: deps
+	cmake --preset dev
+	cmake --build --preset dev --target quorvane
+	timeout -k 10 600 /usr/bin/python3 tests/cluster/cluster_test.py build/dev/src/quorvane
 
 # Tests too slow for every run: a recording larger than 4 GiB.
 test-long: deps

@@ -11,6 +11,7 @@
 #include "cli/parallel_streams.h"
 #include "codec/ulaw.h"
 #include "io/input_reader.h"
+#include "io/path_list.h"
 
 namespace quorvane::cli {
 
@@ -37,15 +38,43 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
                "Print JSON Lines: one object per event as it is found, then one per stream "
                "with \"done\": true and its totals")
       ->excludes(json);
+  sub.add_option("--label", args.label,
+                 "Call standard input (the input -) NAME in every text line, JSON \"file\", JSON Lines record "
+                 "and error line; the channels of a multi-channel input are NAME#N. Needs - among the INPUT "
+                 "arguments")
+      ->type_name("NAME");
+  CLI::Option* filesFrom =
+      sub.add_option("--files-from", args.filesFrom,
+                     "Also read the inputs listed in FILE (- for standard input), one path a line, after the "
+                     "INPUT arguments: spaces belong to the path, empty lines are skipped, - may not be listed. "
+                     "INPUT may then be left out. A listed input that cannot be read gives its error and exit 1 "
+                     "while the others are still done; a list that cannot be read stops the command (exit 1)")
+          ->type_name("FILE");
+  sub.add_flag("-0,--null", args.nulSeparated,
+               "The paths of --files-from end with a NUL byte instead of a newline (as find -print0 "
+               "writes them), so they may hold newlines")
+      ->needs(filesFrom);
   sub.add_option("INPUT", args.inputs,
                  "Recordings: a WAV, RF64, AIFF, AU, CAF, FLAC or Ogg file, a pcap or pcapng capture "
                  "(its RTP streams), or headerless samples (see --input-format); - reads standard input "
-                 "(headerless, WAV or AU)")
-      ->required();
+                 "(headerless, WAV or AU). Required unless --files-from is given");
+  // Checked once the command's arguments are all in, before it runs.
+  sub.parse_complete_callback([given = &args] {
+    const DetectionArgs& args = *given;
+    const bool stdinInput = std::find(args.inputs.begin(), args.inputs.end(), "-") != args.inputs.end();
+    if (args.inputs.empty() && args.filesFrom.empty()) throw CLI::RequiredError("INPUT");
+    if (!args.label.empty() && !stdinInput) {
+      throw CLI::ValidationError("--label", "names standard input, but - is not among the inputs");
+    }
+    if (args.filesFrom == "-" && stdinInput) {
+      throw CLI::ValidationError("--files-from", "- and an input - cannot both read standard input");
+    }
+  });
 }
 
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
                  unsigned streamJobs, InputReporter& reporter) {
+  const std::string& name = path == "-" ? options.stdinName : path;
   std::string error;
   bool read = false;
   // Standard input may be a live line: its reports are never held back.
@@ -54,14 +83,28 @@ void DetectInput(const std::string& path, const io::InputOptions& options, const
     read = io::ReadInput(path, options, streams, &error);
     streams.Finish();
   } else {
-    DetectionSinkFactory factory(path, command, reporter);
+    DetectionSinkFactory factory(name, command, reporter);
     read = io::ReadInput(path, options, factory, &error);
   }
-  if (!read) reporter.InputFailed(path, error);
+  if (!read) reporter.InputFailed(name, error);
   reporter.InputDone();
 }
 
 int RunDetection(const DetectionArgs& args, DetectionCommand command) {
+  std::vector<std::string> inputs = args.inputs;
+  if (!args.filesFrom.empty()) {
+    std::string error;
+    if (!io::ReadPathList(args.filesFrom, args.nulSeparated ? '\0' : '\n', inputs, &error)) {
+      PrintError(args.filesFrom == "-" ? "stdin" : args.filesFrom, error);
+      return kExitFailure;
+    }
+    // The list's own entries are files: standard input is named on the command line.
+    if (std::find(inputs.begin() + static_cast<std::ptrdiff_t>(args.inputs.size()), inputs.end(), "-") != inputs.end()) {
+      PrintError(args.filesFrom == "-" ? "stdin" : args.filesFrom,
+                 "lists files; standard input (-) is given as an INPUT argument");
+      return kExitUsage;
+    }
+  }
   command.settings.profile = args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact;
   const OutputForm form = args.json ? OutputForm::Json : args.jsonl ? OutputForm::JsonLines : OutputForm::Text;
   command.offset = args.offset % kUlawFrameBytes;
@@ -71,19 +114,20 @@ int RunDetection(const DetectionArgs& args, DetectionCommand command) {
   options.format = *io::ParseSampleFormat(args.inputFormat);
   options.rate = args.rate;
   options.channel = args.channel;
+  if (!args.label.empty()) options.stdinName = args.label;
 
-  ReportWriter writer(form, args.inputs.size());
+  ReportWriter writer(form, inputs.size());
   const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());
   // Inputs side by side first; the jobs left over share out among each
   // input's streams.
-  const auto inputJobs = static_cast<unsigned>(std::min<std::size_t>(jobs, args.inputs.size()));
+  const auto inputJobs = static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(jobs, inputs.size())));
   const unsigned streamJobs = jobs / inputJobs;
   // One input alone is never held back, so a live line on standard input
   // prints each result the moment it is found.
   if (inputJobs == 1) {
-    for (const std::string& path : args.inputs) DetectInput(path, options, command, streamJobs, writer);
+    for (const std::string& path : inputs) DetectInput(path, options, command, streamJobs, writer);
   } else {
-    DetectInParallel(args.inputs, inputJobs, isatty(STDERR_FILENO) != 0,
+    DetectInParallel(inputs, inputJobs, isatty(STDERR_FILENO) != 0,
                      [&](const std::string& path, InputReporter& reporter) {
                        DetectInput(path, options, command, streamJobs, reporter);
                      },

@@ -23,11 +23,15 @@ struct DetectionArgs {
   bool json = false;
   bool jsonl = false;
   unsigned jobs = 0;  // 0: one per core
+  std::string label;      // what standard input is called; "" keeps "-"
+  std::string filesFrom;  // a list of more inputs; "" for none
+  bool nulSeparated = false;
   std::vector<std::string> inputs;
 };
 
 // --offset, --detector, --input-format, --rate, --channel, -j, --json,
-// --jsonl and INPUT...; `eventsHelp` says what --json lists for each stream.
+// --jsonl, --label, --files-from, -0 and INPUT...; `eventsHelp` says what
+// --json lists for each stream. Usage errors among them end the parse.
 void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
 
 // Runs one input through `command`, reporting to `reporter` as it goes;

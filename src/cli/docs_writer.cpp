@@ -39,7 +39,7 @@ std::vector<std::string> ChoicesOf(const CLI::Option& o) {
 
 bool TakesPath(const CLI::Option& o) {
   for (const std::string& name : o.get_lnames()) {
-    if (name == "output" || name == "script" || name == "log" || name == "body") return true;
+    if (name == "output" || name == "script" || name == "log" || name == "body" || name == "files-from") return true;
   }
   return o.get_positional();
 }

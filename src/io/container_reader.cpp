@@ -107,7 +107,7 @@ class ReadSize {
 
 }  // namespace
 
-bool ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
+bool ReadContainer(const std::string& name, int fd, bool live, const InputOptions& options,
                    StreamSinkFactory& factory, std::string* error) {
   SF_INFO format{};
   std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_fd(fd, SFM_READ, &format, SF_TRUE));
@@ -121,7 +121,7 @@ bool ReadContainer(const std::string& path, int fd, bool live, const InputOption
   const InputInfo info{ContainerName(format.format & SF_FORMAT_TYPEMASK), EncodingName(format.format & SF_FORMAT_SUBMASK),
                        format.samplerate, format.channels};
   ChannelStreams streams;
-  if (!streams.Open(path, info, options.channel, factory, error)) return false;
+  if (!streams.Open(name, info, options.channel, factory, error)) return false;
 
   const std::size_t channels = static_cast<std::size_t>(format.channels);
   const ReadSize size(fd, live, format);

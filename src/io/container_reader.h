@@ -8,12 +8,13 @@
 
 namespace quorvane::io {
 
-// Reads the container at `fd` (positioned at its first byte; closed here).
+// Reads the container at `fd` (positioned at its first byte; closed here);
+// its streams are named after `name`.
 // `live` reads in 20 ms blocks, so a pipe's results come as its audio does.
 // 8 kHz mu-law goes on as its stored bytes; everything else as 16-bit
 // linear samples. False, with the reason, when it
 // could not be read to its end.
-bool ReadContainer(const std::string& path, int fd, bool live, const InputOptions& options,
+bool ReadContainer(const std::string& name, int fd, bool live, const InputOptions& options,
                           StreamSinkFactory& factory, std::string* error);
 
 }  // namespace quorvane::io

@@ -57,11 +57,11 @@ const char* EncodingName(SampleFormat format) {
 
 }  // namespace
 
-bool ReadHeaderless(const std::string& path, int fd, const std::uint8_t* head, std::size_t n,
+bool ReadHeaderless(const std::string& name, int fd, const std::uint8_t* head, std::size_t n,
                     const InputOptions& options, StreamSinkFactory& factory, std::string* error) {
   const InputInfo info{"raw", EncodingName(options.format), options.rate, 1};
   ChannelStreams streams;
-  if (!streams.Open(path, info, options.channel, factory, error)) return false;
+  if (!streams.Open(name, info, options.channel, factory, error)) return false;
 
   const bool untouched = options.format == SampleFormat::Ulaw && options.rate == 8000;
   const std::size_t width = BytesPerSample(options.format);

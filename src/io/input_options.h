@@ -12,6 +12,7 @@ struct InputOptions {
   SampleFormat format = SampleFormat::Ulaw;  // headerless inputs only
   int rate = 8000;                            // headerless inputs only
   int channel = 0;                            // keep only this channel (1-based); 0 keeps all
+  std::string stdinName = "-";                // what standard input's streams are called
 };
 
 // "ulaw", "alaw", "s16le", "s16be", "f32le".

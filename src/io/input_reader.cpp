@@ -54,6 +54,7 @@ bool ReadInput(const std::string& path, const InputOptions& options, StreamSinkF
   std::uint8_t head[kSniffBytes];
   std::size_t n = 0;
   if (!ReadUpTo(fd, head, sizeof head, &n)) return Fail(error, ReadFailure());
+  const std::string& name = IsStdin(path) ? options.stdinName : path;
   switch (SniffInput(head, n)) {
     case InputKind::Capture:
       // libpcap opens the file itself, and more than once.
@@ -72,11 +73,11 @@ bool ReadInput(const std::string& path, const InputOptions& options, StreamSinkF
       }
       Reopened source = Reopen(path, head, n);
       if (source.fd < 0) return Fail(error, std::strerror(errno));
-      return ReadContainer(path, source.fd, IsStdin(path), options, factory, error);
+      return ReadContainer(name, source.fd, IsStdin(path), options, factory, error);
     }
     case InputKind::Headerless: break;
   }
-  return ReadHeaderless(path, fd, head, n, options, factory, error);
+  return ReadHeaderless(name, fd, head, n, options, factory, error);
 }
 
 }  // namespace quorvane::io
