@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-cluster test-long asan-test fuzz bench quality gui screenshot docs package install clean
+.PHONY: all deps release run test test-cluster test-long asan-test tsan-test fuzz bench quality gui screenshot docs package install clean
 
 FUZZ_SECONDS ?= 60
 
@@ -35,6 +35,12 @@ test-long: deps
 	cmake --preset long
 	cmake --build --preset long
 	ctest --preset long
+
+# The tests that run inputs and streams side by side, under ThreadSanitizer.
+tsan-test: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 fuzz: deps
 	scripts/run-fuzz $(FUZZ_SECONDS)

@@ -27,11 +27,18 @@ class Observer {
         look_(std::make_unique<FskDemodulator>()) {
     receiver_->Init(ExactReceiverMode(plan));
     receiver_->acceptHook = &Observer::OnAccept;
-    receiver_->acceptContext = this;
   }
 
   // Demodulates what the receiver would once `available` samples were fed.
   void Advance(std::int64_t available) {
+    // The hook finds this observer only while it advances.
+    receiver_->acceptContext = this;
+    AdvanceTo(available);
+    receiver_->acceptContext = nullptr;
+  }
+
+ private:
+  void AdvanceTo(std::int64_t available) {
     FskDemodulator& d = receiver_->demod;
     while (available - position_ >= kReceiverMinimum) {
       // One Demodulate call of the receiver, taken in steps.
@@ -54,7 +61,6 @@ class Observer {
     }
   }
 
- private:
   void ReadCharacter(FskDemodulator& d, std::int64_t left) {
     // The bits are sampled on a copy of the state (not of the trace), then
     // the demodulator itself reads the character.

@@ -31,7 +31,7 @@ class RtpStream {
   // silence suppression, never come near it, and a crafted capture cannot
   // turn each small packet into a minute of work. A gap past the budget is
   // counted and not filled: the stream's clock moves on.
-  static constexpr std::int64_t kFillPerCarriedSample = 100;
+  static constexpr std::int64_t kFillPerCarriedSample = 20;
 
   // The sink is opened, through `factory`, when the first packet plays.
   RtpStream(StreamInfo info, StreamSinkFactory& factory);
