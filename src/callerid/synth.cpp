@@ -154,8 +154,9 @@ std::optional<std::vector<std::uint8_t>> BuildCallerIdMessage(const CallerIdSynt
     Fail(error, "the message payload is longer than 255 bytes");
     return std::nullopt;
   }
-  std::vector<std::uint8_t> message{type, static_cast<std::uint8_t>(payload.size())};
-  message.insert(message.end(), payload.begin(), payload.end());
+  // Type and length go in front of the payload.
+  std::vector<std::uint8_t> message = std::move(payload);
+  message.insert(message.begin(), {type, static_cast<std::uint8_t>(message.size())});
   unsigned sum = 0;
   for (std::uint8_t b : message) sum += b;
   message.push_back(static_cast<std::uint8_t>(-sum & 0xFF));
