@@ -185,7 +185,9 @@ std::vector<std::uint8_t> WavHeader(std::uint16_t format, std::uint16_t channels
   auto put = [&h](std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) h.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
-  const auto tag = [&h](const char* t) { h.insert(h.end(), t, t + 4); };
+  const auto tag = [&h](const char* t) {
+    for (int i = 0; i < 4; ++i) h.push_back(static_cast<std::uint8_t>(t[i]));
+  };
   tag("RIFF");
   put(36 + dataBytes, 4);
   tag("WAVE");
