@@ -24,10 +24,12 @@ struct DetectionArgs {
   bool jsonl = false;
   unsigned jobs = 0;  // 0: one per core
   std::vector<std::string> inputs;
+  bool live = false;   // --device given, with or without a name
+  std::string device;  // its name; empty: the default source
 };
 
 // --offset, --detector, --input-format, --rate, --channel, -j, --json,
-// --jsonl and INPUT...; `eventsHelp` says what --json lists for each stream.
+// --jsonl, --device and INPUT... (one of the last two); `eventsHelp` says what --json lists for each stream.
 void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
 
 // Runs one input through `command`, reporting to `reporter` as it goes;
