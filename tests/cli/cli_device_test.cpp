@@ -208,7 +208,7 @@ TEST(CliDevice, PulseMonitorGivesTheFilesEventsAsTheyHappenAndTotalsOnSigint) {
   }
 }
 
-TEST(CliDevice, DevicesListsPulseMonitorsAndAlsaPcms) {
+TEST(CliDevice, DevicesListsPulseMonitorsAndAlsaPcmsAndTheDefaultSourceIsNamed) {
   TempDir dir;
   PrivatePulse pulse;
   if (const std::string why = pulse.Start(dir); !why.empty()) GTEST_SKIP() << why;
@@ -219,6 +219,16 @@ TEST(CliDevice, DevicesListsPulseMonitorsAndAlsaPcms) {
   EXPECT_EQ(r.out.rfind("test.monitor\t", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("\nalsa:quorvane_file\tTest recording\n"), std::string::npos) << r.out;
   EXPECT_EQ(r.err, "");
+
+  // No name: the default source, named as the server names it.
+  LiveProcess capture;
+  ASSERT_TRUE(capture.Start({QUORVANE_BINARY, "dtmf", "--device", "--jsonl"}, pulse.env()));
+  ASSERT_TRUE(testing::PollUntilOutput({PrivatePulse::Pactl(), "list", "short", "source-outputs"}, pulse.env(), 10.0))
+      << capture.err();
+  capture.Signal(SIGINT);
+  EXPECT_EQ(capture.Wait(10.0), 0) << capture.err();
+  ASSERT_EQ(capture.lines().size(), 2u);
+  for (const TimedLine& line : capture.lines()) EXPECT_EQ(Json::parse(line.text).at("file"), "device:test.monitor");
 
   const auto missing = RunQuorvane({"dtmf", "--device", "nosuch"}, "", pulse.env());
   EXPECT_EQ(missing.exitCode, 1);
@@ -239,7 +249,8 @@ TEST(CliDevice, AlsaFilePcmGivesTheFilesEventsAndTotals) {
     ASSERT_TRUE(capture.WaitFor(
         [&](const std::vector<TimedLine>& lines) { return lines.size() >= expected.events.size(); }, 20.0))
         << capture.err();
-    capture.Signal(SIGINT);
+    // SIGTERM ends a capture as Ctrl-C does.
+    capture.Signal(std::string(c.command) == "dtmf" ? SIGINT : SIGTERM);
     EXPECT_EQ(capture.Wait(10.0), 0);
     EXPECT_EQ(capture.err(), "");
     ASSERT_EQ(capture.lines().size(), expected.events.size() + 1);
