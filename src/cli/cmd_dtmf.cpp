@@ -15,8 +15,10 @@ CommandRunner AttachDtmf(CLI::App& sub) {
       "stream of its own. One stream: prints its digits. Several: one line\n"
       "NAME<TAB>DIGITS each. RFC 4733 key presses of an RTP stream are listed\n"
       "apart, in --json and --jsonl.\n"
-      "Exit status: 0 all inputs read, 1 an input could not be read (the others are\n"
-      "still done), 2 usage error.");
+      "--device captures live from a sound device instead (quorvane devices lists\n"
+      "them); results print as they are found with --jsonl, and Ctrl-C ends it.\n"
+      "Exit status: 0 all inputs read, 1 an input or the device could not be read\n"
+      "(other inputs are still done), 2 usage error.");
   AddDetectionOptions(sub, *args,
                       "file, channel where it applies, input, digits and events (digit, time in seconds "
                       "of the 20 ms frame that reported it, source: audio or rtp-event), and for RTP streams "

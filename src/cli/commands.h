@@ -30,5 +30,6 @@ CommandRunner AttachAuthTest(CLI::App& sub);
 CommandRunner AttachDigest(CLI::App& sub);
 CommandRunner AttachDrvScript(CLI::App& sub);
 CommandRunner AttachPlot(CLI::App& sub);
+CommandRunner AttachDevices(CLI::App& sub);
 
 }  // namespace quorvane::cli

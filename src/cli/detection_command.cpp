@@ -7,9 +7,11 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/device_detection.h"
 #include "cli/parallel_inputs.h"
 #include "cli/parallel_streams.h"
 #include "codec/ulaw.h"
+#include "io/device/device_name.h"
 #include "io/input_reader.h"
 #include "io/path_list.h"
 
@@ -22,10 +24,10 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
       ->check(CLI::NonNegativeNumber);
   sub.add_option("--detector", args.detector, "Detector profile: exact (default) or robust")
       ->check(CLI::IsMember({"exact", "robust"}));
-  sub.add_option("--input-format", args.inputFormat,
+  CLI::Option* inputFormat = sub.add_option("--input-format", args.inputFormat,
                  "Sample format of headerless input: ulaw (default), alaw, s16le, s16be, f32le")
       ->check(CLI::IsMember({"ulaw", "alaw", "s16le", "s16be", "f32le"}));
-  sub.add_option("--rate", args.rate, "Sample rate of headerless input in Hz (default 8000)")
+  CLI::Option* rate = sub.add_option("--rate", args.rate, "Sample rate of headerless input in Hz (default 8000)")
       ->check(CLI::Range(io::kMinRate, io::kMaxRate));
   sub.add_option("--channel", args.channel, "Keep only channel N (1-based) of a multi-channel input")
       ->check(CLI::Range(1, io::kMaxChannels));
@@ -38,7 +40,7 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
                "Print JSON Lines: one object per event as it is found, then one per stream "
                "with \"done\": true and its totals")
       ->excludes(json);
-  sub.add_option("--label", args.label,
+  CLI::Option* label = sub.add_option("--label", args.label,
                  "Call standard input (the input -) NAME in every text line, JSON \"file\", JSON Lines record "
                  "and error line; the channels of a multi-channel input are NAME#N. Needs - among the INPUT "
                  "arguments")
@@ -54,15 +56,31 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
                "The paths of --files-from end with a NUL byte instead of a newline (as find -print0 "
                "writes them), so they may hold newlines")
       ->needs(filesFrom);
-  sub.add_option("INPUT", args.inputs,
-                 "Recordings: a WAV, RF64, AIFF, AU, CAF, FLAC or Ogg file, a pcap or pcapng capture "
-                 "(its RTP streams), or headerless samples (see --input-format); - reads standard input "
-                 "(headerless, WAV or AU). Required unless --files-from is given");
-  // Checked once the command's arguments are all in, before it runs.
-  sub.parse_complete_callback([given = &args] {
-    const DetectionArgs& args = *given;
+  CLI::Option* input = sub.add_option(
+      "INPUT", args.inputs,
+      "Recordings: a WAV, RF64, AIFF, AU, CAF, FLAC or Ogg file, a pcap or pcapng capture "
+      "(its RTP streams), or headerless samples (see --input-format); - reads standard input "
+      "(headerless, WAV or AU). Required unless --files-from or --device is given");
+  CLI::Option* device =
+      sub.add_option("--device", args.device,
+                     "Capture live from a sound device instead of INPUT, at its own rate and channels, until "
+                     "Ctrl-C or SIGTERM (the totals are still printed): a PulseAudio source (also pulse:NAME; "
+                     "no NAME: the default source) or alsa:NAME; quorvane devices lists them. The stream is "
+                     "named device:NAME")
+          ->expected(0, 1)
+          ->type_name("[NAME]");
+  device->excludes(input)->excludes(inputFormat)->excludes(rate)->excludes(filesFrom)->excludes(label);
+  // Checked once the command's arguments are all in, before it runs; INPUT
+  // is required only without --files-from and --device, which CLI11 cannot
+  // say itself: the error is the one it would give.
+  sub.parse_complete_callback([given = &args, device] {
+    DetectionArgs& args = *given;
+    args.live = device->count() > 0;
     const bool stdinInput = std::find(args.inputs.begin(), args.inputs.end(), "-") != args.inputs.end();
-    if (args.inputs.empty() && args.filesFrom.empty()) throw CLI::RequiredError("INPUT");
+    if (!args.live && args.inputs.empty() && args.filesFrom.empty()) throw CLI::RequiredError("INPUT");
+    if (args.live && !io::ParseDeviceName(args.device)) {
+      throw CLI::ValidationError("--device", "alsa: and pulse: need a device name after them");
+    }
     if (!args.label.empty() && !stdinInput) {
       throw CLI::ValidationError("--label", "names standard input, but - is not among the inputs");
     }
@@ -115,6 +133,12 @@ int RunDetection(const DetectionArgs& args, DetectionCommand command) {
   options.rate = args.rate;
   options.channel = args.channel;
   if (!args.label.empty()) options.stdinName = args.label;
+
+  if (args.live) {
+    ReportWriter writer(form, 1);
+    DetectDevice(*io::ParseDeviceName(args.device), args.channel, command, writer);
+    return writer.Finish() ? kExitOk : kExitFailure;
+  }
 
   ReportWriter writer(form, inputs.size());
   const unsigned jobs = args.jobs != 0 ? args.jobs : std::max(1u, std::thread::hardware_concurrency());

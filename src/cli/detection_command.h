@@ -27,11 +27,14 @@ struct DetectionArgs {
   std::string filesFrom;  // a list of more inputs; "" for none
   bool nulSeparated = false;
   std::vector<std::string> inputs;
+  bool live = false;   // --device given, with or without a name
+  std::string device;  // its name; empty: the default source
 };
 
 // --offset, --detector, --input-format, --rate, --channel, -j, --json,
-// --jsonl, --label, --files-from, -0 and INPUT...; `eventsHelp` says what
-// --json lists for each stream. Usage errors among them end the parse.
+// --jsonl, --label, --files-from, -0, --device and INPUT...; `eventsHelp`
+// says what --json lists for each stream. Usage errors among them end the
+// parse.
 void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
 
 // Runs one input through `command`, reporting to `reporter` as it goes;

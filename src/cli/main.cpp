@@ -17,8 +17,9 @@ namespace {
 using quorvane::cli::CliCommand;
 
 const CliCommand kCommands[] = {
-    {"dtmf", "Find the DTMF digits in recordings (files or standard input)", quorvane::cli::AttachDtmf},
-    {"callerid", "Decode the FSK caller-ID messages in recordings (files or standard input)", quorvane::cli::AttachCallerId},
+    {"dtmf", "Find the DTMF digits in recordings (files, standard input or a sound device)", quorvane::cli::AttachDtmf},
+    {"callerid", "Decode the FSK caller-ID messages in recordings (files, standard input or a sound device)",
+     quorvane::cli::AttachCallerId},
     {"synth", "Synthesise mu-law test recordings (DTMF keys, caller ID)", quorvane::cli::AttachSynth},
     {"generate", "Write a mu-law .pcm file from a list of hex bytes, repeated", quorvane::cli::AttachGenerate},
     {"dehum", "Silence the quiet 20 ms frames of a mu-law .pcm recording", quorvane::cli::AttachDehum},
@@ -26,6 +27,7 @@ const CliCommand kCommands[] = {
     {"digest", "Compute or check an HTTP/SIP digest response (MD5, SHA-256, SHA-512-256)", quorvane::cli::AttachDigest},
     {"drvscript", "Run the driver initialisation script and log it", quorvane::cli::AttachDrvScript},
     {"plot", "Draw the waveform, spectrogram and detector panels of a recording (PNG, SVG)", quorvane::cli::AttachPlot},
+    {"devices", "List the sound devices to capture from (PulseAudio sources, ALSA PCMs)", quorvane::cli::AttachDevices},
 };
 
 // An interrupted command that was writing a file removes its temporary
@@ -46,7 +48,8 @@ int main(int argc, char** argv) {
   CLI::App app{
       "quorvane: a test bench for telephony signal processing. It finds DTMF digits and decodes\n"
       "FSK caller ID in line recordings: headerless mu-law or other raw samples, WAV and other\n"
-      "containers at any rate and channel count, RTP streams in packet captures, standard input.\n"
+      "containers at any rate and channel count, RTP streams in packet captures, standard input,\n"
+      "or live from a sound device (PulseAudio or ALSA).\n"
       "It also draws what the detectors saw, builds test recordings and computes digests.",
       "quorvane"};
   app.set_version_flag("--version", quorvane::cli::kVersionText);

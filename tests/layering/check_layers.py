@@ -21,6 +21,7 @@ ALLOWED = {
     "callerid": {"dtmf", "dtmf/exact", "dtmf/robust", "codec", "base"},
     "detect": {"dtmf", "dtmf/exact", "dtmf/robust", "callerid", "callerid/exact", "callerid/robust", "codec", "base"},
     "io": {"codec", "base"},
+    "io/device": {"io", "codec", "base"},
     "report": {"detect", "io", "dtmf", "callerid", "codec", "base"},
     "runs": {"dtmf", "dtmf/exact", "callerid", "callerid/exact", "codec", "base"},
     "tools": {"codec", "base"},
