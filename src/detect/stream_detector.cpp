@@ -77,7 +77,7 @@ using RobustCallerIdDetector = ContractDetector<RobustCallerIdReceiver, RobustCa
 
 template <>
 bool ExactDtmfDetector::Answered(std::string* error) const {
-  return state_->frames > 0 || Fail(error, kNoWholeFrame);
+  return state_->cutter.frames > 0 || Fail(error, kNoWholeFrame);
 }
 template <>
 bool RobustDtmfStreamDetector::Answered(std::string* error) const {
@@ -85,7 +85,7 @@ bool RobustDtmfStreamDetector::Answered(std::string* error) const {
 }
 template <>
 bool ExactCallerIdDetector::Answered(std::string* error) const {
-  return state_->frames > 0 || Fail(error, kNoWholeFrame);
+  return state_->cutter.frames > 0 || Fail(error, kNoWholeFrame);
 }
 // The robust receiver answers every stream, an empty one with no message.
 template <>

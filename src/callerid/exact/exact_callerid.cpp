@@ -16,14 +16,13 @@ void Deliver(void* context, const FskReceiver& receiver) {
   d->sink->Message({d->frameStart, d->frameStart, d->plan, std::nullopt, ExactCallerIdInfo(receiver)});
 }
 
-void ProcessFrame(ExactCallerId& r, const std::int16_t* frame, CallerIdSink& sink) {
-  Delivery delivery{&sink, r.frames * kUlawFrameBytes, r.config.plan == TonePlan::V23 ? TonePlan::V23 : TonePlan::Bell202};
+void ProcessFrame(ExactCallerId& r, const std::int16_t* frame, std::int64_t start, CallerIdSink& sink) {
+  Delivery delivery{&sink, start, r.config.plan == TonePlan::V23 ? TonePlan::V23 : TonePlan::Bell202};
   r.receiver.acceptHook = Deliver;
   r.receiver.acceptContext = &delivery;
   r.receiver.ProcessSamples(frame, kUlawFrameBytes);
   r.receiver.acceptHook = nullptr;
   r.receiver.acceptContext = nullptr;
-  ++r.frames;
 }
 
 }  // namespace
@@ -46,9 +45,7 @@ void ExactCallerIdInit(ExactCallerId& r, const ExactCallerIdConfig& config) {
   r.receiver.boundary = config.boundary;
   r.receiver.acceptHook = nullptr;
   r.receiver.acceptContext = nullptr;
-  std::fill(std::begin(r.frame), std::end(r.frame), std::int16_t{0});
-  r.frameFill = 0;
-  r.frames = 0;
+  FrameCutterReset(r.cutter);
 }
 
 void ExactCallerIdReset(ExactCallerId& r) {
@@ -56,23 +53,9 @@ void ExactCallerIdReset(ExactCallerId& r) {
 }
 
 void ExactCallerIdProcess(ExactCallerId& r, const std::int16_t* samples, std::size_t count, CallerIdSink& sink) {
-  while (count > 0) {
-    if (r.frameFill == 0 && count >= kUlawFrameBytes) {
-      ProcessFrame(r, samples, sink);
-      samples += kUlawFrameBytes;
-      count -= kUlawFrameBytes;
-      continue;
-    }
-    const std::size_t take = std::min<std::size_t>(count, static_cast<std::size_t>(kUlawFrameBytes - r.frameFill));
-    std::copy(samples, samples + take, r.frame + r.frameFill);
-    r.frameFill += static_cast<std::int32_t>(take);
-    samples += take;
-    count -= take;
-    if (r.frameFill == kUlawFrameBytes) {
-      ProcessFrame(r, r.frame, sink);
-      r.frameFill = 0;
-    }
-  }
+  CutFrames(r.cutter, samples, count, [&](const std::int16_t* frames, std::int64_t n, std::int64_t start) {
+    for (std::int64_t i = 0; i < n; ++i) ProcessFrame(r, frames + i * kUlawFrameBytes, start + i * kUlawFrameBytes, sink);
+  });
 }
 
 void ExactCallerIdFinish(ExactCallerId& r, CallerIdSink& sink) {

@@ -10,7 +10,7 @@
 #include "callerid/events.h"
 #include "callerid/exact/fsk_receiver.h"
 #include "callerid/tone_plan.h"
-#include "codec/ulaw.h"
+#include "codec/frame_cutter.h"
 
 namespace quorvane {
 
@@ -25,9 +25,7 @@ struct ExactCallerIdConfig {
 struct ExactCallerId {
   ExactCallerIdConfig config;
   FskReceiver receiver;
-  std::int16_t frame[kUlawFrameBytes];  // the open frame
-  std::int32_t frameFill;               // samples in it, 0..159
-  std::int64_t frames;                  // whole frames processed since Init
+  FrameCutter cutter;  // the open frame and the frames processed since Init
 };
 
 void ExactCallerIdInit(ExactCallerId& r, const ExactCallerIdConfig& config);

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codec/ulaw.h"
+#include "codec/frame_cutter.h"
 #include "dtmf/exact/dtmf_channel.h"
 #include "dtmf/key_event.h"
 
@@ -18,10 +18,8 @@ namespace quorvane {
 struct ExactDtmfConfig {};
 
 struct ExactDtmf {
-  DtmfChannel channel;                  // the detector proper, as the window runs it
-  std::int16_t frame[kUlawFrameBytes];  // the open frame
-  std::int32_t frameFill;               // samples in it, 0..159
-  std::int64_t frames;                  // whole frames processed since Init
+  DtmfChannel channel;  // the detector proper, as the window runs it
+  FrameCutter cutter;   // the open frame and the frames processed since Init
 };
 
 void ExactDtmfInit(ExactDtmf& d, const ExactDtmfConfig& config);
