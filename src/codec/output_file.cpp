@@ -1,10 +1,12 @@
 #include "codec/output_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -63,9 +65,18 @@ bool AtomicOutputFile::Open(const std::string& destination, std::string* error) 
   std::string name = ".";
   name.append(fs::path(target_).filename().string()).append(".XXXXXX");
   std::string pattern = ((parent.empty() ? fs::path(".") : parent) / name).string();
+  // Noted before a signal can find it unnoted: an interrupted command
+  // removes the temporary files it knows of.
+  sigset_t ending, before;
+  sigemptyset(&ending);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, signal);
+  pthread_sigmask(SIG_BLOCK, &ending, &before);
   const int fd = mkstemp(pattern.data());
+  const int mkstempErrno = errno;
+  if (fd >= 0) RegisterTemporaryFile(pattern);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd < 0) {
-    Fail(error, Reason(errno));
+    Fail(error, Reason(mkstempErrno));
     return false;
   }
   // The result keeps the permissions of the file it replaces.
@@ -75,10 +86,10 @@ bool AtomicOutputFile::Open(const std::string& destination, std::string* error) 
     Fail(error, Reason(errno));
     close(fd);
     unlink(pattern.c_str());
+    ForgetTemporaryFile(pattern);
     return false;
   }
   temporary_ = pattern;
-  RegisterTemporaryFile(temporary_);
   return true;
 }
 
