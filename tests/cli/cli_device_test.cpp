@@ -152,6 +152,12 @@ const LiveCase kLiveCases[] = {
 };
 
 TEST(CliDevice, PulseMonitorGivesTheFilesEventsAsTheyHappenAndTotalsOnSigint) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  // A sanitized capture, sharing two cores with a sound server and a player,
+  // falls behind the real-time clock this test holds it to; the plain build
+  // checks it.
+  GTEST_SKIP() << "real-time capture is checked in the build without sanitizers";
+#endif
   TempDir dir;
   PrivatePulse pulse;
   if (const std::string why = pulse.Start(dir); !why.empty()) GTEST_SKIP() << why;
