@@ -12,6 +12,8 @@ namespace quorvane::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// Detection ended early by Ctrl-C or SIGTERM (as a shell counts SIGINT).
+inline constexpr int kExitInterrupted = 130;
 
 using CommandRunner = std::function<int()>;
 

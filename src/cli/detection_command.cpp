@@ -10,6 +10,7 @@
 #include "cli/device_detection.h"
 #include "cli/parallel_inputs.h"
 #include "cli/parallel_streams.h"
+#include "cli/stop_signals.h"
 #include "codec/ulaw.h"
 #include "io/device/device_name.h"
 #include "io/input_reader.h"
@@ -92,6 +93,11 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
 
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
                  unsigned streamJobs, InputReporter& reporter) {
+  // After an interrupt, the inputs not yet begun are left alone.
+  if (options.stop != nullptr && options.stop->load()) {
+    reporter.InputDone();
+    return;
+  }
   const std::string& name = path == "-" ? options.stdinName : path;
   std::string error;
   bool read = false;
@@ -133,6 +139,9 @@ int RunDetection(const DetectionArgs& args, DetectionCommand command) {
   options.rate = args.rate;
   options.channel = args.channel;
   if (!args.label.empty()) options.stdinName = args.label;
+  // Ctrl-C and SIGTERM end the reading as at the inputs' end: every stream
+  // begun still prints its totals so far.
+  options.stop = &StopOnSignals();
 
   if (args.live) {
     ReportWriter writer(form, 1);
@@ -157,7 +166,12 @@ int RunDetection(const DetectionArgs& args, DetectionCommand command) {
                      },
                      writer);
   }
-  return writer.Finish() ? kExitOk : kExitFailure;
+  const bool allRead = writer.Finish();
+  if (options.stop->load()) {
+    PrintError("interrupted", "the totals above are those read so far");
+    return kExitInterrupted;
+  }
+  return allRead ? kExitOk : kExitFailure;
 }
 
 }  // namespace quorvane::cli

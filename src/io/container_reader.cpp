@@ -105,6 +105,8 @@ class ReadSize {
   std::size_t largest_;
 };
 
+bool Stopped(const InputOptions& options) { return options.stop != nullptr && options.stop->load(); }
+
 }  // namespace
 
 bool ReadContainer(const std::string& name, int fd, bool live, const InputOptions& options,
@@ -131,7 +133,7 @@ bool ReadContainer(const std::string& name, int fd, bool live, const InputOption
     std::vector<std::uint8_t> block(frames * channels);
     for (;;) {
       const sf_count_t got = sf_read_raw(file.get(), block.data(), static_cast<sf_count_t>(size.Next() * channels));
-      if (got <= 0) break;
+      if (got <= 0 || Stopped(options)) break;
       streams.Ulaw(block.data(), static_cast<std::size_t>(got) / channels);
     }
   } else if (IsFloatingPoint(format.format & SF_FORMAT_SUBMASK)) {
@@ -139,7 +141,7 @@ bool ReadContainer(const std::string& name, int fd, bool live, const InputOption
     std::vector<std::int16_t> block(frames * channels);
     for (;;) {
       const sf_count_t got = sf_readf_float(file.get(), values.data(), static_cast<sf_count_t>(size.Next()));
-      if (got <= 0) break;
+      if (got <= 0 || Stopped(options)) break;
       const std::size_t n = static_cast<std::size_t>(got) * channels;
       for (std::size_t i = 0; i < n; ++i) block[i] = FloatToSample(values[i]);
       streams.Linear(block.data(), static_cast<std::size_t>(got));
@@ -148,7 +150,7 @@ bool ReadContainer(const std::string& name, int fd, bool live, const InputOption
     std::vector<std::int16_t> block(frames * channels);
     for (;;) {
       const sf_count_t got = sf_readf_short(file.get(), block.data(), static_cast<sf_count_t>(size.Next()));
-      if (got <= 0) break;
+      if (got <= 0 || Stopped(options)) break;
       streams.Linear(block.data(), static_cast<std::size_t>(got));
     }
   }

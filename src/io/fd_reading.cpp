@@ -11,8 +11,9 @@
 
 namespace quorvane::io {
 
-ssize_t ReadSome(int fd, std::uint8_t* buffer, std::size_t n) {
+ssize_t ReadSome(int fd, std::uint8_t* buffer, std::size_t n, const std::atomic<bool>* stop) {
   for (;;) {
+    if (stop != nullptr && stop->load()) return 0;
     const ssize_t got = read(fd, buffer, n);
     if (got >= 0 || errno != EINTR) return got;
   }

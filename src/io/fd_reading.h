@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -14,9 +15,10 @@ namespace quorvane::io {
 // The size of one read of a file or pipe.
 inline constexpr std::size_t kReadBlock = 1 << 16;
 
-// Reads what is there, up to `n` bytes, retrying interrupted reads: the
-// count, 0 at the end, -1 on failure (errno tells why).
-ssize_t ReadSome(int fd, std::uint8_t* buffer, std::size_t n);
+// Reads what is there, up to `n` bytes, retrying interrupted reads unless
+// `stop` has turned true: the count, 0 at the end (or on a stop), -1 on
+// failure (errno tells why).
+ssize_t ReadSome(int fd, std::uint8_t* buffer, std::size_t n, const std::atomic<bool>* stop = nullptr);
 
 // Reads until `n` bytes or the end; false on failure.
 bool ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, std::size_t* got);

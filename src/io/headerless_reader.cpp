@@ -80,7 +80,7 @@ bool ReadHeaderless(const std::string& name, int fd, const std::uint8_t* head, s
     }
     const std::size_t rest = filled - whole * width;
     std::memmove(block.data(), block.data() + whole * width, rest);
-    const ssize_t got = ReadSome(fd, block.data() + rest, kReadBlock);
+    const ssize_t got = ReadSome(fd, block.data() + rest, kReadBlock, options.stop);
     if (got < 0) return Fail(error, ReadFailure());
     if (got == 0) break;
     filled = rest + static_cast<std::size_t>(got);

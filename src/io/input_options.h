@@ -1,6 +1,7 @@
 // How the command line says to read an input that carries no header.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,9 @@ struct InputOptions {
   int rate = 8000;                            // headerless inputs only
   int channel = 0;                            // keep only this channel (1-based); 0 keeps all
   std::string stdinName = "-";                // what standard input's streams are called
+  // When it turns true (an interrupt), reading ends as at the input's end,
+  // so every stream still reports its totals so far.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // "ulaw", "alaw", "s16le", "s16be", "f32le".

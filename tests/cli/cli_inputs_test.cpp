@@ -242,3 +242,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// A live line on standard input, interrupted: the keys found so far, then
+// the stream's totals, and the exit status of an interrupt.
+TEST(CliInterrupt, CtrlCEndsAPipeWithItsTotalsSoFar) {
+  TempDir dir;
+  ASSERT_EQ(RunQuorvane({"synth", "dtmf", "159", "-o", dir.File("keys.pcm")}).exitCode, 0);
+  const std::string script = "cd '" + dir.path().string() + "'; { cat keys.pcm; sleep 4; } | '" + QUORVANE_BINARY +
+                             "' dtmf --jsonl - > out 2> err & pid=$!; "
+                             "for i in $(seq 300); do [ \"$(wc -l < out)\" -ge 3 ] && break; sleep 0.01; done; "
+                             "kill -INT $pid; wait $pid; echo \"status $?\"; cat out err";
+  const auto r = testing::RunProcess({"/bin/sh", "-c", script});
+  EXPECT_NE(r.out.find("status 130\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"file\":\"-\",\"done\":true,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"digits\":\"159\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("quorvane: interrupted: the totals above are those read so far"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -12,7 +12,8 @@
 
 namespace quorvane::io {
 
-bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::string* error) {
+bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::string* error,
+                 const std::atomic<bool>* stop) {
   std::uint8_t head[4] = {};
   std::ifstream file(path, std::ios::binary);
   if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return Fail(error, "cannot read the capture's header");
@@ -34,7 +35,7 @@ bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::strin
   std::string failure;
   pcap_pkthdr* header = nullptr;
   const u_char* data = nullptr;
-  for (;;) {
+  while (stop == nullptr || !stop->load()) {
     const int status = pcap_next_ex(capture.get(), &header, &data);
     if (status == 1) {
       const double time = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) * 1e-6;
