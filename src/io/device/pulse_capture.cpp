@@ -21,7 +21,7 @@ PulseCapture::~PulseCapture() {
 
 bool PulseCapture::Open(const std::string& name, std::string* error) {
   name_ = name;
-  pa_sample_spec spec{PA_SAMPLE_S16NE, 48000, 1};
+  pa_sample_spec format{PA_SAMPLE_S16NE, 48000, 1};
   pa_channel_map map{};
   bool haveMap = false;
   {
@@ -31,26 +31,26 @@ bool PulseCapture::Open(const std::string& name, std::string* error) {
     PulseSource source;
     if (server.Connect(nullptr) && (!name_.empty() || server.DefaultSourceName(&name_, nullptr)) &&
         server.Source(name_, &source, nullptr)) {
-      spec.rate = source.spec.rate;
-      spec.channels = source.spec.channels;
+      format.rate = source.format.rate;
+      format.channels = source.format.channels;
       map = source.map;
-      haveMap = pa_channel_map_compatible(&map, &spec) != 0;
+      haveMap = pa_channel_map_compatible(&map, &format) != 0;
     }
   }
   const std::string what = name.empty() ? "the default PulseAudio source" : "PulseAudio source \"" + name + "\"";
-  if (pa_sample_spec_valid(&spec) == 0) return Fail(error, "cannot open " + what + ": it reports no usable format");
+  if (pa_sample_spec_valid(&format) == 0) return Fail(error, "cannot open " + what + ": it reports no usable format");
   pa_buffer_attr attr;
   attr.maxlength = static_cast<std::uint32_t>(-1);
   attr.tlength = static_cast<std::uint32_t>(-1);
   attr.prebuf = static_cast<std::uint32_t>(-1);
   attr.minreq = static_cast<std::uint32_t>(-1);
-  attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+  attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &format));
   int code = 0;
   stream_ = pa_simple_new(nullptr, "quorvane", PA_STREAM_RECORD, name_.empty() ? nullptr : name_.c_str(), "capture",
-                          &spec, haveMap ? &map : nullptr, &attr, &code);
+                          &format, haveMap ? &map : nullptr, &attr, &code);
   if (stream_ == nullptr) return Fail(error, "cannot open " + what + ": " + pa_strerror(code));
-  rate_ = static_cast<int>(spec.rate);
-  channels_ = spec.channels;
+  rate_ = static_cast<int>(format.rate);
+  channels_ = format.channels;
   return true;
 }
 

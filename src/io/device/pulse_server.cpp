@@ -15,7 +15,7 @@ PulseSource FromInfo(const pa_source_info& info) {
   PulseSource source;
   source.name = info.name != nullptr ? info.name : "";
   source.description = info.description != nullptr ? info.description : "";
-  source.spec = info.sample_spec;
+  source.format = info.sample_spec;
   source.map = info.channel_map;
   return source;
 }

@@ -17,7 +17,7 @@ namespace quorvane::io {
 struct PulseSource {
   std::string name;
   std::string description;
-  pa_sample_spec spec{};
+  pa_sample_spec format{};
   pa_channel_map map{};
 };
 
