@@ -53,7 +53,9 @@ void WriteWav(const std::string& path, const std::vector<std::string>& recording
   auto put = [&out](std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
-  auto tag = [&out](const char* t) { out.insert(out.end(), t, t + 4); };
+  auto tag = [&out](const char* t) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(t[i]));
+  };
   const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * sources.size() * 2);
   tag("RIFF");
   put(36 + dataBytes, 4);

@@ -55,7 +55,9 @@ std::vector<std::uint8_t> StereoWav() {
   auto put = [&w](std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) w.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
-  auto tag = [&w](const char* t) { w.insert(w.end(), t, t + 4); };
+  auto tag = [&w](const char* t) {
+    for (int i = 0; i < 4; ++i) w.push_back(static_cast<std::uint8_t>(t[i]));
+  };
   tag("RIFF"), put(36 + dataBytes, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(2, 2);
   put(8000, 4), put(32000, 4), put(4, 2), put(16, 2), tag("data"), put(dataBytes, 4);
   for (std::uint8_t b : ulaw) put(static_cast<std::uint16_t>(UlawToLinear(b)), 2), put(0, 2);
