@@ -25,13 +25,8 @@ CommandRunner AttachCallerId(CLI::App& sub) {
       "line NAME<TAB>NUMBER each.\n"
       "--detector robust: our receiver for real lines, which finds the tone plan by\n"
       "itself (--bell or --v23 forces one), reads every message type and parameter,\n"
-      "the alerting tones and caller ID sent as DTMF digits.\n"
-      "--device captures live from a sound device instead (quorvane devices lists\n"
-      "them); results print as they are found with --jsonl, and Ctrl-C ends it.\n"
-      "Exit status: 0 all inputs read, 1 an input or the device could not be read\n"
-      "(other inputs are still done), 2 usage error, 130 interrupted: Ctrl-C or SIGTERM\n"
-      "while reading inputs ends them as at their end, and the streams begun print\n"
-      "their totals so far.");
+      "the alerting tones and caller ID sent as DTMF digits.\n" +
+      std::string(kDetectionHelpTail));
   CLI::Option* v23 =
       sub.add_flag("--v23", args->v23, "V.23 tones (mark 1300 Hz, space 2100 Hz) instead of Bell 202 (1200/2200 Hz)");
   sub.add_flag("--bell", args->bell, "Bell 202 tones (mark 1200 Hz, space 2200 Hz); the exact detector's default")->excludes(v23);

@@ -14,13 +14,8 @@ CommandRunner AttachDtmf(CLI::App& sub) {
       "say otherwise). Each channel (PATH#N) and each RTP stream (PATH@0xSSRC) is a\n"
       "stream of its own. One stream: prints its digits. Several: one line\n"
       "NAME<TAB>DIGITS each. RFC 4733 key presses of an RTP stream are listed\n"
-      "apart, in --json and --jsonl.\n"
-      "--device captures live from a sound device instead (quorvane devices lists\n"
-      "them); results print as they are found with --jsonl, and Ctrl-C ends it.\n"
-      "Exit status: 0 all inputs read, 1 an input or the device could not be read\n"
-      "(other inputs are still done), 2 usage error, 130 interrupted: Ctrl-C or SIGTERM\n"
-      "while reading inputs ends them as at their end, and the streams begun print\n"
-      "their totals so far.");
+      "apart, in --json and --jsonl.\n" +
+      std::string(kDetectionHelpTail));
   AddDetectionOptions(sub, *args,
                       "file, channel where it applies, input, digits and events (digit, time in seconds "
                       "of the 20 ms frame that reported it, source: audio or rtp-event), and for RTP streams "

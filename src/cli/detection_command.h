@@ -37,6 +37,16 @@ struct DetectionArgs {
 // parse.
 void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& eventsHelp);
 
+// The end of the descriptions of dtmf and callerid: live devices and the
+// exit status.
+inline constexpr char kDetectionHelpTail[] =
+    "--device captures live from a sound device instead (quorvane devices lists\n"
+    "them); results print as they are found with --jsonl, and Ctrl-C ends it.\n"
+    "Exit status: 0 all inputs read, 1 an input or the device could not be read\n"
+    "(other inputs are still done), 2 usage error, 130 interrupted: Ctrl-C or SIGTERM\n"
+    "while reading inputs ends them as at their end, and the streams begun print\n"
+    "their totals so far.";
+
 // Runs one input through `command`, reporting to `reporter` as it goes;
 // with `streamJobs` above 1 its streams run side by side on that many threads.
 void DetectInput(const std::string& path, const io::InputOptions& options, const DetectionCommand& command,
