@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-cluster test-long asan-test tsan-test fuzz bench quality gui screenshot docs package install clean
+.PHONY: all deps release run test test-cluster test-long asan-test tsan-test fuzz fuzz-long bench quality gui screenshot docs package install clean
 
 FUZZ_SECONDS ?= 60
 
@@ -44,6 +44,11 @@ tsan-test: deps
 
 fuzz: deps
 	scripts/run-fuzz $(FUZZ_SECONDS)
+
+# The long campaign: every target to 10^7 executions (FUZZ_RUNS) or an hour
+# (FUZZ_LONG_SECONDS); the figures go to docs/fuzzing.md.
+fuzz-long: deps
+	scripts/run-fuzz --long
 
 asan-test: deps
 	cmake --preset asan
