@@ -30,11 +30,15 @@ test-cluster: deps
 	cmake --build --preset dev --target quorvane
 	timeout -k 10 600 /usr/bin/python3 tests/cluster/cluster_test.py build/dev/src/quorvane
 
-# Tests too slow for every run: a recording larger than 4 GiB.
+# Tests too slow for every run: a recording larger than 4 GiB, and a soak of
+# SOAK_HOURS of generated line audio through standard input into dtmf and
+# robust caller ID, every event counted and memory watched.
+SOAK_HOURS ?= 1000
 test-long: deps
 	cmake --preset long
 	cmake --build --preset long
 	ctest --preset long
+	/usr/bin/python3 tests/long/soak.py build/long/src/quorvane --hours $(SOAK_HOURS)
 
 # The tests that run inputs and streams side by side, under ThreadSanitizer.
 tsan-test: deps
