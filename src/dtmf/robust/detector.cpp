@@ -34,6 +34,16 @@ constexpr float kMinEnergyShare = 0.4f;
 // Over the whole tone the share must reach 0.7 (about 0 dB SNR): the most
 // tone-like vowels reach 0.6 in single stretches.
 constexpr double kMinToneEnergyShare = 0.75;
+// Down to 0.6 (about 0 dB SNR) a tone passes that looks like a generator's
+// all through: steady, on its frequencies within 0.8 %, with little twist;
+// the vowels and notes that reach such shares wander, waver or tilt.
+constexpr double kMinNoisyShare = 0.6;
+constexpr double kNoisyCoherence = 0.85;
+constexpr double kNoisyFreqError = 0.008;
+constexpr float kNoisyTwistDb = 3.0f;
+// Tones shorter than 40 ms, judged on one or two windows, must look like a
+// generator's too: single syllables reach the full share that briefly.
+constexpr std::int64_t kMinPlainToneSamples = 320;
 // A window reaching this peak has been clipped: its intermodulation products
 // may pose as a voice's harmonic series.
 constexpr int kClipPeak = 32000;
@@ -41,11 +51,11 @@ constexpr int kClipPeak = 32000;
 constexpr float kMinPeak = 22700.0f * 0.0031623f;
 // Twist bounds: loose per window (offset loss, noise), tight over the tone.
 constexpr float kWindowTwistDb = 12.0f;
-constexpr float kToneTwistDb = 9.0f;
+constexpr float kToneTwistDb = 8.5f;
 // Frequency error: a window far off is no candidate; the tone's average error
 // decides between the accepted 1.5 % and the rejected 3.5 %.
 constexpr double kWindowFreqError = 0.04;
-constexpr double kToneFreqError = 0.025;
+constexpr double kToneFreqError = 0.019;
 // A second harmonic above -12 dB of its tone (and clearly above the noise
 // floor) marks speech or an instrument.
 constexpr float kMaxHarmonic = 0.063f;
@@ -80,6 +90,9 @@ constexpr double kMinCandidateShare = 0.25;
 constexpr double kMaxCoherence = 1.2;
 // Shortest tone reported: 25 ms, between the 20 ms refused and the 30 ms aimed at.
 constexpr std::int64_t kMinToneSamples = 200;
+// A window whose fitted tone energy reaches this share of the largest is
+// filled by the tone (noise at 0 dB SNR moves it by a tenth or so).
+constexpr float kFilledWindow = 0.7f;
 // Samples a window may reach past a tone's estimated edge and still count as inside it.
 constexpr std::int64_t kFillSlack = 5;
 
@@ -465,8 +478,7 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     const double colTone = std::max(n.power[col] - noteFloor, 0.0) / colGain;
     toneBand += 2.0 * (t.bandGain[row] * rowTone + t.bandGain[col] * colTone) / kN;
     band += n.bandEnergy;
-    fit += n.fitEnergy;
-    energy += n.energy;
+
     rowCoherent += rowTone;
     colCoherent += colTone;
     // Each sub-block bin holds a quarter of the window's noise.
@@ -475,7 +487,8 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     rowPower = std::max(rowPower, rowTone);
     colPower = std::max(colPower, colTone);
   }
-  if (toneBand < kMinToneEnergyShare * band) return;
+  const double share = toneBand / std::max(band, 1e-9);
+  if (share < kMinNoisyShare) return;
   if (!Coherent(rowCoherent, rowSpread) || !Coherent(colCoherent, colSpread)) return;
 
   DtmfToneMeasures m{};
@@ -483,6 +496,12 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   m.highLevel = Dbm0(2.0 * std::sqrt(colPower) / kN);
   m.twist = m.highLevel - m.lowLevel;
   if (std::fabs(m.twist) > kToneTwistDb) return;
+  if (share < kMinToneEnergyShare || end - start < kMinPlainToneSamples) {
+    const bool generatorLike = rowCoherent >= kNoisyCoherence * rowSpread && colCoherent >= kNoisyCoherence * colSpread &&
+                               std::fabs(rowError) <= kNoisyFreqError && std::fabs(colError) <= kNoisyFreqError &&
+                               std::fabs(m.twist) <= kNoisyTwistDb;
+    if (!generatorLike) return;
+  }
   // The fit is made at the nominal frequencies; an off-nominal tone loses
   // in it what it loses in its bin.
   double rawBins = 0.0, mendedBins = 0.0;
@@ -490,6 +509,17 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     if (!inside(i)) continue;
     rawBins += d->notes[i].power[row] + d->notes[i].power[col];
     mendedBins += d->notes[i].power[row] / rowGain + d->notes[i].power[col] / colGain;
+  }
+  // The SNR from the windows the tone fills: at a low SNR an edge may be
+  // misplaced, and a window holding silence or a tail would read low.
+  float fullest = 0.0f;
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (inside(i)) fullest = std::max(fullest, d->notes[i].fitEnergy);
+  }
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (!inside(i) || d->notes[i].fitEnergy < kFilledWindow * fullest) continue;
+    fit += d->notes[i].fitEnergy;
+    energy += d->notes[i].energy;
   }
   fit *= mendedBins / std::max(rawBins, 1e-9);
   const double rest = std::max(energy - fit, fit * 1e-6);

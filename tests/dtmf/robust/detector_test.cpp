@@ -149,14 +149,16 @@ TEST(RobustDtmf, FindsEveryKeyAtSixDecibelsSnr) {
 struct NoiseCase {
   double snrDb;
   std::uint64_t seed;
+  double toneMs;
   std::size_t minKeys;
 };
 
 class RobustNoise : public ::testing::TestWithParam<NoiseCase> {};
 
-// 50 ms keys; the SNR read back holds within 2 dB of the one made.
+// The SNR read back holds within 2 dB of the one made.
 TEST_P(RobustNoise, FindsKeysAndReadsTheirSnr) {
   KeyTones k;
+  k.toneMs = GetParam().toneMs;
   std::vector<double> signal = KeySignal(kAllKeys, k);
   testing::AddBandNoise(signal, k, GetParam().snrDb, GetParam().seed);
   const auto events = RobustEvents(ToSamples(signal));
@@ -165,8 +167,10 @@ TEST_P(RobustNoise, FindsKeysAndReadsTheirSnr) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RobustNoise,
-                         ::testing::Values(NoiseCase{30, 1, 16}, NoiseCase{20, 2, 16}, NoiseCase{10, 3, 16},
-                                           NoiseCase{6, 4, 16}, NoiseCase{3, 4, 16}, NoiseCase{3, 1, 14}));
+                         ::testing::Values(NoiseCase{30, 1, 100, 16}, NoiseCase{20, 2, 100, 16},
+                                           NoiseCase{10, 3, 100, 16}, NoiseCase{6, 4, 50, 16},
+                                           NoiseCase{3, 5, 100, 16}, NoiseCase{3, 1, 100, 16},
+                                           NoiseCase{0, 1, 100, 15}, NoiseCase{0, 2, 50, 14}));
 
 struct InterfererCase {
   double freq;     // Hz; 0: none
