@@ -475,7 +475,7 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   const ProbeTable& t = Probes();
   double toneAll = 0, insideEnergy = 0;
   double toneBand = 0, band = 0, fit = 0, energy = 0, rowPower = 0, colPower = 0;
-  double rowCoherent = 0, colCoherent = 0, rowSpread = 0, colSpread = 0;
+  double rowCoherent = 0, colCoherent = 0, rowSpread = 0, colSpread = 0, rowNoisySpread = 0, colNoisySpread = 0;
   for (int i = 0; i < d->noteCount; ++i) {
     if (!inside(i)) continue;
     const RobustDtmfWindowNote& n = d->notes[i];
@@ -488,9 +488,13 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
 
     rowCoherent += rowTone;
     colCoherent += colTone;
-    // Each sub-block bin holds a quarter of the window's noise.
     rowSpread += kRobustDtmfWindowBlocks * n.rowBlockPower - noteFloor;
     colSpread += kRobustDtmfWindowBlocks * n.colBlockPower - noteFloor;
+    // Each sub-block bin holds a quarter of the window's noise, so the four
+    // together hold it four times; where the floor is noise (not the key's
+    // own leakage, as at a high SNR) that much comes off.
+    rowNoisySpread += kRobustDtmfWindowBlocks * (n.rowBlockPower - noteFloor);
+    colNoisySpread += kRobustDtmfWindowBlocks * (n.colBlockPower - noteFloor);
     rowPower = std::max(rowPower, rowTone);
     colPower = std::max(colPower, colTone);
   }
@@ -506,7 +510,10 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   if (share < kMinToneEnergyShare || end - start < kMinPlainToneSamples) {
     const double bandRest = std::max(band - toneBand, 1e-9);
     const double outOfBand = (insideEnergy - toneAll - bandRest) / bandRest;
-    const bool generatorLike = rowCoherent >= kNoisyCoherence * rowSpread && colCoherent >= kNoisyCoherence * colSpread &&
+    const auto steady = [](double coherent, double spread) {
+      return coherent >= kNoisyCoherence * spread && coherent <= kMaxCoherence * spread;
+    };
+    const bool generatorLike = steady(rowCoherent, rowNoisySpread) && steady(colCoherent, colNoisySpread) &&
                                std::fabs(rowError) <= kNoisyFreqError && std::fabs(colError) <= kNoisyFreqError &&
                                std::fabs(m.twist) <= kNoisyTwistDb &&
                                (share >= kMinToneEnergyShare || outOfBand <= kMaxOutOfBand);
