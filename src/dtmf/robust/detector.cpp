@@ -31,13 +31,13 @@ constexpr double kBandHigh = 1750.0;
 // The two tones must hold this share of the window's band energy: 0.9 at
 // 6 dB SNR, 0.55 at -3 dB; speech and music spread theirs over many components.
 constexpr float kMinEnergyShare = 0.4f;
-// Over the whole tone the share must reach 0.7 (about 0 dB SNR): the most
+// Over the whole tone the share must reach 0.75 (about 2 dB SNR): the most
 // tone-like vowels reach 0.6 in single stretches.
 constexpr double kMinToneEnergyShare = 0.75;
-// Down to 0.6 (about 0 dB SNR) a tone passes that looks like a generator's
+// Down to 0.55 (below 0 dB SNR) a tone passes that looks like a generator's
 // all through: steady, on its frequencies within 0.8 %, with little twist;
 // the vowels and notes that reach such shares wander, waver or tilt.
-constexpr double kMinNoisyShare = 0.6;
+constexpr double kMinNoisyShare = 0.55;
 constexpr double kNoisyCoherence = 0.85;
 constexpr double kNoisyFreqError = 0.008;
 constexpr float kNoisyTwistDb = 3.0f;
