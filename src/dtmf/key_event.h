@@ -13,7 +13,7 @@ struct DtmfToneMeasures {
   float lowLevel;   // row tone, dBm0
   float highLevel;  // column tone, dBm0
   float twist;      // highLevel - lowLevel, dB
-  float snr;        // dual tone to everything else in its strongest window, dB
+  float snr;        // dual tone (fitted) to everything else over the tone, dB
 };
 
 struct DtmfKeyEvent {

@@ -68,6 +68,14 @@ inline void AddBandNoise(std::vector<double>& signal, const KeyTones& k, double 
   for (std::size_t i = 0; i < signal.size(); ++i) signal[i] += gain * band[i];
 }
 
+// Adds a sine of `freq` Hz whose power is `overDb` above the dual tone of `k`.
+inline void AddInterferer(std::vector<double>& signal, const KeyTones& k, double freq, double overDb) {
+  const double rowPeak = Dbm0ToPeak(k.levelDbm0);
+  const double colPeak = Dbm0ToPeak(k.levelDbm0 + k.twistDb);
+  const double peak = std::sqrt((rowPeak * rowPeak + colPeak * colPeak) * std::pow(10.0, overDb / 10));
+  for (std::size_t i = 0; i < signal.size(); ++i) signal[i] += peak * std::sin(2 * std::numbers::pi * freq * i / 8000);
+}
+
 inline std::vector<std::int16_t> ToSamples(const std::vector<double>& signal) {
   std::vector<std::int16_t> out(signal.size());
   for (std::size_t i = 0; i < signal.size(); ++i) {

@@ -14,30 +14,62 @@ constexpr double kRate = 8000.0;
 constexpr double kNominal[8] = {697, 770, 852, 941, 1209, 1336, 1477, 1633};
 constexpr char kKeys[17] = "123A456B789C*0#D";
 
-// A tone must beat every other tone of its group by this power ratio (8 dB);
-// windows of 20 ms keep the neighbours' leakage near -13 dB and below.
+// Over the whole tone a tone must beat every other tone of its group by this
+// power ratio (8 dB); windows of 20 ms keep the neighbours' leakage near
+// -13 dB and below. The noise floor (the mean of the group's other bins) is
+// taken off first, so broadband noise does not make two tones of one group.
 constexpr float kDominance = 6.3f;
-// The two tones must hold this share of the window's energy: 0.8 at 6 dB SNR,
-// about 0.5 at 0 dB; speech and music spread theirs over many components.
-constexpr float kMinEnergyShare = 0.5f;
-// Over the whole tone the share must reach 0.65 (about 3 dB SNR): the most
+// A single window only has to show the key (4 dB): at 0 dB SNR a bin of noise
+// beats a quarter of the tone's power in one window out of a hundred.
+constexpr float kSeedDominance = 2.5f;
+// The decisions on energy look only at the key band, 600-1750 Hz (a
+// second-order high-pass and a fourth-order low-pass): hum, signalling tones
+// at 2400-3000 Hz and the harmonics of clipping stay out of it, and only a
+// third of the line's broadband noise falls in it.
+constexpr double kBandLow = 600.0;
+constexpr double kBandHigh = 1750.0;
+// The two tones must hold this share of the window's band energy: 0.9 at
+// 6 dB SNR, 0.55 at -3 dB; speech and music spread theirs over many components.
+constexpr float kMinEnergyShare = 0.4f;
+// Over the whole tone the share must reach 0.75 (about 2 dB SNR): the most
 // tone-like vowels reach 0.6 in single stretches.
-constexpr double kMinToneEnergyShare = 0.70;
+constexpr double kMinToneEnergyShare = 0.75;
+// Down to 0.55 (below 0 dB SNR) a tone passes that looks like a generator's
+// all through: steady, on its frequencies within 0.8 %, with little twist;
+// the vowels and notes that reach such shares wander, waver or tilt.
+constexpr double kMinNoisyShare = 0.55;
+constexpr double kNoisyCoherence = 0.85;
+constexpr double kNoisyFreqError = 0.008;
+constexpr float kNoisyTwistDb = 3.0f;
+// And below the full share what is not the key must look like line noise: noise over 300-3400 Hz
+// leaves about 1.8 times as much outside the key band as inside (up to 2.9
+// over a 50 ms tone at 0 dB SNR); a voice leaves more, below the band.
+constexpr double kMaxOutOfBand = 2.95;
+// Tones shorter than 40 ms, judged on one or two windows, must look like a
+// generator's too: single syllables reach the full share that briefly.
+constexpr std::int64_t kMinPlainToneSamples = 320;
+// A window reaching this peak has been clipped: its intermodulation products
+// may pose as a voice's harmonic series.
+constexpr int kClipPeak = 32000;
 // Weakest tone followed (-50 dBm0 as a peak amplitude), below the -45 aimed at.
 constexpr float kMinPeak = 22700.0f * 0.0031623f;
 // Twist bounds: loose per window (offset loss, noise), tight over the tone.
 constexpr float kWindowTwistDb = 12.0f;
-constexpr float kToneTwistDb = 9.0f;
+constexpr float kToneTwistDb = 8.5f;
 // Frequency error: a window far off is no candidate; the tone's average error
 // decides between the accepted 1.5 % and the rejected 3.5 %.
 constexpr double kWindowFreqError = 0.04;
-constexpr double kToneFreqError = 0.025;
+constexpr double kToneFreqError = 0.019;
 // A second harmonic above -12 dB of its tone (and clearly above the noise
 // floor) marks speech or an instrument.
 constexpr float kMaxHarmonic = 0.063f;
 constexpr float kHarmonicOverFloor = 4.0f;
+// Far above its tone it is no harmonic but a signalling tone (2400 Hz sits
+// 18 Hz from 1209 Hz's); voices fall off faster than that.
+constexpr float kMaxInterferer = 4.0f;
 // A neighbour of the harmonic series above -15 dB of the weaker tone marks a
-// voice; below 150 Hz mains hum could pose as one.
+// voice; below 400 Hz the harmonics of mains hum could pose as one (the
+// partner above the key still guards).
 constexpr float kMaxSeriesNeighbour = 0.03f;
 constexpr double kMinSeriesProbe = 150.0;
 // Noise alone must not pass for a neighbour: two probes per window, each
@@ -49,14 +81,22 @@ constexpr float kPresentShare = 0.25f;
 // Sub-blocks without the tone that end it: 30 ms, so drop-outs of 10 ms are
 // bridged and a 40 ms pause always separates two presses.
 constexpr int kEndAbsentBlocks = 6;
+// A followed tone whose power rises by more than this (12 dB; a window the
+// tone only starts in already holds a sixteenth) starts anew.
+constexpr float kRestartRise = 16.0f;
 // Windows without a candidate that end a tone whose energy stays (speech over it).
 constexpr int kEndMisses = 12;
-// Bounds of the ratio of coherent to sub-block power (1 for a clean steady
-// tone, 0.87 at 3 dB SNR).
+// Bounds of the ratio of coherent to sub-block power once the noise floor is
+// taken off both (1 for a steady tone).
 constexpr double kMinCoherence = 0.7;
+// Windows inside a tone that must each show the key on their own.
+constexpr double kMinCandidateShare = 0.25;
 constexpr double kMaxCoherence = 1.2;
 // Shortest tone reported: 25 ms, between the 20 ms refused and the 30 ms aimed at.
 constexpr std::int64_t kMinToneSamples = 200;
+// A window whose fitted tone energy reaches this share of the largest is
+// filled by the tone (noise at 0 dB SNR moves it by a tenth or so).
+constexpr float kFilledWindow = 0.7f;
 // Samples a window may reach past a tone's estimated edge and still count as inside it.
 constexpr std::int64_t kFillSlack = 5;
 
@@ -66,7 +106,81 @@ struct ProbeTable {
   float alignRe[8], alignIm[8];  // exp(-j w (H - 1)): Goertzel output to the block's start
   float rotRe[kRobustDtmfWindowBlocks][8], rotIm[kRobustDtmfWindowBlocks][8];  // exp(-j w q H)
   double omegaH[8];       // w H, the phase one hop advances at the nominal frequency
+  float bandB[3][3], bandA[3][2];  // the key band's filter: high-pass, then two low-pass sections
+  float bandGain[8];      // its power gain at each key frequency
+  // Per key, the inverse Gram matrix of the window's four sinusoids
+  // (cos and sin of the row, then of the column tone): the least-squares
+  // fit of the two tones from their window spectra.
+  double fitInverse[16][4][4];
 };
+
+void InvertFour(double (&m)[4][4], double (&inv)[4][4]) {
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) inv[i][j] = i == j ? 1.0 : 0.0;
+  }
+  for (int c = 0; c < 4; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < 4; ++r) {
+      if (std::fabs(m[r][c]) > std::fabs(m[pivot][c])) pivot = r;
+    }
+    std::swap(m[c], m[pivot]);
+    std::swap(inv[c], inv[pivot]);
+    const double scale = 1.0 / m[c][c];
+    for (int j = 0; j < 4; ++j) {
+      m[c][j] *= scale;
+      inv[c][j] *= scale;
+    }
+    for (int r = 0; r < 4; ++r) {
+      if (r == c) continue;
+      const double f = m[r][c];
+      for (int j = 0; j < 4; ++j) {
+        m[r][j] -= f * m[c][j];
+        inv[r][j] -= f * inv[c][j];
+      }
+    }
+  }
+}
+
+void MakeFitInverse(double (&inv)[4][4], int row, int col) {
+  const double w[2] = {2.0 * std::numbers::pi * kNominal[row] / kRate, 2.0 * std::numbers::pi * kNominal[col] / kRate};
+  double gram[4][4] = {};
+  for (int n = 0; n < kN; ++n) {
+    const double b[4] = {std::cos(w[0] * n), std::sin(w[0] * n), std::cos(w[1] * n), std::sin(w[1] * n)};
+    for (int i = 0; i < 4; ++i) {
+      for (int j = 0; j < 4; ++j) gram[i][j] += b[i] * b[j];
+    }
+  }
+  InvertFour(gram, inv);
+}
+
+// One second-order section (bilinear transform of the analogue prototype
+// with quality `q` at `f0`).
+void Section(ProbeTable& t, int s, double f0, double q, bool highPass) {
+  const double w0 = 2.0 * std::numbers::pi * f0 / kRate;
+  const double alpha = std::sin(w0) / (2.0 * q);
+  const double c = std::cos(w0);
+  const double a0 = 1.0 + alpha;
+  const double b0 = (highPass ? (1.0 + c) : (1.0 - c)) / 2.0;
+  const double b1 = highPass ? -(1.0 + c) : (1.0 - c);
+  t.bandB[s][0] = static_cast<float>(b0 / a0);
+  t.bandB[s][1] = static_cast<float>(b1 / a0);
+  t.bandB[s][2] = static_cast<float>(b0 / a0);
+  t.bandA[s][0] = static_cast<float>(-2.0 * c / a0);
+  t.bandA[s][1] = static_cast<float>((1.0 - alpha) / a0);
+}
+
+double BandGain(const ProbeTable& t, double f) {
+  const double w = 2.0 * std::numbers::pi * f / kRate;
+  double gain = 1.0;
+  for (int s = 0; s < 3; ++s) {
+    const double nr = t.bandB[s][0] + t.bandB[s][1] * std::cos(w) + t.bandB[s][2] * std::cos(2 * w);
+    const double ni = -t.bandB[s][1] * std::sin(w) - t.bandB[s][2] * std::sin(2 * w);
+    const double dr = 1.0 + t.bandA[s][0] * std::cos(w) + t.bandA[s][1] * std::cos(2 * w);
+    const double di = -t.bandA[s][0] * std::sin(w) - t.bandA[s][1] * std::sin(2 * w);
+    gain *= (nr * nr + ni * ni) / (dr * dr + di * di);
+  }
+  return gain;
+}
 
 ProbeTable MakeProbeTable() {
   ProbeTable t{};
@@ -83,6 +197,11 @@ ProbeTable MakeProbeTable() {
     }
     t.omegaH[p] = w * kH;
   }
+  Section(t, 0, kBandLow, std::numbers::sqrt2 / 2.0, true);
+  Section(t, 1, kBandHigh, 0.5412, false);  // the two poles pairs of a fourth-order Butterworth
+  Section(t, 2, kBandHigh, 1.3066, false);
+  for (int p = 0; p < 8; ++p) t.bandGain[p] = static_cast<float>(BandGain(t, kNominal[p]));
+  for (int key = 0; key < 16; ++key) MakeFitInverse(t.fitInverse[key], key / 4, 4 + key % 4);
   return t;
 }
 
@@ -109,12 +228,16 @@ float Dbm0(double peak) { return static_cast<float>(20.0 * std::log10(std::max(p
 
 // Powers at four frequencies over the latest window of samples: four
 // Goertzel resonators side by side, so their dependency chains overlap.
-void WindowPowersAt(const RobustDtmfDetector* d, const double (&freq)[4], float (&power)[4]) {
+// Returns whether the window reached the clipping peak.
+bool WindowPowersAt(const RobustDtmfDetector* d, const double (&freq)[4], float (&power)[4]) {
   float c[4], s1[4] = {}, s2[4] = {};
+  int peak = 0;
   for (int k = 0; k < 4; ++k) c[k] = static_cast<float>(2.0 * std::cos(2.0 * std::numbers::pi * freq[k] / kRate));
   const std::int64_t end = d->blocksDone * kH;
   for (std::int64_t i = end - kN; i < end; ++i) {
-    const float x = d->history[i & (kRobustDtmfHistory - 1)];
+    const std::int16_t v = d->history[i & (kRobustDtmfHistory - 1)];
+    peak = std::max(peak, std::abs(static_cast<int>(v)));
+    const float x = v;
     for (int k = 0; k < 4; ++k) {
       const float s0 = x + c[k] * s1[k] - s2[k];
       s2[k] = s1[k];
@@ -122,13 +245,16 @@ void WindowPowersAt(const RobustDtmfDetector* d, const double (&freq)[4], float 
     }
   }
   for (int k = 0; k < 4; ++k) power[k] = s1[k] * s1[k] + s2[k] * s2[k] - c[k] * s1[k] * s2[k];
+  return peak >= kClipPeak;
 }
 
 struct Window {
   float power[8];        // coherent |spectrum|^2 over the window
+  float re[8], im[8];    // the coherent spectrum, phase taken at the window's first sample
   float blockPower[8];   // sum of the four sub-blocks' |spectrum|^2
   float advanceRe[8], advanceIm[8];  // phase advance since the previous window, nominal removed
   float energy;          // sum of squared samples
+  float bandEnergy;      // sum of squared samples after the key band's filter
 };
 
 int Strongest(const float* power) {
@@ -139,11 +265,17 @@ int Strongest(const float* power) {
   return best;
 }
 
-bool Dominates(const float* power, int best) {
+bool Dominates(const float* power, int best, float ratio, float floor = 0.0f) {
   for (int i = 0; i < 4; ++i) {
-    if (i != best && power[best] < kDominance * power[i]) return false;
+    if (i != best && power[best] - floor < ratio * (power[i] - floor)) return false;
   }
   return true;
+}
+
+// Energy of the two tones inside the key band, from their sub-block powers.
+float ToneBandEnergy(const float* blockPower, int row, int col) {
+  const ProbeTable& t = Probes();
+  return 2.0f * (t.bandGain[row] * blockPower[row] + t.bandGain[col] * blockPower[col]) / kH;
 }
 
 // The key the window carries, or -1.
@@ -151,14 +283,13 @@ int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
   const int row = Strongest(w.power);
   const int col = Strongest(w.power + 4);
   const int c = col + 4;
-  if (!Dominates(w.power, row) || !Dominates(w.power + 4, col)) return -1;
+  if (!Dominates(w.power, row, kSeedDominance) || !Dominates(w.power + 4, col, kSeedDominance)) return -1;
   // Each sub-block's |Y|^2 is (A H / 2)^2, so the four sum to (A H)^2.
   const float minBlockPower = kMinPeak * kH * kMinPeak * kH;
   if (w.blockPower[row] < minBlockPower || w.blockPower[c] < minBlockPower) return -1;
   const float twist = 10.0f * std::log10(w.power[c] / w.power[row]);
   if (std::fabs(twist) > kWindowTwistDb) return -1;
-  const float toneEnergy = 2.0f * (w.blockPower[row] + w.blockPower[c]) / kH;
-  if (toneEnergy < kMinEnergyShare * w.energy) return -1;
+  if (ToneBandEnergy(w.blockPower, row, c) < kMinEnergyShare * w.bandEnergy) return -1;
   if (std::fabs(FreqError(w.advanceRe[row], w.advanceIm[row], row)) > kWindowFreqError ||
       std::fabs(FreqError(w.advanceRe[c], w.advanceIm[c], c)) > kWindowFreqError) {
     return -1;
@@ -172,14 +303,17 @@ int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
   const double fc = kNominal[c] * (1.0 + FreqError(w.advanceRe[c], w.advanceIm[c], c));
   const double probes[4] = {2.0 * kNominal[row], 2.0 * kNominal[c], 2.0 * fr - fc, 2.0 * fc - fr};
   float h[4];
-  WindowPowersAt(d, probes, h);
+  const bool clipped = WindowPowersAt(d, probes, h);
   // 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
   // read as the row's harmonic.
   const bool rowHarmonicMasked = std::fabs(2.0 * kNominal[row] - kNominal[c]) < 100.0;
-  if (!rowHarmonicMasked && h[0] > kMaxHarmonic * w.power[row] && h[0] > kHarmonicOverFloor * floor) return -1;
-  if (h[1] > kMaxHarmonic * w.power[c] && h[1] > kHarmonicOverFloor * floor) return -1;
+  const auto harmonic = [&](float h2, float tone) {
+    return h2 > kMaxHarmonic * tone && h2 > kHarmonicOverFloor * floor && h2 < kMaxInterferer * tone;
+  };
+  if (!rowHarmonicMasked && harmonic(h[0], w.power[row])) return -1;
+  if (harmonic(h[1], w.power[c])) return -1;
   const float weaker = std::min(w.power[row], w.power[c]);
-  for (int k = 2; k < 4; ++k) {
+  for (int k = 2; k < 4 && !clipped; ++k) {
     if (probes[k] >= kMinSeriesProbe && h[k] > kMaxSeriesNeighbour * weaker && h[k] > kSeriesOverFloor * floor) {
       return -1;
     }
@@ -208,13 +342,36 @@ void StartTone(RobustDtmfDetector* d, int key, std::int64_t block) {
   d->noteCount = 0;
 }
 
+// Energy of the two tones fitted to the window by least squares: a single
+// bin's power misreads it by a per cent or so (the tones leak into each
+// other's bins and their negative frequencies into their own), which would
+// cap the measured SNR near 20 dB.
+float FitEnergy(const Window& w, int key) {
+  const int row = key / 4;
+  const int col = 4 + key % 4;
+  const double y[4] = {w.re[row], -w.im[row], w.re[col], -w.im[col]};  // projections on cos and sin
+  const double (&inv)[4][4] = Probes().fitInverse[key];
+  double energy = 0.0;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) energy += y[i] * inv[i][j] * y[j];
+  }
+  return static_cast<float>(energy);
+}
+
 void NoteWindow(RobustDtmfDetector* d, const Window& w, bool candidate) {
   if (d->noteCount == kRobustDtmfNotes) return;
   const int row = d->key / 4;
   const int col = 4 + d->key % 4;
-  d->notes[d->noteCount++] = {w.advanceRe[row], w.advanceIm[row], w.advanceRe[col], w.advanceIm[col],
-                              w.power[row],     w.power[col],     w.blockPower[row], w.blockPower[col],
-                              w.energy,         candidate};
+  RobustDtmfWindowNote& n = d->notes[d->noteCount++];
+  n = {w.advanceRe[row], w.advanceIm[row], w.advanceRe[col], w.advanceIm[col], {}, w.blockPower[row],
+       w.blockPower[col], w.energy, w.bandEnergy, FitEnergy(w, d->key), candidate};
+  std::copy(std::begin(w.power), std::end(w.power), n.power);
+}
+
+float WindowTonePower(const RobustDtmfDetector* d, std::int64_t block) {
+  float sum = 0.0f;
+  for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) sum += TonePower(d, block - q, d->key);
+  return sum / kRobustDtmfWindowBlocks;
 }
 
 void FollowCandidate(RobustDtmfDetector* d, std::int64_t block) {
@@ -222,9 +379,7 @@ void FollowCandidate(RobustDtmfDetector* d, std::int64_t block) {
   ++d->candidateWindows;
   d->misses = 0;
   if (d->levelCount < kRobustDtmfLevelSamples) d->levelPower[d->levelCount++] = TonePower(d, block, d->key);
-  float mean = 0.0f;
-  for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) mean += TonePower(d, block - q, d->key);
-  d->peakBlockPower = std::max(d->peakBlockPower, mean / kRobustDtmfWindowBlocks);
+  d->peakBlockPower = std::max(d->peakBlockPower, WindowTonePower(d, block));
 }
 
 // A steady tone puts as much power into the 20 ms window as its four 5 ms
@@ -288,6 +443,7 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   };
   int full = 0, fullCandidates = 0;
   double rowRe = 0, rowIm = 0, colRe = 0, colIm = 0;
+  float power[8] = {};
   for (int i = 0; i < d->noteCount; ++i) {
     if (!inside(i)) continue;
     const RobustDtmfWindowNote& n = d->notes[i];
@@ -297,36 +453,53 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     rowIm += n.rowAdvanceIm;
     colRe += n.colAdvanceRe;
     colIm += n.colAdvanceIm;
+    for (int p = 0; p < 8; ++p) power[p] += n.power[p];
   }
-  if (full == 0 || 2 * fullCandidates < full) return;
+  if (full == 0 || kMinCandidateShare * full > fullCandidates) return;
   const int row = d->key / 4;
   const int col = 4 + d->key % 4;
+  // The noise floor in one bin: the mean of the six bins of the other tones.
+  float floor = 0.0f;
+  for (int p = 0; p < 8; ++p) floor += (p == row || p == col) ? 0.0f : power[p] / 6.0f;
+  floor = std::min({floor, power[row], power[col]});
+  if (!Dominates(power, row, kDominance, floor) || !Dominates(power + 4, col - 4, kDominance, floor)) return;
   const double rowError = FreqError(rowRe, rowIm, row);
   const double colError = FreqError(colRe, colIm, col);
   if (std::fabs(rowError) > kToneFreqError || std::fabs(colError) > kToneFreqError) return;
 
-  // Powers mended for the loss of an off-nominal tone in the window.
+  // Powers mended for the loss of an off-nominal tone in the window, the
+  // noise floor taken off.
   const double rowGain = WindowGain(rowError * 2.0 * std::numbers::pi * kNominal[row] / kRate);
   const double colGain = WindowGain(colError * 2.0 * std::numbers::pi * kNominal[col] / kRate);
-  double share = 0, rowPower = 0, colPower = 0, bestTone = 0, bestEnergy = 0;
-  double rowCoherent = 0, colCoherent = 0, rowSpread = 0, colSpread = 0;
+  const double noteFloor = floor / full;
+  const ProbeTable& t = Probes();
+  double toneAll = 0, insideEnergy = 0;
+  double toneBand = 0, band = 0, fit = 0, energy = 0, rowPower = 0, colPower = 0;
+  double rowCoherent = 0, colCoherent = 0, rowSpread = 0, colSpread = 0, rowNoisySpread = 0, colNoisySpread = 0;
   for (int i = 0; i < d->noteCount; ++i) {
     if (!inside(i)) continue;
     const RobustDtmfWindowNote& n = d->notes[i];
-    const double tone = 2.0 * (n.rowPower / rowGain + n.colPower / colGain) / kN;
-    share += tone / std::max(n.energy, 1.0f);
-    rowCoherent += n.rowPower / rowGain;
-    colCoherent += n.colPower / colGain;
-    rowSpread += kRobustDtmfWindowBlocks * n.rowBlockPower;
-    colSpread += kRobustDtmfWindowBlocks * n.colBlockPower;
-    rowPower = std::max(rowPower, n.rowPower / rowGain);
-    colPower = std::max(colPower, n.colPower / colGain);
-    if (tone > bestTone) {
-      bestTone = tone;
-      bestEnergy = n.energy;
-    }
+    const double rowTone = std::max(n.power[row] - noteFloor, 0.0) / rowGain;
+    const double colTone = std::max(n.power[col] - noteFloor, 0.0) / colGain;
+    toneBand += 2.0 * (t.bandGain[row] * rowTone + t.bandGain[col] * colTone) / kN;
+    toneAll += 2.0 * (rowTone + colTone) / kN;
+    insideEnergy += n.energy;
+    band += n.bandEnergy;
+
+    rowCoherent += rowTone;
+    colCoherent += colTone;
+    rowSpread += kRobustDtmfWindowBlocks * n.rowBlockPower - noteFloor;
+    colSpread += kRobustDtmfWindowBlocks * n.colBlockPower - noteFloor;
+    // Each sub-block bin holds a quarter of the window's noise, so the four
+    // together hold it four times; where the floor is noise (not the key's
+    // own leakage, as at a high SNR) that much comes off.
+    rowNoisySpread += kRobustDtmfWindowBlocks * (n.rowBlockPower - noteFloor);
+    colNoisySpread += kRobustDtmfWindowBlocks * (n.colBlockPower - noteFloor);
+    rowPower = std::max(rowPower, rowTone);
+    colPower = std::max(colPower, colTone);
   }
-  if (share < kMinToneEnergyShare * full) return;
+  const double share = toneBand / std::max(band, 1e-9);
+  if (share < kMinNoisyShare) return;
   if (!Coherent(rowCoherent, rowSpread) || !Coherent(colCoherent, colSpread)) return;
 
   DtmfToneMeasures m{};
@@ -334,8 +507,40 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   m.highLevel = Dbm0(2.0 * std::sqrt(colPower) / kN);
   m.twist = m.highLevel - m.lowLevel;
   if (std::fabs(m.twist) > kToneTwistDb) return;
-  const double rest = std::max(bestEnergy - bestTone, bestTone * 1e-6);
-  m.snr = static_cast<float>(std::clamp(10.0 * std::log10(bestTone / rest), -20.0, 60.0));
+  if (share < kMinToneEnergyShare || end - start < kMinPlainToneSamples) {
+    const double bandRest = std::max(band - toneBand, 1e-9);
+    const double outOfBand = (insideEnergy - toneAll - bandRest) / bandRest;
+    const auto steady = [](double coherent, double spread) {
+      return coherent >= kNoisyCoherence * spread && coherent <= kMaxCoherence * spread;
+    };
+    const bool generatorLike = steady(rowCoherent, rowNoisySpread) && steady(colCoherent, colNoisySpread) &&
+                               std::fabs(rowError) <= kNoisyFreqError && std::fabs(colError) <= kNoisyFreqError &&
+                               std::fabs(m.twist) <= kNoisyTwistDb &&
+                               (share >= kMinToneEnergyShare || outOfBand <= kMaxOutOfBand);
+    if (!generatorLike) return;
+  }
+  // The fit is made at the nominal frequencies; an off-nominal tone loses
+  // in it what it loses in its bin.
+  double rawBins = 0.0, mendedBins = 0.0;
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (!inside(i)) continue;
+    rawBins += d->notes[i].power[row] + d->notes[i].power[col];
+    mendedBins += d->notes[i].power[row] / rowGain + d->notes[i].power[col] / colGain;
+  }
+  // The SNR from the windows the tone fills: at a low SNR an edge may be
+  // misplaced, and a window holding silence or a tail would read low.
+  float fullest = 0.0f;
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (inside(i)) fullest = std::max(fullest, d->notes[i].fitEnergy);
+  }
+  for (int i = 0; i < d->noteCount; ++i) {
+    if (!inside(i) || d->notes[i].fitEnergy < kFilledWindow * fullest) continue;
+    fit += d->notes[i].fitEnergy;
+    energy += d->notes[i].energy;
+  }
+  fit *= mendedBins / std::max(rawBins, 1e-9);
+  const double rest = std::max(energy - fit, fit * 1e-6);
+  m.snr = static_cast<float>(std::clamp(10.0 * std::log10(fit / rest), -20.0, 60.0));
   d->lastEventEnd = end;
   const DtmfKeyEvent event{kKeys[d->key], start, end - start, m};
   sink.Key(event);
@@ -353,6 +558,7 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, DtmfKeySink& sink)
   for (int q = 0; q < kRobustDtmfWindowBlocks; ++q) {
     const int slot = static_cast<int>((block - (kRobustDtmfWindowBlocks - 1) + q) & (kRobustDtmfWindowBlocks - 1));
     w.energy += d->blockEnergy[slot];
+    w.bandEnergy += d->blockBandEnergy[slot];
   }
   for (int p = 0; p < 8; ++p) {
     float re = 0.0f, im = 0.0f, incoherent = 0.0f;
@@ -365,6 +571,8 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, DtmfKeySink& sink)
       incoherent += yr * yr + yi * yi;
     }
     w.power[p] = re * re + im * im;
+    w.re[p] = re;
+    w.im[p] = im;
     w.blockPower[p] = incoherent;
     // This window starts one hop after the previous one: its phase has moved
     // by w_true H; removing w_nominal H leaves the error.
@@ -380,6 +588,13 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, DtmfKeySink& sink)
   if (d->key >= 0) {
     if (candidate >= 0 && candidate != d->key) {
       EndTone(d, block - 1, sink);
+    } else if (candidate == d->key && WindowTonePower(d, block) > kRestartRise * d->peakBlockPower) {
+      // What was followed so far was weak noise posing as this key just
+      // before the key itself: its onset is the key's.
+      StartTone(d, candidate, block);
+      NoteWindow(d, w, true);
+      FollowCandidate(d, block);
+      return;
     } else {
       const bool present = TonePower(d, block, d->key) >= kPresentShare * d->peakBlockPower;
       d->absentRun = present ? 0 : d->absentRun + 1;
@@ -416,7 +631,9 @@ void CloseBlock(RobustDtmfDetector* d, DtmfKeySink& sink) {
     d->older[p] = 0.0f;
   }
   d->blockEnergy[slot] = d->openEnergy;
+  d->blockBandEnergy[slot] = d->openBandEnergy;
   d->openEnergy = 0.0f;
+  d->openBandEnergy = 0.0f;
   d->openFill = 0;
   d->blocksDone = block + 1;
   if (block >= kRobustDtmfWindowBlocks - 1) AnalyseWindow(d, block, sink);
@@ -436,13 +653,17 @@ void RobustDtmfReset(RobustDtmfDetector& detector) {
 
 void RobustDtmfProcess(RobustDtmfDetector& detector, const std::int16_t* samples, std::size_t count, DtmfKeySink& sink) {
   RobustDtmfDetector* d = &detector;
-  const float* coef = Probes().coef;
+  const ProbeTable& t = Probes();
+  const float* coef = t.coef;
   while (count > 0) {
     const int n = static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(kH - d->openFill)));
     float older[8], newer[8];
     std::memcpy(older, d->older, sizeof(older));
     std::memcpy(newer, d->newer, sizeof(newer));
     float energy = d->openEnergy;
+    float bandEnergy = d->openBandEnergy;
+    float z[3][2];
+    std::memcpy(z, d->band, sizeof(z));
     const std::int64_t base = d->blocksDone * kH + d->openFill;
     for (int i = 0; i < n; ++i) {
       const float x = samples[i];
@@ -452,11 +673,21 @@ void RobustDtmfProcess(RobustDtmfDetector& detector, const std::int16_t* samples
         newer[p] = s;
       }
       energy += x * x;
+      float y = x;
+      for (int s = 0; s < 3; ++s) {
+        const float out = t.bandB[s][0] * y + z[s][0];
+        z[s][0] = t.bandB[s][1] * y - t.bandA[s][0] * out + z[s][1];
+        z[s][1] = t.bandB[s][2] * y - t.bandA[s][1] * out;
+        y = out;
+      }
+      bandEnergy += y * y;
       d->history[(base + i) & (kRobustDtmfHistory - 1)] = samples[i];
     }
     std::memcpy(d->older, older, sizeof(older));
     std::memcpy(d->newer, newer, sizeof(newer));
+    std::memcpy(d->band, z, sizeof(z));
     d->openEnergy = energy;
+    d->openBandEnergy = bandEnergy;
     d->openFill += n;
     samples += n;
     count -= static_cast<std::size_t>(n);

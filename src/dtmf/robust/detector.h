@@ -2,16 +2,20 @@
 // weak tones, frequency and level errors.
 //
 // The signal is cut into 5 ms sub-blocks; each gives the complex spectrum at
-// the eight key frequencies (Goertzel). Four consecutive sub-blocks combine
-// coherently into a 20 ms analysis window every 5 ms, so a tone of 25 ms
-// always fills one window whatever its alignment. A window is a key candidate
-// when one row and one column tone dominate their groups, carry most of the
-// window's energy, keep their twist, sit near their nominal frequencies (from
-// the phase advance between windows) and have no strong second harmonic.
-// A tone is then followed sub-block by sub-block: short drop-outs are
-// bridged, its edges are found to the sample from the sub-block energies, and
-// it is reported once it has ended and passed the whole-tone checks
-// (duration, frequency error averaged over the tone, twist).
+// the eight key frequencies (Goertzel) and its energy, in full and inside the
+// key band (600-1750 Hz, so that hum, signalling tones above 2 kHz and the
+// harmonics of clipping do not count against a key). Four consecutive
+// sub-blocks combine coherently into a 20 ms analysis window every 5 ms, so a
+// tone of 25 ms always fills one window whatever its alignment. A window
+// shows a key when one row and one column tone stand out of their groups,
+// carry much of the band's energy, keep their twist, sit near their nominal
+// frequencies (from the phase advance between windows) and have no strong
+// second harmonic. A tone is then followed sub-block by sub-block: short
+// drop-outs are bridged, its edges are found to the sample from the
+// sub-block energies, and it is reported once it has ended and passed the
+// whole-tone checks, made on the sums over the windows inside it (dominance
+// over the noise floor of the other key bins, share of the band's energy,
+// duration, frequency error, twist).
 #pragma once
 
 #include <cstddef>
@@ -30,13 +34,15 @@ inline constexpr int kRobustDtmfEdgeBlocks = 8;    // sub-blocks looked back for
 inline constexpr int kRobustDtmfLevelSamples = 32; // sub-block energies kept for a tone's reference
 inline constexpr int kRobustDtmfNotes = 64;        // windows of a tone kept for its whole-tone checks
 
-// What one analysis window of a followed tone showed at its two frequencies.
+// What one analysis window of a followed tone showed.
 struct RobustDtmfWindowNote {
   float rowAdvanceRe, rowAdvanceIm;  // phase advance since the previous window, nominal removed
   float colAdvanceRe, colAdvanceIm;
-  float rowPower, colPower;          // coherent |spectrum|^2 over the window
+  float power[8];                    // coherent |spectrum|^2 over the window, all eight key frequencies
   float rowBlockPower, colBlockPower;  // sum of the four sub-blocks' |spectrum|^2
   float energy;                      // sum of squared samples
+  float bandEnergy;                  // sum of squared samples after the key band's filter
+  float fitEnergy;                   // energy of the least-squares fit of the key's two tones
   bool candidate;                    // the window passed every per-window test for the key
 };
 
@@ -45,6 +51,8 @@ struct RobustDtmfDetector {
   float older[8];   // resonator output two samples back
   float newer[8];   // resonator output one sample back
   float openEnergy;            // sum of squared samples of the open sub-block
+  float band[3][2];            // state of the key band's three filter sections
+  float openBandEnergy;        // sum of squared filtered samples of the open sub-block
   std::int32_t openFill;       // samples in the open sub-block, 0..39
   std::int64_t blocksDone;     // sub-blocks completed since init
   std::int16_t history[kRobustDtmfHistory];  // last samples, at (sample index & 255)
@@ -53,6 +61,7 @@ struct RobustDtmfDetector {
   float blockRe[kRobustDtmfWindowBlocks][8];
   float blockIm[kRobustDtmfWindowBlocks][8];
   float blockEnergy[kRobustDtmfWindowBlocks];
+  float blockBandEnergy[kRobustDtmfWindowBlocks];
   float blockPower[kRobustDtmfSubRing][8];  // |spectrum|^2 of the last 16 sub-blocks
   float prevWindowRe[8];  // previous window's spectrum, for the phase advance
   float prevWindowIm[8];

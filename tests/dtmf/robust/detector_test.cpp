@@ -82,6 +82,20 @@ INSTANTIATE_TEST_SUITE_P(Table, RobustGap,
                          ::testing::Values(GapCase{2, "5"}, GapCase{5, "5"}, GapCase{10, "5"}, GapCase{40, "55"},
                                            GapCase{60, "55"}));
 
+class RobustStartOffset : public ::testing::TestWithParam<int> {};
+
+// Every alignment of the tones against the detector's sub-blocks.
+TEST_P(RobustStartOffset, RefusesTwentyMillisecondsAndFindsThirty) {
+  KeyTones k;
+  k.leadMs = 50.0 + GetParam() / 8.0;
+  k.toneMs = 20;
+  EXPECT_EQ(Detect("159D", k), "");
+  k.toneMs = 30;
+  EXPECT_EQ(Detect("159D", k), "159D");
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySample, RobustStartOffset, ::testing::Range(0, 160));
+
 TEST(RobustDtmf, AKeyHeldThreeSecondsIsOneDigitWithItsDuration) {
   KeyTones k;
   k.toneMs = 3000;
@@ -131,6 +145,53 @@ TEST(RobustDtmf, FindsEveryKeyAtSixDecibelsSnr) {
     for (const auto& e : events) EXPECT_NEAR(e.measures->snr, 6.0, 4.0) << "noise seed " << seed;
   }
 }
+
+struct NoiseCase {
+  double snrDb;
+  std::uint64_t seed;
+  double toneMs;
+  std::size_t minKeys;
+};
+
+class RobustNoise : public ::testing::TestWithParam<NoiseCase> {};
+
+// The SNR read back holds within 2 dB of the one made.
+TEST_P(RobustNoise, FindsKeysAndReadsTheirSnr) {
+  KeyTones k;
+  k.toneMs = GetParam().toneMs;
+  std::vector<double> signal = KeySignal(kAllKeys, k);
+  testing::AddBandNoise(signal, k, GetParam().snrDb, GetParam().seed);
+  const auto events = RobustEvents(ToSamples(signal));
+  EXPECT_GE(events.size(), GetParam().minKeys);
+  for (const auto& e : events) EXPECT_NEAR(e.measures->snr, GetParam().snrDb, 2.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RobustNoise,
+                         ::testing::Values(NoiseCase{30, 1, 100, 16}, NoiseCase{20, 2, 100, 16},
+                                           NoiseCase{10, 3, 100, 16}, NoiseCase{6, 4, 50, 16},
+                                           NoiseCase{3, 5, 100, 16}, NoiseCase{3, 1, 100, 16},
+                                           NoiseCase{0, 1, 100, 15}, NoiseCase{0, 2, 50, 14}));
+
+struct InterfererCase {
+  double freq;     // Hz; 0: none
+  double overDb;   // its power over the dual tone
+  double levelDbm0;  // of each key tone; above +3 the dual tone clips
+};
+
+class RobustInterferer : public ::testing::TestWithParam<InterfererCase> {};
+
+TEST_P(RobustInterferer, FindsEveryKey) {
+  KeyTones k;
+  k.levelDbm0 = GetParam().levelDbm0;
+  std::vector<double> signal = KeySignal(kAllKeys, k);
+  if (GetParam().freq > 0) testing::AddInterferer(signal, k, GetParam().freq, GetParam().overDb);
+  EXPECT_EQ(Digits(RobustEvents(ToSamples(signal))), kAllKeys);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RobustInterferer,
+                         ::testing::Values(InterfererCase{2400, 6, -10}, InterfererCase{2600, 6, -10},
+                                           InterfererCase{3000, 6, -10}, InterfererCase{0, 0, 3},
+                                           InterfererCase{0, 0, 6}));
 
 // Tone-like signals that are not DTMF: pure tones at and between the key
 // frequencies, a slow sweep, sine duets a key's interval apart but off the
