@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <vector>
 
 #include "callerid/message.h"
 
@@ -26,6 +27,18 @@ constexpr int kTypeLateBits = 7;
 constexpr int kTypeEarlyBits = 1;
 constexpr double kMinTypeFit = 0.4;    // of the samples' energy (see Fit) that a type character holds
 constexpr int kMaxSegments = 2 * kContextBits + kCharacterBits + 4;
+
+// The message types, lowest first.
+const std::vector<std::uint8_t>& MessageTypes() {
+  static const std::vector<std::uint8_t> types = [] {
+    std::vector<std::uint8_t> out;
+    for (int v = 0; v < 256; ++v) {
+      if (IsCallerIdMessageType(static_cast<std::uint8_t>(v))) out.push_back(static_cast<std::uint8_t>(v));
+    }
+    return out;
+  }();
+  return types;
+}
 
 // One character's start edge and value as a reading holds them.
 struct Held {
@@ -181,6 +194,11 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
   const int shifts = static_cast<int>(2.0 * span / kShiftStep) + 1;
   double bestScore = -1.0;
   Held best{center, 0, false, true};
+  struct Through {
+    Complex phase, sum;
+    int tone;
+  };
+  Through walks[256];  // by value: the walk through its start and data bits
   for (int tried = 0; tried < 2 * shifts; ++tried) {
     const bool onSamples = tried >= shifts;
     const double start = center - span + (tried % shifts) * kShiftStep;
@@ -226,25 +244,47 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
       for (int t = 0; t < 2; ++t) c[k][t] = Correlation(s, t, from, to);
       toSpace[k] = std::polar(1.0, -(r.omega[0] - r.omega[1]) * (from - static_cast<double>(r.origin)));
     }
+    // The walk through the start and data bits for every value: values
+    // that share their first bits share that part of the walk, so it is
+    // grown one bit at a time (value bits least significant first), each
+    // value's steps the same as when walked alone.
+    int walked = 0;
     const Complex leadPhase = std::polar(1.0, -lead.alpha);
+    const auto stepBit = [&](const Through& from, Through& to, int k, int t) {
+      to.phase = from.phase;
+      if (from.tone >= 0 && t != from.tone) to.phase *= t == 1 ? toSpace[k] : std::conj(toSpace[k]);
+      to.tone = t;
+      to.sum = from.sum + to.phase * c[k][t];
+    };
     constexpr int kStop = kCharacterBits - 1;
-    for (int v = 0; v < 256; ++v) {
-      const auto value = static_cast<std::uint8_t>(v);
-      if (typesOnly && !IsCallerIdMessageType(value)) continue;
-      Complex phase = leadPhase;
-      int tone = lead.tone;
-      Complex sum = lead.sum;
-      for (int k = 0; k < kStop; ++k) {
-        const int t = BitTone(value, k);
-        if (tone >= 0 && t != tone) phase *= t == 1 ? toSpace[k] : std::conj(toSpace[k]);
-        tone = t;
-        sum += phase * c[k][t];
+    Through afterStart;
+    stepBit({leadPhase, lead.sum, lead.tone}, afterStart, 0, BitTone(0, 0));
+    if (typesOnly) {
+      for (const std::uint8_t type : MessageTypes()) {
+        Through& w = walks[walked++];
+        w = afterStart;
+        for (int k = 1; k < kStop; ++k) stepBit(w, w, k, BitTone(type, k));
       }
+    } else {
+      // walks[p] after k data bits holds the values whose low k bits are p.
+      walks[0] = afterStart;
+      for (int k = 1, prefixes = 1; k < kStop; ++k, prefixes *= 2) {
+        for (int p = prefixes - 1; p >= 0; --p) {
+          stepBit(walks[p], walks[p + prefixes], k, 0);  // bit k - 1 set: mark
+          stepBit(walks[p], walks[p], k, 1);
+        }
+      }
+      walked = 256;
+    }
+    for (int i = 0; i < walked; ++i) {
+      const auto value = static_cast<std::uint8_t>(typesOnly ? MessageTypes()[i] : i);
+      const Through& w = walks[i];
       // A stop bit that reads as space marks no character: chance
       // framings of music mostly end that way.
       for (int stop = 0; stop < 2; ++stop) {
-        const Complex stopPhase = stop == tone ? phase : phase * (stop == 1 ? toSpace[kStop] : std::conj(toSpace[kStop]));
-        const Complex through = sum + stopPhase * c[kStop][stop];
+        const Complex stopPhase =
+            stop == w.tone ? w.phase : w.phase * (stop == 1 ? toSpace[kStop] : std::conj(toSpace[kStop]));
+        const Complex through = w.sum + stopPhase * c[kStop][stop];
         for (int j = 0; j < trails; ++j) {
           const double score = std::norm(through + stopPhase * trail[stop][j]);
           if (score > bestScore) {
