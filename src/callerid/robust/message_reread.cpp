@@ -136,10 +136,13 @@ struct Walk {
   int tone;  // -1 before the first segment
 };
 
+// e^{j theta}; most walks have not turned yet, and cos 0 and sin 0 need no call.
+Complex Turn(double theta) { return theta == 0.0 ? Complex(1.0, theta) : std::polar(1.0, theta); }
+
 void Step(Walk& w, const Reading& r, const Stretch& s, double from, double to, int tone) {
   if (w.tone >= 0 && tone != w.tone) w.alpha += (r.omega[w.tone] - r.omega[tone]) * (from - static_cast<double>(r.origin));
   w.tone = tone;
-  w.sum += std::polar(1.0, -w.alpha) * Correlation(s, tone, from, to);
+  w.sum += Turn(-w.alpha) * Correlation(s, tone, from, to);
 }
 
 // Steps over [from, to) as `neighbour` sends it (mark outside its bits).
@@ -249,7 +252,7 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
     // grown one bit at a time (value bits least significant first), each
     // value's steps the same as when walked alone.
     int walked = 0;
-    const Complex leadPhase = std::polar(1.0, -lead.alpha);
+    const Complex leadPhase = Turn(-lead.alpha);
     const auto stepBit = [&](const Through& from, Through& to, int k, int t) {
       to.phase = from.phase;
       if (from.tone >= 0 && t != from.tone) to.phase *= t == 1 ? toSpace[k] : std::conj(toSpace[k]);
