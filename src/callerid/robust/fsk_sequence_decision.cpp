@@ -30,13 +30,7 @@ std::complex<float> Unit(std::complex<float> z) {
   return m > 0.0f ? z * (1.0f / std::sqrt(m)) : std::complex<float>{1.0f, 0.0f};
 }
 
-// The learnt turns as unit phasors: drift[from][to] between bits of a
-// tone, change[from][place] across a change of tone by the boundary's place
-// in the edge cycle.
-struct UnitTurns {
-  std::complex<float> drift[2][2];
-  std::complex<float> change[2][kEdgeCycle];
-};
+using UnitTurns = FskSequenceDecision::UnitTurns;
 
 // What undoes the turn expected from a bit of tone `from` to one of tone
 // `to` across a boundary with phasor `b` at `place` in the edge cycle
@@ -169,6 +163,7 @@ std::complex<float> NextReference(const FskSequenceDecision& d, const ReferenceC
 
 // Counts a turn learnt from tone `from` to tone `to` where it matters.
 void CountLesson(FskSequenceDecision& d, int from, int to) {
+  d.unitTurnsStale = true;
   if (from == 1 && to == 1) d.spaceDriftPairs = std::min(d.spaceDriftPairs + 1, kSpaceDriftPairs);
   if (from == 0 && to == 1) d.markToSpaceChanges = std::min(d.markToSpaceChanges + 1, kMarkToSpaceChanges);
 }
@@ -181,6 +176,7 @@ void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind) {
   for (auto& row : d.drift) row[0] = row[1] = {1.0f, 0.0f};
   for (auto& row : d.change) std::fill(std::begin(row), std::end(row), std::complex<float>{1.0f, 0.0f});
   d.previousMark = true;
+  d.unitTurnsStale = true;
 }
 
 void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
@@ -226,6 +222,7 @@ void Recall(FskSequenceDecision& d, int from, int place, std::complex<float> tur
   int best = kEdgeCycle;
   for (int r = 0; r < kEdgeCycle; ++r) best = std::norm(recall.fit[r]) > std::norm(recall.fit[best]) ? r : best;
   if (best == kEdgeCycle) return;
+  d.unitTurnsStale = true;
   for (int f = 0; f < 2; ++f) {
     for (int p = 0; p < kEdgeCycle; ++p) {
       d.change[f][p] = recall.turns[f][(p + best) % kEdgeCycle];
@@ -240,6 +237,7 @@ void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
   // Forgotten again before the recall decided: the turns to recall are
   // still the ones learnt before the first forgetting.
   const bool pending = d.recall.changesLeft > 0;
+  d.unitTurnsStale = true;
   std::fill(std::begin(d.recall.fit), std::end(d.recall.fit), std::complex<float>{});
   d.recall.changesLeft = kRecallChanges;
   for (int from = 0; from < 2; ++from) {
@@ -292,8 +290,11 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
     // The next burst may sit differently on the edge cycle.
     FskSequenceForgetEdgeCycle(d);
   }
-  UnitTurns turns;
-  MakeUnitTurns(d, turns);
+  if (d.unitTurnsStale) {
+    MakeUnitTurns(d, d.unitTurns);
+    d.unitTurnsStale = false;
+  }
+  const UnitTurns& turns = d.unitTurns;
   float window[kPatterns];
   ReferenceCandidates candidates;
   if (d.kind == FskSequenceKind::Window) {

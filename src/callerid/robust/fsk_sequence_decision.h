@@ -99,6 +99,14 @@ struct FskSequenceDecision {
     int lessons[2][kEdgeCycle];
     std::complex<float> fit[kEdgeCycle + 1];
   } recall;
+  // The learnt turns as unit phasors, as the branch metrics take them:
+  // drift[from][to] between bits of a tone, change[from][place] across a
+  // change of tone. Made again only after something learnt moved them.
+  struct UnitTurns {
+    std::complex<float> drift[2][2];
+    std::complex<float> change[2][kEdgeCycle];
+  } unitTurns;
+  bool unitTurnsStale;
   int spaceDriftPairs;                                   // pairs of space bits the space drift has learnt from (capped)
   int markToSpaceChanges;                                // changes from mark to space drift[0][1] has learnt from (capped)
   bool previousMark;                                     // the bit decided last
