@@ -2,7 +2,6 @@
 // explains, and every DTMF key it carried, on each of the three paths.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,12 +42,13 @@ struct Call {
   std::optional<double> end;
   CallOutcome outcome = CallOutcome::Incomplete;
   int status = 0;                      // the final error response of a rejected call
-  // Per direction (index: CallDirection): the receiving side's SDP offered
-  // telephone-event.
-  std::array<bool, 2> eventsNegotiated{};
+  bool eventsNegotiated = false;       // both sides' SDP offered telephone-event
   std::vector<CallStream> streams;
   std::vector<CallKey> keys;
 };
+
+// Keys kept per call: far beyond any dialling, a bound against crafted floods.
+inline constexpr std::size_t kMaxKeysPerCall = 4096;
 
 inline std::size_t IndexOf(CallDirection direction) { return static_cast<std::size_t>(direction); }
 

@@ -19,14 +19,13 @@ std::optional<std::string_view> TcpStreams::Add(const TcpFlowKey& key, std::uint
       flows_.erase(std::min_element(flows_.begin(), flows_.end(),
                                     [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; }));
     }
-    it = flows_.emplace(key, Flow{sequence, {}, 0, 0}).first;
+    it = flows_.emplace(key, Flow{sequence, {}, 0}).first;
   }
   Flow& flow = it->second;
   flow.lastUse = ++uses_;
   const std::int32_t ahead = static_cast<std::int32_t>(sequence - flow.next);
   if (ahead > 0) {  // bytes missing: what was buffered can never complete
     flow.unread.clear();
-    flow.skip = 0;
     flow.next = sequence;
   } else if (-static_cast<std::int64_t>(ahead) >= static_cast<std::int64_t>(payload.size())) {
     return std::nullopt;  // a retransmission of bytes already taken
@@ -34,9 +33,6 @@ std::optional<std::string_view> TcpStreams::Add(const TcpFlowKey& key, std::uint
     payload = payload.subspan(static_cast<std::size_t>(-static_cast<std::int64_t>(ahead)));
   }
   flow.next += static_cast<std::uint32_t>(payload.size());
-  const std::size_t skipped = std::min(flow.skip, payload.size());
-  flow.skip -= skipped;
-  payload = payload.subspan(skipped);
   if (payload.empty()) return std::nullopt;
   if (flow.unread.size() + payload.size() > kMaxBuffered) flow.unread.clear();  // no message is this long
   flow.unread.append(reinterpret_cast<const char*>(payload.data()), std::min(payload.size(), kMaxBuffered));
@@ -49,11 +45,9 @@ void TcpStreams::Consume(const TcpFlowKey& key, std::size_t count) {
   it->second.unread.erase(0, std::min(count, it->second.unread.size()));
 }
 
-void TcpStreams::Skip(const TcpFlowKey& key, std::size_t count) {
+bool TcpStreams::Pending(const TcpFlowKey& key) const {
   const auto it = flows_.find(key);
-  if (it == flows_.end()) return;
-  it->second.unread.clear();
-  it->second.skip = count;
+  return it != flows_.end() && !it->second.unread.empty();
 }
 
 }  // namespace quorvane::io

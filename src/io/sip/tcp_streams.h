@@ -37,15 +37,13 @@ class TcpStreams {
   // The first `count` unread bytes of the flow were used.
   void Consume(const TcpFlowKey& key, std::size_t count);
 
-  // Drops the flow's unread bytes and the next `count` bytes it receives:
-  // the rest of a message too large to keep.
-  void Skip(const TcpFlowKey& key, std::size_t count);
+  // Whether the flow holds unread bytes: a message begun.
+  bool Pending(const TcpFlowKey& key) const;
 
  private:
   struct Flow {
     std::uint32_t next = 0;   // sequence number of the next byte expected
     std::string unread;
-    std::size_t skip = 0;
     std::uint64_t lastUse = 0;
   };
   std::map<TcpFlowKey, Flow> flows_;
