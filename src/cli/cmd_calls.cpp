@@ -1,6 +1,10 @@
-// quorvane calls [--detector P] [--json|--jsonl] CAPTURE...
+// quorvane calls [--detector P] [-j N] [--json|--jsonl] CAPTURE...
+#include <algorithm>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "calls/call_analysis.h"
@@ -16,19 +20,74 @@ struct CallsArgs {
   std::string detector = "exact";
   bool json = false;
   bool jsonl = false;
+  unsigned jobs = 0;  // 0: one per core
   std::vector<std::string> inputs;
 };
+
+void ReadInput(const CallsArgs& args, const std::string& path, CallsWriter& writer, const std::atomic<bool>& stop) {
+  CallAnalysis analysis(args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact, writer);
+  writer.Input(path);
+  std::string error;
+  if (!io::ReadCallCapture(path, analysis, &error, &stop)) writer.InputFailed(path, error);
+}
+
+// Captures run side by side, each one's output kept until those before it
+// are printed: the output is the same for any number of jobs. At most
+// `jobs` captures are begun and not yet printed.
+void ReadInParallel(const CallsArgs& args, unsigned jobs, OutputForm form, CallsWriter& writer,
+                    const std::atomic<bool>& stop) {
+  const std::size_t count = args.inputs.size();
+  std::vector<std::unique_ptr<CallsWriter>> kept(count);
+  std::vector<bool> done(count, false);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;
+  std::size_t printed = 0;
+  const auto work = [&] {
+    for (;;) {
+      std::size_t i = 0;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return next >= count || next - printed < jobs; });
+        if (next >= count) return;
+        i = next++;
+        kept[i] = std::make_unique<CallsWriter>(form, true);
+      }
+      if (!stop.load()) ReadInput(args, args.inputs[i], *kept[i], stop);
+      std::lock_guard lock(mutex);
+      done[i] = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::jthread> workers;
+  for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(work);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::unique_ptr<CallsWriter> output;
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return done[i]; });
+      output = std::move(kept[i]);
+    }
+    output->Replay(writer);
+    std::lock_guard lock(mutex);
+    ++printed;
+    changed.notify_all();
+  }
+}
 
 int RunCalls(const CallsArgs& args) {
   const OutputForm form = args.json ? OutputForm::Json : args.jsonl ? OutputForm::JsonLines : OutputForm::Text;
   CallsWriter writer(form);
-  CallAnalysis analysis(args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact, writer);
   const std::atomic<bool>& stop = StopOnSignals();
-  for (const std::string& path : args.inputs) {
-    if (stop.load()) break;
-    writer.Input(path);
-    std::string error;
-    if (!io::ReadCallCapture(path, analysis, &error, &stop)) writer.InputFailed(path, error);
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned jobs = static_cast<unsigned>(std::min<std::size_t>(args.jobs != 0 ? args.jobs : cores, args.inputs.size()));
+  if (jobs > 1) {
+    ReadInParallel(args, jobs, form, writer, stop);
+  } else {
+    for (const std::string& path : args.inputs) {
+      if (stop.load()) break;
+      ReadInput(args, path, writer, stop);
+    }
   }
   const bool read = writer.Finish();
   if (stop.load()) return kExitInterrupted;
@@ -52,6 +111,10 @@ CommandRunner AttachCalls(CLI::App& sub) {
       "done), 2 usage error, 130 interrupted (the calls begun are reported as they stand).");
   sub.add_option("--detector", args->detector, "In-band detector profile: exact (default) or robust")
       ->check(CLI::IsMember({"exact", "robust"}));
+  sub.add_option("-j,--jobs", args->jobs,
+                 "Captures run side by side (default: one per core); the output is the same for any N, "
+                 "in input order")
+      ->check(CLI::Range(1u, 1024u));
   CLI::Option* json = sub.add_flag(
       "--json", args->json,
       "Print a JSON array, one object per call: file, callId, from, to, start, answered, end, outcome, status, "

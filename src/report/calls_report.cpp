@@ -130,6 +130,7 @@ std::string CallText(const Call& call, const std::vector<CallFinding>& findings)
     for (const CallFinding& finding : findings) {
       if (finding.direction != direction) continue;
       verdict += (verdict.empty() ? "" : ", ") + std::string(finding.kind) + " " + finding.keys;
+      if (finding.kind == std::string_view(kKeyMissing)) verdict += " (" + finding.detail + ")";
     }
     text += "  " + (verdict.empty() ? std::string("agree") : verdict);
   }
@@ -138,31 +139,31 @@ std::string CallText(const Call& call, const std::vector<CallFinding>& findings)
 
 void CallsWriter::InputFailed(const std::string& file, const std::string& reason) {
   failed_ = true;
-  PrintError(file, reason);
+  Emit(Item::Error, file + "\n" + reason);
   const Json object{{"file", file}, {"error", reason}};
-  if (form_ == OutputForm::JsonLines) PrintLine(JsonText(object));
-  if (form_ == OutputForm::Json) JsonElement(object);
+  if (form_ == OutputForm::JsonLines) Emit(Item::Line, JsonText(object));
+  if (form_ == OutputForm::Json) Emit(Item::Element, JsonText(object));
 }
 
 void CallsWriter::Key(const Call& call, const CallKey& key) {
   if (form_ != OutputForm::JsonLines) return;
   Json line{{"file", file_}};
   line.update(CallKeyJson(call, key));
-  PrintLine(JsonText(line));
+  Emit(Item::Line, JsonText(line));
 }
 
 void CallsWriter::CallDone(const Call& call, const std::vector<CallFinding>& findings) {
   if (form_ == OutputForm::Text) {
-    PrintLine(CallText(call, findings));
+    Emit(Item::Line, CallText(call, findings));
     return;
   }
   Json object{{"file", file_}};
   object.update(CallJson(call, findings));
   if (form_ == OutputForm::JsonLines) {
     object["done"] = true;
-    PrintLine(JsonText(object));
+    Emit(Item::Line, JsonText(object));
   } else {
-    JsonElement(object);
+    Emit(Item::Element, JsonText(object));
   }
 }
 
@@ -171,10 +172,33 @@ bool CallsWriter::Finish() {
   return !failed_;
 }
 
-void CallsWriter::JsonElement(const Json& object) {
+void CallsWriter::Replay(CallsWriter& to) {
+  for (auto& [item, text] : recorded_) {
+    if (item == Item::Error) to.failed_ = true;
+    to.Emit(item, std::move(text));
+  }
+  recorded_.clear();
+}
+
+void CallsWriter::Emit(Item item, std::string text) {
+  if (record_) {
+    recorded_.emplace_back(item, std::move(text));
+    return;
+  }
+  switch (item) {
+    case Item::Line: PrintLine(text); return;
+    case Item::Element: JsonElement(text); return;
+    case Item::Error: {
+      const std::size_t newline = text.find('\n');
+      PrintError(text.substr(0, newline), text.substr(newline + 1));
+      return;
+    }
+  }
+}
+
+void CallsWriter::JsonElement(const std::string& text) {
   std::fputs(arrayOpen_ ? "," : "[", stdout);
   arrayOpen_ = true;
-  const std::string text = JsonText(object);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }

@@ -20,9 +20,12 @@ Json CallKeyJson(const io::Call& call, const io::CallKey& key);
 // The header line, then one line per direction.
 std::string CallText(const io::Call& call, const std::vector<CallFinding>& findings);
 
+// Prints at once, or, made with `record`, keeps what it would print until
+// Replay passes it to another writer: inputs run side by side print in
+// input order.
 class CallsWriter final : public CallsReporter {
  public:
-  explicit CallsWriter(OutputForm form) : form_(form) {}
+  explicit CallsWriter(OutputForm form, bool record = false) : form_(form), record_(record) {}
   // Calls from here on came from `file`.
   void Input(const std::string& file) { file_ = file; }
   void InputFailed(const std::string& file, const std::string& reason);
@@ -30,11 +33,17 @@ class CallsWriter final : public CallsReporter {
   void CallDone(const io::Call& call, const std::vector<CallFinding>& findings) override;
   // Closes the JSON array; false when an input failed.
   bool Finish();
+  // Prints what this recording writer kept through `to`, and forgets it.
+  void Replay(CallsWriter& to);
 
  private:
-  void JsonElement(const Json& object);
+  enum class Item { Line, Element, Error };
+  void Emit(Item item, std::string text);
+  void JsonElement(const std::string& text);
 
   OutputForm form_;
+  bool record_;
+  std::vector<std::pair<Item, std::string>> recorded_;
   std::string file_;
   bool failed_ = false;
   bool arrayOpen_ = false;

@@ -111,6 +111,7 @@ struct CallDemux::LiveStream {
   std::shared_ptr<const MediaFormats> formats;
   std::unique_ptr<AudioFactory> factory;
   std::unique_ptr<RtpStream> audio;
+  std::uint32_t firstAudioTimestamp = 0;  // RTP timestamp of the packet at CallStream::firstAudio
   // The key press its telephone events are telling, one per timestamp.
   struct Press {
     bool open = false;
@@ -242,9 +243,10 @@ bool CallDemux::SentByCaller(const LiveCall& live, const SipMessage& message) co
 }
 
 void CallDemux::Sip(std::string_view bytes, double time) {
+  // Even a message too broken to follow may map payload types.
+  payloadTypes_.LearnFromSip(Bytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   const std::optional<SipMessage> message = ParseSipMessage(bytes);
   if (!message) return;
-  payloadTypes_.LearnFromSip(Bytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   auto known = callIds_.find(message->callId);
   LiveCall* live = known == callIds_.end() ? nullptr : calls_.at(known->second).get();
 
@@ -404,7 +406,10 @@ void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, double time, 
     info.codec = map->encoding + "/" + std::to_string(map->clockRate);
     info.rtp.payloadType = packet.payloadType;
   }
-  if ((kind == PayloadKind::Pcmu || kind == PayloadKind::Pcma) && !info.firstAudio) info.firstAudio = time;
+  if ((kind == PayloadKind::Pcmu || kind == PayloadKind::Pcma) && !info.firstAudio) {
+    info.firstAudio = time;
+    stream.firstAudioTimestamp = packet.timestamp;
+  }
   stream.audio->Add(packet, kind == PayloadKind::Unknown ? PayloadKind::Other : kind);
 }
 
@@ -419,7 +424,14 @@ void CallDemux::Event(LiveStream& stream, Call& call, std::uint32_t timestamp, B
   if (press.open && timestamp != press.timestamp && static_cast<std::int32_t>(timestamp - press.timestamp) < 0) return;
   if (!press.open || timestamp != press.timestamp || event->event != press.event) {
     ReportPress(stream, call);  // a press whose end packets were all lost
-    press = LiveStream::Press{true, false, false, timestamp, event->event, event->duration, clock, time};
+    // On the audio's clock the press is placed by its timestamp, as the
+    // audio's keys are by their samples: the capture's jitter moves neither.
+    const CallStream& info = call.streams[stream.index];
+    const std::int32_t sinceAudio = static_cast<std::int32_t>(timestamp - stream.firstAudioTimestamp);
+    const double start = info.firstAudio && clock == 8000 && sinceAudio >= 0 && sinceAudio < 8000 * 3600
+                             ? *info.firstAudio + sinceAudio / 8000.0
+                             : time;
+    press = LiveStream::Press{true, false, false, timestamp, event->event, event->duration, clock, start};
   }
   if (press.reported) return;
   press.duration = std::max<std::uint32_t>(press.duration, event->duration);
