@@ -1,4 +1,5 @@
 // quorvane calls [--detector P] [-j N] [--json|--jsonl] CAPTURE...
+// quorvane calls [--detector P] --interface IFACE [--filter EXPR]
 #include <algorithm>
 #include <condition_variable>
 #include <memory>
@@ -22,7 +23,23 @@ struct CallsArgs {
   bool jsonl = false;
   unsigned jobs = 0;  // 0: one per core
   std::vector<std::string> inputs;
+  std::string interface;  // live capture from this network interface; "" reads the inputs
+  std::string filter;
 };
+
+// Live: JSON Lines as the calls go, until Ctrl-C or SIGTERM, which ends the
+// calls in progress as incomplete.
+int CaptureLive(const CallsArgs& args) {
+  CallsWriter writer(OutputForm::JsonLines);
+  CallAnalysis analysis(args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact, writer);
+  writer.Input(args.interface);
+  std::string error;
+  if (!io::CaptureCallsLive(args.interface, args.filter, analysis, &error, StopOnSignals())) {
+    writer.InputFailed(args.interface, error);
+    return kExitFailure;
+  }
+  return kExitOk;
+}
 
 void ReadInput(const CallsArgs& args, const std::string& path, CallsWriter& writer, const std::atomic<bool>& stop) {
   CallAnalysis analysis(args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact, writer);
@@ -76,6 +93,7 @@ void ReadInParallel(const CallsArgs& args, unsigned jobs, OutputForm form, Calls
 }
 
 int RunCalls(const CallsArgs& args) {
+  if (!args.interface.empty()) return CaptureLive(args);
   const OutputForm form = args.json ? OutputForm::Json : args.jsonl ? OutputForm::JsonLines : OutputForm::Text;
   CallsWriter writer(form);
   const std::atomic<bool>& stop = StopOnSignals();
@@ -107,6 +125,7 @@ CommandRunner AttachCalls(CLI::App& sub) {
       "SDP explains are listed as calls of their own (no Call-ID), one per address pair.\n"
       "Text: one block per call, a header line (start, Call-ID, from -> to, outcome, codecs)\n"
       "and one line per direction with each path's keys and the verdict.\n"
+      "--interface captures live instead, printing JSON Lines as the calls go.\n"
       "Exit status: 0 all captures read, 1 a capture could not be read (others are still\n"
       "done), 2 usage error, 130 interrupted (the calls begun are reported as they stand).");
   sub.add_option("--detector", args->detector, "In-band detector profile: exact (default) or robust")
@@ -123,7 +142,22 @@ CommandRunner AttachCalls(CLI::App& sub) {
                "Print JSON Lines: one object per key as it is found, then one per call when it ends, "
                "with \"done\": true")
       ->excludes(json);
-  sub.add_option("CAPTURE", args->inputs, "pcap or pcapng captures; - for standard input")->required();
+  CLI::Option* captures = sub.add_option("CAPTURE", args->inputs, "pcap or pcapng captures; - for standard input");
+  CLI::Option* interface =
+      sub.add_option("--interface", args->interface,
+                     "Capture live from this network interface (libpcap) until Ctrl-C, printing JSON Lines as "
+                     "the calls go; each call is reported when it ends or after 120 s without a packet, and "
+                     "the calls in progress at Ctrl-C as incomplete. Needs CAP_NET_RAW or root")
+          ->type_name("IFACE")
+          ->excludes(captures)
+          ->excludes(json);
+  sub.add_option("--filter", args->filter, "BPF filter of the live capture (default: udp or tcp)")
+      ->type_name("EXPR")
+      ->needs(interface);
+  // CAPTURE is required only without --interface, which CLI11 cannot say itself.
+  sub.parse_complete_callback([captures, interface] {
+    if (captures->count() == 0 && interface->count() == 0) throw CLI::RequiredError("CAPTURE");
+  });
   return [args] { return RunCalls(*args); };
 }
 
