@@ -2,6 +2,7 @@
 // `quorvane calls --json`: the keys each path carried and the verdict.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "io/sip_call.h"
@@ -136,6 +137,77 @@ TEST(CliCalls, ARejectedCallAndTheTextBlock) {
                        "  Alice <sip:alice@example.com> -> <sip:bob@example.com>  rejected 486  -\n"
                        "  caller->callee  in-band: -  rfc4733: -  sip-info: -  agree\n"
                        "  callee->caller  in-band: -  rfc4733: -  sip-info: -  agree\n");
+}
+
+// Everything a hostile or broken capture holds, in one: the run goes on,
+// each call is read as far as it makes sense.
+TEST(CliCalls, BadInputNeverStopsTheRun) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  const Ipv4 a{10, 0, 0, 1};
+  const Ipv4 b{10, 0, 0, 2};
+  const auto udp = [&](double time, const std::string& text, std::uint16_t port = 5060) {
+    writer.Add(time, Ipv4Packet(a, b, Udp(port, port, Packet(text.begin(), text.end()))));
+  };
+  std::uint32_t tcpSequence = 1;
+  const auto tcp = [&](double time, const std::string& text) {
+    Packet segment = {0xc5, 0xc4, 0x13, 0xc4, static_cast<std::uint8_t>(tcpSequence >> 24),
+                      static_cast<std::uint8_t>(tcpSequence >> 16), static_cast<std::uint8_t>(tcpSequence >> 8),
+                      static_cast<std::uint8_t>(tcpSequence), 0, 0, 0, 0, 0x50, 0x18, 0xff, 0xff, 0, 0, 0, 0};
+    segment.insert(segment.end(), text.begin(), text.end());
+    tcpSequence += static_cast<std::uint32_t>(text.size());
+    writer.Add(time, Ipv4Packet(a, b, segment, 6));
+  };
+  const auto request = [](const std::string& method, const std::string& callId, const std::string& type,
+                          const std::string& body, std::size_t length) {
+    return method + " sip:b@y SIP/2.0\r\nFrom: <sip:a@x>;tag=1\r\nTo: <sip:b@y>" +
+           (method == "INVITE" ? "" : ";tag=2") + "\r\nCall-ID: " + callId + "\r\nCSeq: 1 " + method + "\r\n" +
+           (type.empty() ? "" : "Content-Type: " + type + "\r\n") + "Content-Length: " + std::to_string(length) +
+           "\r\n\r\n" + body;
+  };
+  const auto invite = [&](const std::string& callId, const std::string& sdp = "") {
+    return request("INVITE", callId, sdp.empty() ? "" : "application/sdp", sdp, sdp.size());
+  };
+  udp(0.0, invite("cut").substr(0, 40));                              // truncated
+  udp(0.1, "INVITE \x01\xff garbage SIP/2.0\r\n\r\n\x80\x81");     // garbled
+  udp(0.2, invite("nomedia", "v=0\r\nc=IN IP4 10.0.0.1\r\n"));     // SDP without media
+  udp(0.3, request("BYE", "nobody", "", "", 0));                      // BYE for an unknown dialog
+  udp(0.4, invite("again"));                                          // a Call-ID used twice
+  udp(0.5, request("BYE", "again", "", "", 0));
+  udp(5.0, invite("again"));
+  // RTP on a port no SDP names.
+  for (std::uint16_t i = 0; i < 10; ++i) {
+    const Packet rtp = Rtp(0, i, i * 160u, 0xbad, Packet(160, 0xff));
+    writer.Add(5.0 + i * 0.02, Ipv4Packet(a, b, Udp(30000, 30002, rtp)));
+  }
+  // An INFO claiming 1 MB of body over TCP, then a key the same connection still carries.
+  tcp(6.0, invite("big"));
+  const std::string chunk(60000, 'x');
+  tcp(6.1, request("INFO", "big", "application/dtmf-relay", "Signal=1\r\n", 1 << 20));
+  for (int i = 0; i < 18; ++i) tcp(6.2 + i * 0.001, chunk);
+  tcp(6.5, request("INFO", "big", "application/dtmf-relay", "Signal=2\r\n", 10));
+  // Ten thousand calls that never end.
+  for (int i = 0; i < 10000; ++i) udp(7.0 + i * 1e-5, invite("open-" + std::to_string(i)));
+
+  TempDir dir;
+  const std::string path = dir.File("bad.pcap");
+  WriteBytes(path, writer.bytes());
+  const ProcessResult r = RunQuorvane({"calls", "--json", path});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json calls = nlohmann::json::parse(r.out);
+  std::map<std::string, std::vector<nlohmann::json>> byId;
+  for (const auto& call : calls) byId[call["callId"].is_null() ? "null" : call["callId"].get<std::string>()].push_back(call);
+  EXPECT_EQ(calls.size(), 10005u);
+  EXPECT_EQ(byId.count("cut"), 0u);
+  EXPECT_EQ(byId["nomedia"].size(), 1u);
+  EXPECT_TRUE(byId["nomedia"][0]["streams"].empty());
+  EXPECT_EQ(byId.count("nobody"), 0u);
+  ASSERT_EQ(byId["again"].size(), 2u);
+  EXPECT_NE(byId["again"][0]["start"], byId["again"][1]["start"]);
+  ASSERT_EQ(byId["null"].size(), 1u);
+  EXPECT_EQ(byId["null"][0]["streams"][0]["packets"], 10);
+  ASSERT_EQ(byId["big"].size(), 1u);
+  EXPECT_EQ(PathKeys(byId["big"][0], "caller->callee"), "//2");
+  EXPECT_EQ(byId["open-9999"][0]["outcome"], "incomplete");
 }
 
 }  // namespace

@@ -9,6 +9,10 @@
 namespace quorvane::io {
 namespace {
 
+// Longer than any SIP start line: bytes without a line end past this are
+// not the beginning of a message.
+constexpr std::size_t kLongestStartLine = 8192;
+
 // How often (capture seconds) calls are looked at for their end.
 constexpr double kCheckSeconds = 1.0;
 
@@ -197,6 +201,18 @@ void CallDemux::SipTcp(const TcpFlowKey& flow, std::uint32_t sequence, Bytes pay
     }
     used += start;
     rest.remove_prefix(start);
+    // After bytes that were dropped (a message too long to keep, a gap in
+    // the capture), the next message starts on a line of its own.
+    if (!LooksLikeSip(rest)) {
+      const std::size_t newline = rest.find('\n');
+      if (newline != std::string_view::npos) {
+        used += newline + 1;
+        continue;
+      }
+      // A start line still coming is kept; no start line is this long.
+      if (rest.size() > kLongestStartLine) used += rest.size();
+      break;
+    }
     const std::optional<std::size_t> length = SipMessageLength(rest);
     if (!length) break;
     Sip(rest.substr(0, *length), time);
