@@ -1,13 +1,14 @@
 #include "calls/call_analysis.h"
 
 #include <algorithm>
+#include <array>
 
 #include "codec/ulaw.h"
 
 namespace quorvane {
 namespace {
 
-constexpr std::size_t kExpandBlock = 1024;
+constexpr std::size_t kBlock = 1600;
 
 // One stream's audio through a DTMF detector; each key joins the call at
 // the capture time its sample position stands for.
@@ -21,18 +22,29 @@ class InBandSink final : public io::StreamSink, private DetectionEvents {
     detector_ = MakeStreamDetector(settings, *this);
   }
   void Ulaw(const std::uint8_t* bytes, std::size_t count) override {
-    std::int16_t samples[kExpandBlock];
     while (count > 0) {
-      const std::size_t n = std::min(count, kExpandBlock);
-      for (std::size_t i = 0; i < n; ++i) samples[i] = UlawToLinear(bytes[i]);
-      detector_->Samples(samples, n);
+      const std::size_t n = std::min(count, kBlock - held_);
+      for (std::size_t i = 0; i < n; ++i) block_[held_ + i] = UlawToLinear(bytes[i]);
+      Held(n);
       bytes += n;
       count -= n;
     }
   }
-  void Linear(const std::int16_t* samples, std::size_t count) override { detector_->Samples(samples, count); }
+  void Linear(const std::int16_t* samples, std::size_t count) override {
+    while (count > 0) {
+      const std::size_t n = std::min(count, kBlock - held_);
+      std::copy(samples, samples + n, block_.begin() + static_cast<std::ptrdiff_t>(held_));
+      Held(n);
+      samples += n;
+      count -= n;
+    }
+  }
   // A stream too short for one frame simply has no in-band keys.
-  void End(const std::optional<io::RtpTotals>&) override { detector_->Finish(nullptr); }
+  void End(const std::optional<io::RtpTotals>&) override {
+    if (held_ > 0) detector_->Samples(block_.data(), held_);
+    held_ = 0;
+    detector_->Finish(nullptr);
+  }
 
  private:
   void Key(const DtmfKeyEvent& event) override {
@@ -48,10 +60,21 @@ class InBandSink final : public io::StreamSink, private DetectionEvents {
     reporter_.Key(call_, key);
   }
 
+  // The detector takes ten frames at a time: its vector lanes fill, where
+  // a packet's one frame would leave most of them idle.
+  void Held(std::size_t added) {
+    held_ += added;
+    if (held_ < kBlock) return;
+    detector_->Samples(block_.data(), held_);
+    held_ = 0;
+  }
+
   io::Call& call_;
   std::size_t stream_;
   CallsReporter& reporter_;
   std::unique_ptr<StreamDetector> detector_;
+  std::array<std::int16_t, kBlock> block_;
+  std::size_t held_ = 0;
 };
 
 }  // namespace

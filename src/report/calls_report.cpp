@@ -115,24 +115,25 @@ Json CallJson(const Call& call, const std::vector<CallFinding>& findings) {
 std::string CallText(const Call& call, const std::vector<CallFinding>& findings) {
   std::string text = IsoTime(call.start) + "  " + (call.callId ? *call.callId : "-") + "  " + call.from + " -> " +
                      call.to + "  " + OutcomeName(call);
-  if (call.outcome == io::CallOutcome::Rejected) text += " " + std::to_string(call.status);
-  text += "  " + Codecs(call);
+  // Appended piece by piece: an optimised build warns falsely on `" " + std::to_string(...)`.
+  if (call.outcome == io::CallOutcome::Rejected) text.append(" ").append(std::to_string(call.status));
+  text.append("  ").append(Codecs(call));
   for (const io::CallDirection direction : {io::CallDirection::CallerToCallee, io::CallDirection::CalleeToCaller}) {
-    text += std::string("\n  ") + DirectionName(direction);
+    text.append("\n  ").append(DirectionName(direction));
     for (const io::DtmfPath path : {io::DtmfPath::InBand, io::DtmfPath::Rfc4733, io::DtmfPath::SipInfo}) {
       std::string keys;
       for (const CallKey& key : call.keys) {
         if (key.direction == direction && key.path == path) keys.push_back(key.key);
       }
-      text += std::string("  ") + PathName(path) + ": " + (keys.empty() ? "-" : keys);
+      text.append("  ").append(PathName(path)).append(": ").append(keys.empty() ? "-" : keys);
     }
     std::string verdict;
     for (const CallFinding& finding : findings) {
       if (finding.direction != direction) continue;
-      verdict += (verdict.empty() ? "" : ", ") + std::string(finding.kind) + " " + finding.keys;
-      if (finding.kind == std::string_view(kKeyMissing)) verdict += " (" + finding.detail + ")";
+      verdict.append(verdict.empty() ? "" : ", ").append(finding.kind).append(" ").append(finding.keys);
+      if (finding.kind == std::string_view(kKeyMissing)) verdict.append(" (").append(finding.detail).append(")");
     }
-    text += "  " + (verdict.empty() ? std::string("agree") : verdict);
+    text.append("  ").append(verdict.empty() ? std::string("agree") : verdict);
   }
   return text;
 }
