@@ -1,7 +1,9 @@
 #include "io/calls/call_demux.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "io/sip/dtmf_info.h"
