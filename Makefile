@@ -63,6 +63,7 @@ bench: release
 	build/release/bench/quorvane_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
 	scripts/bench-hostile $(QUORVANE_RELEASE)
+	scripts/bench-calls build/release
 
 # Detection quality on graded recordings, written to docs/*-quality.md.
 quality: release

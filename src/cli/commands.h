@@ -25,6 +25,7 @@ struct CliCommand {
 
 CommandRunner AttachDtmf(CLI::App& sub);
 CommandRunner AttachCallerId(CLI::App& sub);
+CommandRunner AttachCalls(CLI::App& sub);
 CommandRunner AttachSynth(CLI::App& sub);
 CommandRunner AttachGenerate(CLI::App& sub);
 CommandRunner AttachDehum(CLI::App& sub);

@@ -20,6 +20,8 @@ const CliCommand kCommands[] = {
     {"dtmf", "Find the DTMF digits in recordings (files, standard input or a sound device)", quorvane::cli::AttachDtmf},
     {"callerid", "Decode the FSK caller-ID messages in recordings (files, standard input or a sound device)",
      quorvane::cli::AttachCallerId},
+    {"calls", "Follow the calls of packet captures: SIP dialogs, their RTP and the DTMF keys of all three paths",
+     quorvane::cli::AttachCalls},
     {"synth", "Synthesise mu-law test recordings (DTMF keys, caller ID)", quorvane::cli::AttachSynth},
     {"generate", "Write a mu-law .pcm file from a list of hex bytes, repeated", quorvane::cli::AttachGenerate},
     {"dehum", "Silence the quiet 20 ms frames of a mu-law .pcm recording", quorvane::cli::AttachDehum},

@@ -62,6 +62,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
   }
 
   void Event(const io::TelephoneEvent& event) override {
+    sawTelephoneEvent_ = true;
     if (!command_.telephoneEvents) return;
     telephoneEvents_.push_back(event.key);
     Report(TelephoneEventJson(event));
@@ -69,9 +70,15 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
 
   void End(const std::optional<io::RtpTotals>& rtp) override {
     StreamOutcome outcome;
-    detector_->Finish(&outcome.failure);
     outcome.name = stream_.name;
     outcome.text = command_.settings.kind == DetectorKind::Dtmf ? digits_ : number_;
+    // A stream of telephone events alone, or beside audio in a codec not
+    // decoded, is answered by its events: it has no audio to fail on, and
+    // its text line gives the keys it pressed.
+    if (!detector_->Finish(&outcome.failure) && stream_.rtp && sawTelephoneEvent_) {
+      outcome.failure.clear();
+      if (command_.settings.kind == DetectorKind::Dtmf) outcome.text = telephoneEvents_;
+    }
     outcome.ids = ids_;
     outcome.totals["input"] = InputJson(stream_.input);
     if (stream_.rtp) {
@@ -133,6 +140,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
   Json events_;
   std::int64_t eventCount_ = 0;
   std::string telephoneEvents_;
+  bool sawTelephoneEvent_ = false;
   std::string digits_;           // the keys found in the audio
   std::string number_;           // the answer of the last message that names one
   Json alerts_ = Json::array();

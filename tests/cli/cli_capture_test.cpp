@@ -93,3 +93,36 @@ TEST(CliCaptureStreams, ManyStreamsSideBySideReportAsOneThread) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// One call, one key, telephone events only and no audio packet, as the
+// sample captures of SIP test tools are made; the events are the answer.
+TEST(CliCaptureEventsOnly, KeysOfAStreamWithoutAudio) {
+  using namespace quorvane::testing;
+  TempDir dir;
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkEthernet);
+  const std::uint16_t durations[] = {160, 320, 480, 640, 800, 800, 800};
+  for (std::uint16_t i = 0; i < 7; ++i) {
+    Packet rtp = Rtp(101, static_cast<std::uint16_t>(7000 + i), 48000, 0x00000d1f, EventPayload(5, i >= 4, durations[i]));
+    if (i == 0) rtp[1] |= 0x80;  // marker: the event's first packet
+    writer.Add(1.0 + 0.02 * i, Ethernet(Ipv4Packet({127, 0, 0, 1}, {127, 0, 0, 1}, Udp(6000, 6002, rtp))));
+  }
+  const std::string path = dir.File("dtmf_2833_5.pcap");
+  WriteBytes(path, writer.bytes());
+
+  const ProcessResult text = RunQuorvane({"dtmf", path});
+  EXPECT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_EQ(text.out, "5\n");
+  const ProcessResult json = RunQuorvane({"dtmf", "--json", path});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  const nlohmann::json report = nlohmann::json::parse(json.out);
+  ASSERT_EQ(report.size(), 1u);
+  EXPECT_FALSE(report[0].contains("error"));
+  EXPECT_EQ(report[0]["telephoneEvents"], "5");
+  EXPECT_EQ(report[0]["digits"], "");
+}
+
+}  // namespace
+}  // namespace quorvane
