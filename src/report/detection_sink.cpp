@@ -23,7 +23,13 @@ Json InputJson(const io::InputInfo& input) {
 }
 
 Json RtpJson(const io::RtpStreamInfo& rtp) {
-  return Json{{"ssrc", Hex32(rtp.ssrc)}, {"src", rtp.src}, {"dst", rtp.dst}, {"payloadType", rtp.payloadType}};
+  Json json{{"ssrc", Hex32(rtp.ssrc)}, {"src", rtp.src}, {"dst", rtp.dst}, {"payloadType", rtp.payloadType}};
+  if (!rtp.codec.empty()) {
+    json["codec"] = rtp.codec;
+    json["decodedRate"] = rtp.decodedRate;
+  }
+  if (!rtp.srtpSuite.empty()) json["srtp"] = Json{{"suite", rtp.srtpSuite}};
+  return json;
 }
 
 class DetectionSink final : public io::StreamSink, private DetectionEvents {
@@ -70,6 +76,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
   void End(const std::optional<io::RtpTotals>& rtp) override {
     StreamOutcome outcome;
     detector_->Finish(&outcome.failure);
+    if (rtp && !rtp->unread.empty()) outcome.failure = rtp->unread;
     outcome.name = stream_.name;
     outcome.text = command_.settings.kind == DetectorKind::Dtmf ? digits_ : number_;
     outcome.ids = ids_;
@@ -83,6 +90,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
         totals["duplicates"] = rtp->duplicates;
         totals["jumps"] = rtp->jumps;
         if (rtp->gapsCapped > 0) totals["gapsCapped"] = rtp->gapsCapped;
+        if (!stream_.rtp->srtpSuite.empty()) totals["srtp"]["authFailures"] = rtp->authFailures;
       }
     }
     if (command_.settings.kind == DetectorKind::Dtmf) {

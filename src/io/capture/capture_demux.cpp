@@ -68,13 +68,16 @@ void CaptureDemux::Rtp(const StreamKey& key, const RtpPacket& packet, double tim
   if (it == streams_.end()) {
     // Only a payload type we read starts a stream; once started, every
     // packet counts for sequence and timing.
-    if (kind != PayloadKind::Pcmu && kind != PayloadKind::Pcma && kind != PayloadKind::TelephoneEvent) return;
+    if (kind != PayloadKind::Pcmu && kind != PayloadKind::Pcma && kind != PayloadKind::TelephoneEvent &&
+        kind != PayloadKind::Decoded) {
+      return;
+    }
     if (streams_.size() >= kMaxLiveStreams) return;
     auto stream = std::make_unique<RtpStream>(InfoOf(key), factory_);
     it = streams_.emplace(key, LiveStream{std::move(stream), time, nextSerial_++}).first;
   }
   it->second.lastSeen = time;
-  it->second.stream->Add(packet, kind);
+  it->second.stream->Add(packet, kind, kind == PayloadKind::Decoded ? payloadTypes_.FormatOf(packet.payloadType) : nullptr);
 }
 
 void CaptureDemux::EndIdle(double time) {
@@ -104,7 +107,7 @@ StreamInfo CaptureDemux::InfoOf(const StreamKey& key) {
   std::snprintf(ssrc, sizeof ssrc, "@0x%08x", key.ssrc);
   StreamInfo info;
   info.input = InputInfo{container_, "rtp", 8000, 1};
-  info.rtp = RtpStreamInfo{key.ssrc, EndpointText(key.src, key.srcPort), EndpointText(key.dst, key.dstPort), -1};
+  info.rtp = RtpStreamInfo{key.ssrc, EndpointText(key.src, key.srcPort), EndpointText(key.dst, key.dstPort), -1, "", 0, ""};
   // The first stream of an SSRC is PATH@0xSSRC; a later one (another
   // address pair, or the same one after its stream ended) adds its pair and
   // its place among the SSRC's streams, so that no two names are the same.

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "io/capture/payload_decoder.h"
+
 namespace quorvane::io {
 namespace {
 
@@ -23,6 +25,7 @@ bool IsSip(std::string_view text) {
 }
 
 PayloadKind KindOfEncoding(std::string_view name) {
+  if (PayloadDecoder::Knows(name)) return PayloadKind::Decoded;
   if (EqualsIgnoringCase(name, "PCMU")) return PayloadKind::Pcmu;
   if (EqualsIgnoringCase(name, "PCMA")) return PayloadKind::Pcma;
   if (EqualsIgnoringCase(name, "telephone-event")) return PayloadKind::TelephoneEvent;
@@ -37,8 +40,19 @@ PayloadKind PayloadTypeMap::KindOf(std::uint8_t payloadType) const {
     case 0: return PayloadKind::Pcmu;
     case 8: return PayloadKind::Pcma;
     case 101: return PayloadKind::TelephoneEvent;
+    case 3:
+    case 9:
+    case 18: return PayloadKind::Decoded;
     default: return PayloadKind::Unknown;
   }
+}
+
+std::shared_ptr<const PayloadFormat> PayloadTypeMap::FormatOf(std::uint8_t payloadType) const {
+  if (payloadType < formats_.size() && formats_[payloadType]) return formats_[payloadType];
+  if (std::optional<PayloadFormat> format = StaticPayloadFormat(payloadType)) {
+    return std::make_shared<const PayloadFormat>(std::move(*format));
+  }
+  return nullptr;
 }
 
 void PayloadTypeMap::LearnFromSip(Bytes message) {
@@ -59,7 +73,22 @@ void PayloadTypeMap::LearnFromSip(Bytes message) {
     // (telephone-event/48000 beside a wideband codec) is not ours to read.
     const bool at8k = slash != std::string_view::npos && encoding.substr(slash).starts_with("/8000") &&
                       (slash + 5 == encoding.size() || !std::isdigit(static_cast<unsigned char>(encoding[slash + 5])));
-    fromSdp_[type] = at8k ? KindOfEncoding(encoding.substr(0, slash)) : PayloadKind::Other;
+    const std::string_view name = encoding.substr(0, slash);
+    fromSdp_[type] = at8k ? KindOfEncoding(name) : PayloadKind::Other;
+    formats_[type].reset();
+    if (slash == std::string_view::npos || encoding[slash] != '/') continue;
+    // "/<clock>[/<channels>]"
+    PayloadFormat format{std::string(name), 0, 1, ""};
+    const char* end = encoding.data() + encoding.size();
+    const auto clock = std::from_chars(encoding.data() + slash + 1, end, format.clockRate);
+    if (clock.ec != std::errc() || format.clockRate == 0) continue;
+    unsigned channels = 1;
+    if (clock.ptr != end && *clock.ptr == '/' && std::from_chars(clock.ptr + 1, end, channels).ec == std::errc() &&
+        channels >= 1 && channels <= 255) {
+      format.channels = static_cast<std::uint8_t>(channels);
+    }
+    if (PayloadDecoder::Knows(name) && fromSdp_[type] == PayloadKind::Other) fromSdp_[type] = PayloadKind::Decoded;
+    formats_[type] = std::make_shared<const PayloadFormat>(std::move(format));
   }
 }
 
