@@ -11,6 +11,7 @@
 #include "io/capture/capture_sniff.h"
 #include "io/call_capture.h"
 #include "io/capture_writer.h"
+#include "io/codec_capture.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -334,6 +335,58 @@ TEST(CaptureSniff, KnowsTheMagicNumbers) {
     EXPECT_EQ(found ? std::string(found) : "", container ? std::string(container) : "");
     EXPECT_EQ(io::LooksLikeCapture(head.data(), head.size()), container != nullptr);
   }
+}
+
+// Each codec's decoded audio lasts as long as its packets' timestamps say,
+// within one frame, also with a packet lost in the middle (silence in its
+// place keeps the times).
+TEST(CaptureCodecs, DecodedDurationFollowsTheTimestamps) {
+  const std::vector<std::int16_t> audio = KeySignal("15#");
+  TempDir dir;
+  for (const CodecPlan& plan : kCodecPlans) {
+    SCOPED_TRACE(plan.codecName);
+    std::vector<SentPayload> payloads = EncodePayloads(plan, audio);
+    payloads.erase(payloads.begin() + static_cast<std::ptrdiff_t>(payloads.size() / 2));
+    std::int64_t packetTicks = plan.clock;
+    for (std::size_t k = 1; k < payloads.size(); ++k) {
+      packetTicks = std::min<std::int64_t>(packetTicks, payloads[k].ticks - payloads[k - 1].ticks);
+    }
+    WriteBytes(dir.File("codec.pcap"), CodecCapture(plan, payloads));
+    RecordingFactory factory;
+    std::string error;
+    ASSERT_TRUE(io::ReadCapture(dir.File("codec.pcap"), factory, &error)) << error;
+    ASSERT_EQ(factory.streams.size(), 1u);
+    const std::int64_t span = (payloads.back().ticks + packetTicks - payloads.front().ticks) * 8000 / plan.clock;
+    EXPECT_NEAR(static_cast<double>(factory.streams[0]->linear.size()), static_cast<double>(span), 160.0);
+  }
+}
+
+// A stream that changes payload type mid-call (PCMU, then G.722 on the
+// same SSRC) is decoded in both parts, its times kept across the change.
+TEST(CaptureCodecs, APayloadTypeChangeIsDecodedInParts) {
+  const std::vector<std::int16_t> audio = KeySignal("2468");
+  const std::size_t half = audio.size() / 320 * 160;
+  const CodecPlan& g722 = kCodecPlans[0];
+  std::vector<SentPayload> payloads = EncodePayloads(g722, audio);
+  for (std::size_t k = 0; k < half / 160; ++k) {
+    Packet ulaw;
+    for (std::size_t i = k * 160; i < (k + 1) * 160; ++i) ulaw.push_back(LinearToUlaw(audio[i]));
+    payloads[k].payload = ulaw;
+  }
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  for (std::size_t k = 0; k < payloads.size(); ++k) {
+    const std::uint8_t type = k < half / 160 ? 0 : 9;
+    writer.Add(k * 0.02, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2},
+                                    Udp(4000, 5000, Rtp(type, static_cast<std::uint16_t>(k), payloads[k].ticks, 7, payloads[k].payload))));
+  }
+  TempDir dir;
+  WriteBytes(dir.File("switch.pcap"), writer.bytes());
+  RecordingFactory factory;
+  std::string error;
+  ASSERT_TRUE(io::ReadCapture(dir.File("switch.pcap"), factory, &error)) << error;
+  ASSERT_EQ(factory.streams.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(factory.streams[0]->linear.size()), static_cast<double>(payloads.size() * 160), 160.0);
+  EXPECT_EQ(Digits(factory.streams[0]->linear), "2468");
 }
 
 }  // namespace

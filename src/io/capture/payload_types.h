@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 #include <cstdint>
 
 #include "io/capture/packet_parse.h"
@@ -14,6 +15,11 @@ namespace quorvane::io {
 // Decoded: audio of another codec, read through a PayloadDecoder.
 enum class PayloadKind : std::uint8_t { Unknown, Pcmu, Pcma, TelephoneEvent, Decoded, Other };
 
+// A SIP request line ends in "SIP/2.0", a response starts with it.
+bool IsSip(std::string_view text);
+// What follows a SIP message's empty line, "" when none does.
+std::string_view SipBody(std::string_view message);
+
 class PayloadTypeMap {
  public:
   // PCMU for 0, PCMA for 8, telephone-event for 101, the static types we
@@ -21,8 +27,8 @@ class PayloadTypeMap {
   PayloadKind KindOf(std::uint8_t payloadType) const;
   // The format SDP gave the type, else its static one; null when neither.
   std::shared_ptr<const PayloadFormat> FormatOf(std::uint8_t payloadType) const;
-  // Learns the a=rtpmap lines of a SIP message's SDP body. One map serves
-  // the whole capture, so a later offer that reuses a number wins.
+  // Learns the rtpmap and fmtp lines of a SIP message's SDP body. One map
+  // serves the whole capture, so a later offer that reuses a number wins.
   void LearnFromSip(Bytes message);
 
  private:
