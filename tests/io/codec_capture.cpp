@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <opencore-amrnb/interf_enc.h>
+#include <srtp2/srtp.h>
 #include <vo-amrwbenc/enc_if.h>
 }
 
@@ -190,11 +191,17 @@ std::vector<SentPayload> EncodePayloads(const CodecPlan& plan, const std::vector
   return out;
 }
 
-Packet CodecCapture(const CodecPlan& plan, const std::vector<SentPayload>& payloads) {
+Packet CodecCapture(const CodecPlan& plan, const std::vector<SentPayload>& payloads,
+                    const std::function<void(Packet&)>& protect, const std::vector<std::string>& sip) {
   const Ipv4 a{192, 0, 2, 1};
   const Ipv4 b{192, 0, 2, 2};
   CaptureWriter writer(CaptureFormat::Pcap, kLinkEthernet);
-  if (!plan.rtpmap.empty()) {
+  for (std::size_t i = 0; i < sip.size(); ++i) {
+    const Packet message(sip[i].begin(), sip[i].end());
+    writer.Add(0.1 * static_cast<double>(i), Ethernet(i % 2 == 0 ? Ipv4Packet(a, b, Udp(5060, 5060, message))
+                                                                 : Ipv4Packet(b, a, Udp(5060, 5060, message))));
+  }
+  if (!plan.rtpmap.empty() && sip.empty()) {
     const std::string map = std::to_string(plan.payloadType) + " " + plan.rtpmap;
     const std::string fmtp = plan.fmtp.empty() ? "" : std::to_string(plan.payloadType) + " " + plan.fmtp;
     writer.Add(0, Ethernet(Ipv4Packet(a, b, Udp(5060, 5060, SipInvite({map}, fmtp)))));
@@ -202,9 +209,39 @@ Packet CodecCapture(const CodecPlan& plan, const std::vector<SentPayload>& paylo
   std::uint16_t sequence = 1000;
   for (const SentPayload& sent : payloads) {
     const double time = 0.5 + sent.ticks / static_cast<double>(plan.clock);
-    writer.Add(time, Ethernet(Ipv4Packet(a, b, Udp(4000, 5000, Rtp(plan.payloadType, sequence++, 7000 + sent.ticks, 0x600df00d, sent.payload)))));
+    Packet rtp = Rtp(plan.payloadType, sequence++, 7000 + sent.ticks, 0x600df00d, sent.payload);
+    if (protect) protect(rtp);
+    writer.Add(time, Ethernet(Ipv4Packet(a, b, Udp(4000, 5000, rtp))));
   }
   return writer.bytes();
+}
+
+SrtpProtector::SrtpProtector(const std::string& suite, const Packet& keySalt, std::uint32_t ssrc) {
+  srtp_init();
+  srtp_policy_t policy{};
+  if (suite == "AES_CM_128_HMAC_SHA1_80") srtp_crypto_policy_set_aes_cm_128_hmac_sha1_80(&policy.rtp);
+  if (suite == "AES_CM_128_HMAC_SHA1_32") srtp_crypto_policy_set_aes_cm_128_hmac_sha1_32(&policy.rtp);
+  if (suite == "AEAD_AES_128_GCM") srtp_crypto_policy_set_aes_gcm_128_16_auth(&policy.rtp);
+  if (suite == "AEAD_AES_256_GCM") srtp_crypto_policy_set_aes_gcm_256_16_auth(&policy.rtp);
+  policy.rtcp = policy.rtp;
+  policy.ssrc.type = ssrc_specific;
+  policy.ssrc.value = ssrc;
+  Packet key = keySalt;
+  policy.key = key.data();
+  srtp_t session = nullptr;
+  if (srtp_create(&session, &policy) != srtp_err_status_ok) throw std::runtime_error("srtp_create");
+  session_ = session;
+}
+
+SrtpProtector::~SrtpProtector() { srtp_dealloc(static_cast<srtp_t>(session_)); }
+
+void SrtpProtector::operator()(Packet& rtp) {
+  int length = static_cast<int>(rtp.size());
+  rtp.resize(rtp.size() + SRTP_MAX_TRAILER_LEN);
+  if (srtp_protect(static_cast<srtp_t>(session_), rtp.data(), &length) != srtp_err_status_ok) {
+    throw std::runtime_error("srtp_protect");
+  }
+  rtp.resize(static_cast<std::size_t>(length));
 }
 
 std::vector<std::int16_t> UlawSamples(const Packet& bytes) {

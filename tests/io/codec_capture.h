@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,22 @@ std::vector<SentPayload> EncodePayloads(const CodecPlan& plan, const std::vector
 
 // The SIP INVITE mapping the type (when the plan has an rtpmap), then the
 // payloads from 192.0.2.1:4000 to 192.0.2.2:5000, SSRC 0x600df00d, over
-// Ethernet.
-Packet CodecCapture(const CodecPlan& plan, const std::vector<SentPayload>& payloads);
+// Ethernet. `protect`, when given, changes each RTP packet before it is
+// sent (SRTP); `sip` replaces the INVITE.
+Packet CodecCapture(const CodecPlan& plan, const std::vector<SentPayload>& payloads,
+                    const std::function<void(Packet&)>& protect = {}, const std::vector<std::string>& sip = {});
+
+// An RTP packet protected by libsrtp2 with a suite (by its SDP name) and
+// key and salt; each Protector keeps its stream's rollover state.
+class SrtpProtector {
+ public:
+  SrtpProtector(const std::string& suite, const Packet& keySalt, std::uint32_t ssrc);
+  ~SrtpProtector();
+  void operator()(Packet& rtp);
+
+ private:
+  void* session_;
+};
 
 // 8 kHz mu-law bytes as linear samples.
 std::vector<std::int16_t> UlawSamples(const Packet& bytes);
