@@ -8,6 +8,7 @@ void AddSrtpKeyOption(CLI::App& sub, std::vector<std::string>& keys) {
                  "AES_CM_128_HMAC_SHA1_80, AES_CM_128_HMAC_SHA1_32, AEAD_AES_128_GCM or AEAD_AES_256_GCM; the key is "
                  "master key and salt in base64, as in an SDP a=crypto line). May be given more than once; keys in "
                  "the capture's SDP are used without it")
+      ->allow_extra_args(false)
       ->check([](const std::string& text) {
         std::string error;
         return io::ParseManualSrtpKey(text, &error) ? std::string() : error;

@@ -50,5 +50,36 @@ TEST(CliCodec, CallerIdThroughWidebandCodecs) {
   }
 }
 
+// A tampered SRTP packet is counted and skipped; a wrong key is reported
+// for its stream, with exit 1.
+TEST(CliCodec, SrtpAuthenticationFailures) {
+  TempDir dir;
+  const std::vector<std::int16_t> keys = Synthesised(dir, {"synth", "dtmf", "73", "--tone-ms", "70", "--level", "-10"});
+  const CodecPlan& g722 = kCodecPlans[0];
+  const Packet key(30, 0x42);
+  SrtpProtector protector("AES_CM_128_HMAC_SHA1_80", key, 0x600df00d);
+  const std::vector<SentPayload> payloads = EncodePayloads(g722, keys);
+  std::size_t sent = 0;
+  const auto tamper = [&](Packet& rtp) {
+    protector(rtp);
+    if (++sent == payloads.size() - 1) rtp[20] ^= 1;  // in the silence after the keys
+  };
+  WriteBytes(dir.File("srtp.pcap"), CodecCapture(g722, payloads, tamper));
+  // 30 bytes of 0x42 in base64.
+  const std::string right = "0x600df00d:AES_CM_128_HMAC_SHA1_80:QkJCQkJCQkJCQkJCQkJCQkJCQkJCQkJCQkJCQkJC";
+  const std::string wrong = "0x600df00d:AES_CM_128_HMAC_SHA1_80:Q0JCQkJCQkJCQkJCQkJCQkJCQkJCQkJCQkJCQkJC";
+
+  const ProcessResult r = RunQuorvane({"dtmf", "--json", "--srtp-key", right, dir.File("srtp.pcap")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json report = nlohmann::json::parse(r.out);
+  EXPECT_EQ(report[0]["digits"], "73");
+  EXPECT_EQ(report[0]["stream"]["srtp"], (nlohmann::json{{"suite", "AES_CM_128_HMAC_SHA1_80"}, {"authFailures", 1}}));
+  EXPECT_EQ(report[0]["stream"]["lost"], 1);
+
+  const ProcessResult bad = RunQuorvane({"dtmf", "--srtp-key", wrong, dir.File("srtp.pcap")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("failed authentication"), std::string::npos) << bad.err;
+}
+
 }  // namespace
 }  // namespace quorvane
