@@ -52,6 +52,7 @@ asan-test: deps
 
 bench: release
 	build/release/bench/quorvane_bench
+	build/release/bench/quorvane_codec_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
 
 # Detection quality on graded recordings, written to docs/*-quality.md.
