@@ -21,8 +21,13 @@ std::optional<PayloadFormat> StaticPayloadFormat(std::uint8_t payloadType) {
 }
 
 std::string CodecName(const PayloadFormat& format) {
-  std::string name = format.encoding + "/" + std::to_string(format.clockRate);
-  if (format.channels > 1) name += "/" + std::to_string(format.channels);
+  std::string name = format.encoding;
+  name += '/';
+  name += std::to_string(format.clockRate);
+  if (format.channels > 1) {
+    name += '/';
+    name += std::to_string(format.channels);
+  }
   return name;
 }
 

@@ -32,7 +32,6 @@ void RtpStream::Open() {
         info_.rtp->codec = held.kind == PayloadKind::Pcmu ? "PCMU/8000" : "PCMA/8000";
         info_.rtp->decodedRate = 8000;
       }
-      if (IsAudio(held.kind)) info_.rtp->decodedRate = 8000;
       break;
     }
   }

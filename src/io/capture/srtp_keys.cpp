@@ -9,6 +9,11 @@
 namespace quorvane::io {
 namespace {
 
+std::nullopt_t Refuse(std::string* error, std::string reason) {
+  Fail(error, std::move(reason));
+  return std::nullopt;
+}
+
 constexpr std::size_t kMaxOffersHeld = 10000;  // calls whose answer has not been seen
 
 std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text) {
@@ -99,7 +104,7 @@ std::optional<SrtpKey> ParseSrtpKey(SrtpSuite suite, std::string_view base64) {
 std::optional<ManualSrtpKey> ParseManualSrtpKey(std::string_view text, std::string* error) {
   const std::size_t first = text.find(':');
   const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
-  if (second == std::string_view::npos) return Fail(error, "expected SSRC:SUITE:BASE64KEY"), std::nullopt;
+  if (second == std::string_view::npos) return Refuse(error, "expected SSRC:SUITE:BASE64KEY");
   std::string_view ssrcText = text.substr(0, first);
   int base = 10;
   if (ssrcText.starts_with("0x") || ssrcText.starts_with("0X")) {
@@ -109,14 +114,14 @@ std::optional<ManualSrtpKey> ParseManualSrtpKey(std::string_view text, std::stri
   ManualSrtpKey out;
   const auto parsed = std::from_chars(ssrcText.data(), ssrcText.data() + ssrcText.size(), out.ssrc, base);
   if (ssrcText.empty() || parsed.ec != std::errc() || parsed.ptr != ssrcText.data() + ssrcText.size()) {
-    return Fail(error, "not an SSRC: " + std::string(text.substr(0, first))), std::nullopt;
+    return Refuse(error, "not an SSRC: " + std::string(text.substr(0, first)));
   }
   const std::string_view suiteText = text.substr(first + 1, second - first - 1);
   const std::optional<SrtpSuite> suite = ParseSrtpSuite(suiteText);
-  if (!suite) return Fail(error, "unknown SRTP suite " + std::string(suiteText)), std::nullopt;
+  if (!suite) return Refuse(error, "unknown SRTP suite " + std::string(suiteText));
   std::optional<SrtpKey> key = ParseSrtpKey(*suite, text.substr(second + 1));
   if (!key) {
-    return Fail(error, "the key is not base64 of " + std::to_string(KeySaltBytes(*suite)) + " bytes"), std::nullopt;
+    return Refuse(error, "the key is not base64 of " + std::to_string(KeySaltBytes(*suite)) + " bytes");
   }
   out.key = std::move(*key);
   return out;

@@ -36,7 +36,10 @@ std::unique_ptr<SrtpSession> SrtpSession::Make(const SrtpKey& key, std::uint32_t
   policy.key = keySalt.data();
   policy.window_size = kReplayWindow;
   srtp_t session = nullptr;
-  if (srtp_create(&session, &policy) != srtp_err_status_ok) return Fail(error, "libsrtp2 refused the key"), nullptr;
+  if (srtp_create(&session, &policy) != srtp_err_status_ok) {
+    Fail(error, "libsrtp2 refused the key");
+    return nullptr;
+  }
   return std::unique_ptr<SrtpSession>(new SrtpSession(session));
 }
 
