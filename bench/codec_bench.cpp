@@ -33,7 +33,7 @@ std::vector<SentPayload> Payloads(quorvane::testing::TestCodec codec) {
 }
 
 void DecodeAndResample(benchmark::State& state, quorvane::testing::TestCodec codec, const char* name,
-                       std::uint32_t clock) {
+                       std::uint32_t clock, bool resample = true) {
   const std::vector<SentPayload> payloads = Payloads(codec);
   std::size_t made = 0;
   for (auto _ : state) {
@@ -44,7 +44,11 @@ void DecodeAndResample(benchmark::State& state, quorvane::testing::TestCodec cod
     for (const SentPayload& sent : payloads) {
       decoded.clear();
       decoder->Decode(sent.payload, decoded);
-      resampler.Push(decoded.data(), decoded.size(), sink);
+      if (resample) {
+        resampler.Push(decoded.data(), decoded.size(), sink);
+      } else {
+        sink.samples += decoded.size() * 8000 / static_cast<std::size_t>(decoder->Rate());
+      }
     }
     resampler.Flush(sink);
     made += sink.samples;
@@ -61,5 +65,16 @@ void BM_DecodeResampleOpus(benchmark::State& state) {
   DecodeAndResample(state, quorvane::testing::TestCodec::Opus, "opus", 48000);
 }
 BENCHMARK(BM_DecodeResampleOpus)->Unit(benchmark::kMillisecond);
+
+// The decoders alone, to see what the resampling costs.
+void BM_DecodeOnlyG722(benchmark::State& state) {
+  DecodeAndResample(state, quorvane::testing::TestCodec::G722, "G722", 8000, false);
+}
+BENCHMARK(BM_DecodeOnlyG722)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeOnlyOpus(benchmark::State& state) {
+  DecodeAndResample(state, quorvane::testing::TestCodec::Opus, "opus", 48000, false);
+}
+BENCHMARK(BM_DecodeOnlyOpus)->Unit(benchmark::kMillisecond);
 
 }  // namespace

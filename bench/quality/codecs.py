@@ -55,13 +55,30 @@ def score(found):
     return f"{found or '(none)'} " + ("(all 16)" if found == KEYS else f"({len(found)} keys)")
 
 
+def keys_said(found):
+    return "all 16 keys" if found == KEYS else f"{len(found)} of the 16 keys" + (" (with wrong ones)" if any(k not in KEYS for k in found) else "")
+
+
+def burst_said(exact, robust):
+    if exact == robust == NUMBER:
+        return "the caller-ID burst is read by both receivers"
+    if robust == NUMBER:
+        return "the caller-ID burst is read by the robust receiver only"
+    if exact == NUMBER:
+        return "the caller-ID burst is read by the exact receiver only"
+    return "the caller-ID burst is lost to both receivers"
+
+
 rows = []
 for codec, rate in BITRATES.items():
     name = codec.replace("/", "_")
     keys = os.path.join(work, f"{name}-keys.pcap")
     cid = os.path.join(work, f"{name}-cid.pcap")
-    rows.append((codec, rate, score(keys_found(keys, "exact")), score(keys_found(keys, "robust")),
-                 number_found(cid, "exact") or "(none)", number_found(cid, "robust") or "(none)"))
+    exact, robust = keys_found(keys, "exact"), keys_found(keys, "robust")
+    exact_number, robust_number = number_found(cid, "exact"), number_found(cid, "robust")
+    rows.append((codec, rate, score(exact), score(robust), exact_number or "(none)", robust_number or "(none)",
+                 f"- {codec} at {rate}: the exact detector finds {keys_said(exact)}, the robust one "
+                 f"{keys_said(robust)}; {burst_said(exact_number, robust_number)}.\n"))
 
 with open(report, "w") as out:
     out.write("# In-band keys and caller ID through codecs\n\n")
@@ -73,5 +90,8 @@ with open(report, "w") as out:
     out.write("| codec | bit rate | keys, exact | keys, robust | caller ID, exact | caller ID, robust |\n")
     out.write("|---|---|---|---|---|---|\n")
     for row in rows:
-        out.write("| " + " | ".join(row) + " |\n")
+        out.write("| " + " | ".join(row[:6]) + " |\n")
+    out.write("\nWhat each codec does to them:\n\n")
+    for row in rows:
+        out.write(row[6])
 print(open(report).read())
