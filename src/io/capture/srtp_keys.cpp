@@ -14,7 +14,11 @@ std::nullopt_t Refuse(std::string* error, std::string reason) {
   return std::nullopt;
 }
 
-constexpr std::size_t kMaxOffersHeld = 10000;  // calls whose answer has not been seen
+// Bounds against captures crafted to grow the book without end: calls whose
+// answer has not been seen, and media endpoints remembered (a capture of
+// many thousands of calls stays far below either).
+constexpr std::size_t kMaxOffersHeld = 10000;
+constexpr std::size_t kMaxSides = 200000;
 
 std::optional<std::vector<std::uint8_t>> DecodeBase64(std::string_view text) {
   while (!text.empty() && text.back() == '=') text.remove_suffix(1);
@@ -161,6 +165,7 @@ void SrtpKeyBook::Note(const SdpMedia& media, const SdpCrypto* crypto) {
   } else {
     side.reason = "the SDP's " + crypto->suite + " key is not of its length";
   }
+  if (sides_.size() >= kMaxSides) sides_.clear();
   sides_[Endpoint{*media.connection, media.port}] = std::move(side);
 }
 
