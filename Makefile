@@ -1,5 +1,5 @@
 # The two commands of the README: `make run` and `make test`.
-.PHONY: all deps release run test test-cluster test-long asan-test tsan-test fuzz bench quality gui screenshot docs package install clean
+.PHONY: all deps release run test test-cluster test-long asan-test tsan-test fuzz fuzz-long bench quality gui screenshot docs package install clean
 
 FUZZ_SECONDS ?= 60
 
@@ -30,11 +30,15 @@ test-cluster: deps
 	cmake --build --preset dev --target quorvane
 	timeout -k 10 600 /usr/bin/python3 tests/cluster/cluster_test.py build/dev/src/quorvane
 
-# Tests too slow for every run: a recording larger than 4 GiB.
+# Tests too slow for every run: a recording larger than 4 GiB, and a soak of
+# SOAK_HOURS of generated line audio through standard input into dtmf and
+# robust caller ID, every event counted and memory watched.
+SOAK_HOURS ?= 1000
 test-long: deps
 	cmake --preset long
 	cmake --build --preset long
 	ctest --preset long
+	/usr/bin/python3 tests/long/soak.py build/long/src/quorvane --hours $(SOAK_HOURS)
 
 # The tests that run inputs and streams side by side, under ThreadSanitizer.
 tsan-test: deps
@@ -45,6 +49,11 @@ tsan-test: deps
 fuzz: deps
 	scripts/run-fuzz $(FUZZ_SECONDS)
 
+# The long campaign: every target to 10^7 executions (FUZZ_RUNS) or an hour
+# (FUZZ_LONG_SECONDS); the figures go to docs/fuzzing.md.
+fuzz-long: deps
+	scripts/run-fuzz --long
+
 asan-test: deps
 	cmake --preset asan
 	cmake --build --preset asan
@@ -54,6 +63,7 @@ bench: release
 	build/release/bench/quorvane_bench
 	build/release/bench/quorvane_codec_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
+	scripts/bench-hostile $(QUORVANE_RELEASE)
 
 # Detection quality on graded recordings, written to docs/*-quality.md.
 quality: release
