@@ -61,6 +61,7 @@ asan-test: deps
 
 bench: release
 	build/release/bench/quorvane_bench
+	build/release/bench/quorvane_codec_bench
 	scripts/bench-files $(QUORVANE_RELEASE)
 	scripts/bench-hostile $(QUORVANE_RELEASE)
 	scripts/bench-calls build/release

@@ -9,6 +9,7 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/srtp_key_option.h"
 #include "plot/plot_data.h"
 #include "io/input_options.h"
 #include "plot/stream_samples.h"
@@ -30,6 +31,7 @@ struct PlotArgs {
   int rate = 8000;
   int channel = 0;
   std::string stream;  // name, SSRC or number; empty: the first
+  std::vector<std::string> srtpKeys;  // --srtp-key, as given
   int width = 1600;
   int height = 0;    // from the panels drawn
 };
@@ -62,6 +64,7 @@ int RunPlot(const PlotArgs& args) {
   options.format = *io::ParseSampleFormat(args.inputFormat);
   options.rate = args.rate;
   options.channel = args.channel;
+  options.srtpKeys = SrtpKeysOf(args.srtpKeys);
   plot::StreamSamples stream;
   bool usage = false;
   std::string error;
@@ -117,6 +120,7 @@ CommandRunner AttachPlot(CLI::App& sub) {
       ->check(CLI::Range(io::kMinRate, io::kMaxRate));
   sub.add_option("--channel", args->channel, "Draw channel N (1-based) of a multi-channel input")
       ->check(CLI::Range(1, io::kMaxChannels));
+  AddSrtpKeyOption(sub, args->srtpKeys);
   sub.add_option("--stream", args->stream,
                  "Draw this stream: its name (PATH#N, PATH@0xSSRC), its SSRC (0x...) or its "
                  "number (1-based, in the order the input reveals them); default the first");

@@ -10,6 +10,7 @@
 #include "cli/device_detection.h"
 #include "cli/parallel_inputs.h"
 #include "cli/parallel_streams.h"
+#include "cli/srtp_key_option.h"
 #include "cli/stop_signals.h"
 #include "codec/ulaw.h"
 #include "io/device/device_name.h"
@@ -32,6 +33,7 @@ void AddDetectionOptions(CLI::App& sub, DetectionArgs& args, const std::string& 
       ->check(CLI::Range(io::kMinRate, io::kMaxRate));
   sub.add_option("--channel", args.channel, "Keep only channel N (1-based) of a multi-channel input")
       ->check(CLI::Range(1, io::kMaxChannels));
+  AddSrtpKeyOption(sub, args.srtpKeys);
   sub.add_option("-j,--jobs", args.jobs,
                  "Inputs, and the channels or RTP streams of a file, run side by side (default: one per "
                  "core); the output is the same for any N, in input order")
@@ -138,6 +140,7 @@ int RunDetection(const DetectionArgs& args, DetectionCommand command) {
   options.format = *io::ParseSampleFormat(args.inputFormat);
   options.rate = args.rate;
   options.channel = args.channel;
+  options.srtpKeys = SrtpKeysOf(args.srtpKeys);
   if (!args.label.empty()) options.stdinName = args.label;
   // Ctrl-C and SIGTERM end the reading as at the inputs' end: every stream
   // begun still prints its totals so far.

@@ -29,6 +29,7 @@ struct DetectionArgs {
   std::vector<std::string> inputs;
   bool live = false;   // --device given, with or without a name
   std::string device;  // its name; empty: the default source
+  std::vector<std::string> srtpKeys;  // --srtp-key, as given
 };
 
 // --offset, --detector, --input-format, --rate, --channel, -j, --json,

@@ -4,6 +4,9 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "io/capture/srtp_keys.h"
 
 namespace quorvane::io {
 
@@ -17,6 +20,7 @@ struct InputOptions {
   // When it turns true (an interrupt), reading ends as at the input's end,
   // so every stream still reports its totals so far.
   const std::atomic<bool>* stop = nullptr;
+  std::vector<ManualSrtpKey> srtpKeys;        // captures only: SRTP keys given by hand
 };
 
 // "ulaw", "alaw", "s16le", "s16be", "f32le".

@@ -59,7 +59,7 @@ bool ReadInput(const std::string& path, const InputOptions& options, StreamSinkF
     case InputKind::Capture:
       // libpcap opens the file itself, and more than once.
       if (IsStdin(path)) return Fail(error, "packet captures are read from files, not from standard input");
-      return ReadCapture(path, factory, error, options.stop);
+      return ReadCapture(path, factory, error, options.stop, options.srtpKeys);
     case InputKind::Container: {
       // A rate past 2^31 Hz fails inside the container library with its
       // own words; name it as every other rate out of range is named.

@@ -26,6 +26,9 @@ struct RtpStreamInfo {
   std::string src;        // "192.0.2.1:4000", "[2001:db8::1]:4000"
   std::string dst;
   int payloadType = -1;   // the audio payload type (0 PCMU, 8 PCMA, or a dynamic one)
+  std::string codec;      // as the rtpmap names it, "PCMU/8000", "opus/48000/2"; "" when no audio
+  int decodedRate = 0;    // samples per second its decoder gives, before resampling to 8 kHz
+  std::string srtpSuite;  // the SRTP crypto suite it was decrypted with, "" for plain RTP
 };
 
 // What a capture reader counted for one RTP stream, known at its end.
@@ -36,6 +39,8 @@ struct RtpTotals {
   std::int64_t duplicates = 0; // copies dropped
   std::int64_t jumps = 0;      // timestamp jumps of more than 60 s, reported, never filled
   std::int64_t gapsCapped = 0; // gaps past the stream's silence budget, reported, never filled
+  std::int64_t authFailures = 0; // SRTP packets that failed authentication, never decoded
+  std::string unread;          // why none of its audio could be read (no key, no decoder), else ""
 };
 
 struct StreamInfo {

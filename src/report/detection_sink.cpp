@@ -23,7 +23,13 @@ Json InputJson(const io::InputInfo& input) {
 }
 
 Json RtpJson(const io::RtpStreamInfo& rtp) {
-  return Json{{"ssrc", Hex32(rtp.ssrc)}, {"src", rtp.src}, {"dst", rtp.dst}, {"payloadType", rtp.payloadType}};
+  Json json{{"ssrc", Hex32(rtp.ssrc)}, {"src", rtp.src}, {"dst", rtp.dst}, {"payloadType", rtp.payloadType}};
+  if (!rtp.codec.empty()) {
+    json["codec"] = rtp.codec;
+    json["decodedRate"] = rtp.decodedRate;
+  }
+  if (!rtp.srtpSuite.empty()) json["srtp"] = Json{{"suite", rtp.srtpSuite}};
+  return json;
 }
 
 class DetectionSink final : public io::StreamSink, private DetectionEvents {
@@ -79,6 +85,8 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
       outcome.failure.clear();
       if (command_.settings.kind == DetectorKind::Dtmf) outcome.text = telephoneEvents_;
     }
+    // A stream we could not read at all (no key for its SRTP, say) says why.
+    if (rtp && !rtp->unread.empty()) outcome.failure = rtp->unread;
     outcome.ids = ids_;
     outcome.totals["input"] = InputJson(stream_.input);
     if (stream_.rtp) {
@@ -90,6 +98,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
         totals["duplicates"] = rtp->duplicates;
         totals["jumps"] = rtp->jumps;
         if (rtp->gapsCapped > 0) totals["gapsCapped"] = rtp->gapsCapped;
+        if (!stream_.rtp->srtpSuite.empty()) totals["srtp"]["authFailures"] = rtp->authFailures;
       }
     }
     if (command_.settings.kind == DetectorKind::Dtmf) {

@@ -11,6 +11,7 @@
 #include "io/capture/capture_sniff.h"
 #include "io/call_capture.h"
 #include "io/capture_writer.h"
+#include "io/codec_capture.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -334,6 +335,130 @@ TEST(CaptureSniff, KnowsTheMagicNumbers) {
     EXPECT_EQ(found ? std::string(found) : "", container ? std::string(container) : "");
     EXPECT_EQ(io::LooksLikeCapture(head.data(), head.size()), container != nullptr);
   }
+}
+
+// Each codec's decoded audio lasts as long as its packets' timestamps say,
+// within one frame, also with a packet lost in the middle (silence in its
+// place keeps the times).
+TEST(CaptureCodecs, DecodedDurationFollowsTheTimestamps) {
+  const std::vector<std::int16_t> audio = KeySignal("15#");
+  TempDir dir;
+  for (const CodecPlan& plan : kCodecPlans) {
+    SCOPED_TRACE(plan.codecName);
+    std::vector<SentPayload> payloads = EncodePayloads(plan, audio);
+    payloads.erase(payloads.begin() + static_cast<std::ptrdiff_t>(payloads.size() / 2));
+    std::int64_t packetTicks = plan.clock;
+    for (std::size_t k = 1; k < payloads.size(); ++k) {
+      packetTicks = std::min<std::int64_t>(packetTicks, payloads[k].ticks - payloads[k - 1].ticks);
+    }
+    WriteBytes(dir.File("codec.pcap"), CodecCapture(plan, payloads));
+    RecordingFactory factory;
+    std::string error;
+    ASSERT_TRUE(io::ReadCapture(dir.File("codec.pcap"), factory, &error)) << error;
+    ASSERT_EQ(factory.streams.size(), 1u);
+    const std::int64_t span = (payloads.back().ticks + packetTicks - payloads.front().ticks) * 8000 / plan.clock;
+    EXPECT_NEAR(static_cast<double>(factory.streams[0]->linear.size()), static_cast<double>(span), 160.0);
+  }
+}
+
+// A stream that changes payload type mid-call (PCMU, then G.722 on the
+// same SSRC) is decoded in both parts, its times kept across the change.
+TEST(CaptureCodecs, APayloadTypeChangeIsDecodedInParts) {
+  const std::vector<std::int16_t> audio = KeySignal("2468");
+  const std::size_t half = audio.size() / 320 * 160;
+  const CodecPlan& g722 = kCodecPlans[0];
+  std::vector<SentPayload> payloads = EncodePayloads(g722, audio);
+  for (std::size_t k = 0; k < half / 160; ++k) {
+    Packet ulaw;
+    for (std::size_t i = k * 160; i < (k + 1) * 160; ++i) ulaw.push_back(LinearToUlaw(audio[i]));
+    payloads[k].payload = ulaw;
+  }
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  for (std::size_t k = 0; k < payloads.size(); ++k) {
+    const std::uint8_t type = k < half / 160 ? 0 : 9;
+    writer.Add(k * 0.02, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2},
+                                    Udp(4000, 5000, Rtp(type, static_cast<std::uint16_t>(k), payloads[k].ticks, 7, payloads[k].payload))));
+  }
+  TempDir dir;
+  WriteBytes(dir.File("switch.pcap"), writer.bytes());
+  RecordingFactory factory;
+  std::string error;
+  ASSERT_TRUE(io::ReadCapture(dir.File("switch.pcap"), factory, &error)) << error;
+  ASSERT_EQ(factory.streams.size(), 1u);
+  EXPECT_NEAR(static_cast<double>(factory.streams[0]->linear.size()), static_cast<double>(payloads.size() * 160), 160.0);
+  EXPECT_EQ(Digits(factory.streams[0]->linear), "2468");
+}
+
+std::string Base64(const Packet& bytes) {
+  static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const unsigned n = bytes[i] << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) | (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+    const std::size_t chars = bytes.size() - i >= 3 ? 4 : bytes.size() - i + 1;
+    for (std::size_t j = 0; j < 4; ++j) out += j < chars ? kDigits[n >> (18 - 6 * j) & 63] : '=';
+  }
+  return out;
+}
+
+Packet KeyOf(std::size_t bytes, std::uint8_t seed) {
+  Packet key;
+  for (std::size_t i = 0; i < bytes; ++i) key.push_back(static_cast<std::uint8_t>(seed + 37 * i));
+  return key;
+}
+
+std::vector<std::int16_t> ReadOnlyStream(const std::string& path, const std::vector<io::ManualSrtpKey>& keys = {}) {
+  RecordingFactory factory;
+  std::string error;
+  EXPECT_TRUE(io::ReadCapture(path, factory, &error, nullptr, keys)) << error;
+  EXPECT_EQ(factory.streams.size(), 1u);
+  return factory.streams.empty() ? std::vector<std::int16_t>{} : factory.streams[0]->linear;
+}
+
+// SRTP in each suite, keyed by hand, decodes to the plain capture's audio.
+TEST(CaptureSrtp, EverySuiteDecryptsToThePlainAudio) {
+  const CodecPlan& g722 = kCodecPlans[0];
+  const std::vector<SentPayload> payloads = EncodePayloads(g722, KeySignal("37"));
+  TempDir dir;
+  WriteBytes(dir.File("plain.pcap"), CodecCapture(g722, payloads));
+  const std::vector<std::int16_t> plain = ReadOnlyStream(dir.File("plain.pcap"));
+  const struct {
+    const char* suite;
+    std::size_t keySalt;
+  } kSuites[] = {{"AES_CM_128_HMAC_SHA1_80", 30}, {"AES_CM_128_HMAC_SHA1_32", 30}, {"AEAD_AES_128_GCM", 28},
+                 {"AEAD_AES_256_GCM", 44}};
+  for (const auto& row : kSuites) {
+    SCOPED_TRACE(row.suite);
+    const Packet key = KeyOf(row.keySalt, 5);
+    SrtpProtector protector(row.suite, key, 0x600df00d);
+    WriteBytes(dir.File("srtp.pcap"), CodecCapture(g722, payloads, std::ref(protector)));
+    const std::optional<io::ManualSrtpKey> manual =
+        io::ParseManualSrtpKey("0x600df00d:" + std::string(row.suite) + ":" + Base64(key), nullptr);
+    ASSERT_TRUE(manual);
+    EXPECT_EQ(ReadOnlyStream(dir.File("srtp.pcap"), {*manual}), plain);
+  }
+}
+
+// SDES: the offer lists two keys, the answer takes tag 2; the offerer's
+// stream is read with the offer's key of that tag.
+TEST(CaptureSrtp, TheKeyComesFromTheAcceptedCryptoLine) {
+  const Packet tag1 = KeyOf(30, 1), tag2 = KeyOf(30, 2), answerKey = KeyOf(30, 3);
+  const auto sip = [](const std::string& first, const std::string& address, int port, const std::string& cryptos) {
+    const std::string sdp = "v=0\r\no=- 1 1 IN IP4 " + address + "\r\ns=-\r\nc=IN IP4 " + address +
+                            "\r\nt=0 0\r\nm=audio " + std::to_string(port) + " RTP/SAVP 9\r\n" + cryptos;
+    return first + "\r\nCall-ID: sdes-1\r\nContent-Type: application/sdp\r\nContent-Length: " +
+           std::to_string(sdp.size()) + "\r\n\r\n" + sdp;
+  };
+  const std::vector<std::string> messages = {
+      sip("INVITE sip:b@example.com SIP/2.0", "192.0.2.1", 4000,
+          "a=crypto:1 AES_CM_128_HMAC_SHA1_80 inline:" + Base64(tag1) + "\r\na=crypto:2 AES_CM_128_HMAC_SHA1_32 inline:" +
+              Base64(tag2) + "|2^31\r\n"),
+      sip("SIP/2.0 200 OK", "192.0.2.2", 5000, "a=crypto:2 AES_CM_128_HMAC_SHA1_32 inline:" + Base64(answerKey) + "\r\n")};
+  const CodecPlan& g722 = kCodecPlans[0];
+  const std::vector<SentPayload> payloads = EncodePayloads(g722, KeySignal("90"));
+  SrtpProtector protector("AES_CM_128_HMAC_SHA1_32", tag2, 0x600df00d);
+  TempDir dir;
+  WriteBytes(dir.File("sdes.pcap"), CodecCapture(g722, payloads, std::ref(protector), messages));
+  EXPECT_EQ(Digits(ReadOnlyStream(dir.File("sdes.pcap"))), "90");
 }
 
 }  // namespace

@@ -46,7 +46,8 @@ Packet Ipv6Packet(const Ipv6& src, const Ipv6& dst, const Packet& udp);
 Packet Ethernet(const Packet& ip, int vlanTags = 0);
 Packet LinuxCooked(const Packet& ip);
 Packet LinuxCooked2(const Packet& ip);
-// A SIP INVITE whose SDP maps the given "PT NAME/RATE" entries.
-Packet SipInvite(const std::vector<std::string>& rtpmaps);
+// A SIP INVITE whose SDP maps the given "PT NAME/RATE" entries, with an
+// "a=fmtp:" line of `fmtp` ("PT PARAMETERS") when given.
+Packet SipInvite(const std::vector<std::string>& rtpmaps, const std::string& fmtp = "");
 
 }  // namespace quorvane::testing

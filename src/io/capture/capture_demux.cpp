@@ -32,8 +32,9 @@ std::string EndpointText(const IpAddress& address, std::uint16_t port) {
 
 }  // namespace
 
-CaptureDemux::CaptureDemux(std::string path, std::string container, StreamSinkFactory& factory)
-    : path_(std::move(path)), container_(std::move(container)), factory_(factory) {}
+CaptureDemux::CaptureDemux(std::string path, std::string container, StreamSinkFactory& factory,
+                           std::vector<ManualSrtpKey> keys)
+    : path_(std::move(path)), container_(std::move(container)), factory_(factory), keys_(std::move(keys)) {}
 
 void CaptureDemux::Frame(LinkType link, Bytes frame, double time) {
   const std::optional<Bytes> packet = IpPacketOf(link, frame);
@@ -54,27 +55,59 @@ void CaptureDemux::Transport(const IpPayload& ip, Bytes payload, double time) {
   // SIP starts with a letter, RTP with version bits 10.
   if (std::isalpha(static_cast<unsigned char>(transport->payload[0])) != 0) {
     payloadTypes_.LearnFromSip(transport->payload);
+    keys_.LearnFromSip(std::string_view(reinterpret_cast<const char*>(transport->payload.data()), transport->payload.size()));
     return;
   }
   if (!MayCarryRtp(*transport)) return;
   if (const std::optional<RtpPacket> rtp = ParseRtp(transport->payload)) {
-    Rtp(StreamKey{ip.src, ip.dst, transport->srcPort, transport->dstPort, rtp->ssrc}, *rtp, time);
+    Rtp(StreamKey{ip.src, ip.dst, transport->srcPort, transport->dstPort, rtp->ssrc}, *rtp, transport->payload, time);
   }
 }
 
-void CaptureDemux::Rtp(const StreamKey& key, const RtpPacket& packet, double time) {
+void CaptureDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagram, double time) {
   const PayloadKind kind = payloadTypes_.KindOf(packet.payloadType);
   auto it = streams_.find(key);
-  if (it == streams_.end()) {
-    // Only a payload type we read starts a stream; once started, every
-    // packet counts for sequence and timing.
-    if (kind != PayloadKind::Pcmu && kind != PayloadKind::Pcma && kind != PayloadKind::TelephoneEvent) return;
-    if (streams_.size() >= kMaxLiveStreams) return;
-    auto stream = std::make_unique<RtpStream>(InfoOf(key), factory_);
-    it = streams_.emplace(key, LiveStream{std::move(stream), time, nextSerial_++}).first;
+  LiveStream* live = it != streams_.end() ? &it->second : Start(key, kind, time);
+  if (live == nullptr) return;
+  live->lastSeen = time;
+  if (live->keyless) return;
+  if (!live->srtp) {
+    live->stream->Add(packet, kind, kind == PayloadKind::Decoded ? payloadTypes_.FormatOf(packet.payloadType) : nullptr);
+    return;
   }
-  it->second.lastSeen = time;
-  it->second.stream->Add(packet, kind);
+  decrypted_.assign(datagram.begin(), datagram.end());
+  switch (live->srtp->Unprotect(decrypted_)) {
+    case SrtpSession::Result::Ok: break;
+    case SrtpSession::Result::AuthFailed: live->stream->AuthFailed(); return;
+    case SrtpSession::Result::Replayed:
+    case SrtpSession::Result::Malformed: return;
+  }
+  const std::optional<RtpPacket> clear = ParseRtp(decrypted_);
+  if (!clear) return;
+  live->stream->Add(*clear, kind, kind == PayloadKind::Decoded ? payloadTypes_.FormatOf(clear->payloadType) : nullptr);
+}
+
+CaptureDemux::LiveStream* CaptureDemux::Start(const StreamKey& key, PayloadKind kind, double time) {
+  // Only a payload type we read starts a stream; once started, every
+  // packet counts for sequence and timing.
+  if (kind != PayloadKind::Pcmu && kind != PayloadKind::Pcma && kind != PayloadKind::TelephoneEvent &&
+      kind != PayloadKind::Decoded) {
+    return nullptr;
+  }
+  if (streams_.size() >= kMaxLiveStreams) return nullptr;
+  StreamInfo info = InfoOf(key);
+  const SrtpKeyBook::Lookup secure = keys_.Find(key.ssrc, key.src, key.srcPort, key.dst, key.dstPort);
+  std::unique_ptr<SrtpSession> srtp;
+  std::string reason = secure.reason;
+  if (secure.key) {
+    srtp = SrtpSession::Make(*secure.key, key.ssrc, &reason);
+    if (srtp) info.rtp->srtpSuite = SrtpSuiteName(secure.key->suite);
+  }
+  auto stream = std::make_unique<RtpStream>(std::move(info), factory_);
+  const bool keyless = secure.srtp && !srtp;
+  if (keyless) stream->Unreadable(reason.empty() ? "SRTP with no key" : reason);
+  LiveStream live{std::move(stream), time, nextSerial_++, std::move(srtp), keyless};
+  return &streams_.emplace(key, std::move(live)).first->second;
 }
 
 void CaptureDemux::EndIdle(double time) {
@@ -104,7 +137,7 @@ StreamInfo CaptureDemux::InfoOf(const StreamKey& key) {
   std::snprintf(ssrc, sizeof ssrc, "@0x%08x", key.ssrc);
   StreamInfo info;
   info.input = InputInfo{container_, "rtp", 8000, 1};
-  info.rtp = RtpStreamInfo{key.ssrc, EndpointText(key.src, key.srcPort), EndpointText(key.dst, key.dstPort), -1};
+  info.rtp = RtpStreamInfo{key.ssrc, EndpointText(key.src, key.srcPort), EndpointText(key.dst, key.dstPort), -1, "", 0, ""};
   // The first stream of an SSRC is PATH@0xSSRC; a later one (another
   // address pair, or the same one after its stream ended) adds its pair and
   // its place among the SSRC's streams, so that no two names are the same.

@@ -7,12 +7,15 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "io/capture/fragment_reassembly.h"
 #include "io/capture/packet_parse.h"
 #include "io/capture/payload_types.h"
 #include "io/capture/rtp_packet.h"
 #include "io/capture/rtp_stream.h"
+#include "io/capture/srtp_keys.h"
+#include "io/capture/srtp_session.h"
 #include "io/stream_sink.h"
 
 namespace quorvane::io {
@@ -26,8 +29,10 @@ class CaptureDemux {
   // bounds memory against captures crafted to open millions.
   static constexpr std::size_t kMaxLiveStreams = 50000;
 
-  // `path` names the streams (PATH@0xSSRC); `container` is "pcap" or "pcapng".
-  CaptureDemux(std::string path, std::string container, StreamSinkFactory& factory);
+  // `path` names the streams (PATH@0xSSRC); `container` is "pcap" or "pcapng";
+  // `keys` are SRTP keys given by hand, beside those the capture's SDP gives.
+  CaptureDemux(std::string path, std::string container, StreamSinkFactory& factory,
+               std::vector<ManualSrtpKey> keys = {});
 
   // One captured frame of the given link type, captured at `time` seconds.
   void Frame(LinkType link, Bytes frame, double time);
@@ -51,10 +56,13 @@ class CaptureDemux {
     std::unique_ptr<RtpStream> stream;
     double lastSeen;
     std::uint64_t serial;  // creation order
+    std::unique_ptr<SrtpSession> srtp;  // for an SRTP stream with a key
+    bool keyless = false;               // an SRTP stream without one: its packets are not read
   };
 
   void Transport(const IpPayload& ip, Bytes payload, double time);
-  void Rtp(const StreamKey& key, const RtpPacket& packet, double time);
+  void Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagram, double time);
+  LiveStream* Start(const StreamKey& key, PayloadKind kind, double time);
   void EndIdle(double time);
   StreamInfo InfoOf(const StreamKey& key);
 
@@ -62,6 +70,8 @@ class CaptureDemux {
   std::string container_;
   StreamSinkFactory& factory_;
   PayloadTypeMap payloadTypes_;
+  SrtpKeyBook keys_;
+  std::vector<std::uint8_t> decrypted_;
   FragmentReassembler fragments_;
   std::map<StreamKey, LiveStream> streams_;
   std::uint64_t nextSerial_ = 0;

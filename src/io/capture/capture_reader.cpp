@@ -13,7 +13,7 @@
 namespace quorvane::io {
 
 bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::string* error,
-                 const std::atomic<bool>* stop) {
+                 const std::atomic<bool>* stop, const std::vector<ManualSrtpKey>& srtpKeys) {
   std::uint8_t head[4] = {};
   std::ifstream file(path, std::ios::binary);
   if (!file.read(reinterpret_cast<char*>(head), sizeof head)) return Fail(error, "cannot read the capture's header");
@@ -31,7 +31,7 @@ bool ReadCapture(const std::string& path, StreamSinkFactory& factory, std::strin
     return Fail(error, "unsupported link type " + (name ? std::string(name) : std::to_string(dlt)));
   }
 
-  CaptureDemux demux(path, container, factory);
+  CaptureDemux demux(path, container, factory, srtpKeys);
   std::string failure;
   pcap_pkthdr* header = nullptr;
   const u_char* data = nullptr;

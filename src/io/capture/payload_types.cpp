@@ -1,20 +1,11 @@
 #include "io/capture/payload_types.h"
 
-#include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <string_view>
 
+#include "io/capture/payload_decoder.h"
+#include "io/capture/sdp.h"
+
 namespace quorvane::io {
-namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-// A SIP request line ends in "SIP/2.0", a response starts with it.
 bool IsSip(std::string_view text) {
   const std::string_view firstLine = text.substr(0, text.find('\n'));
   std::string_view line = firstLine;
@@ -22,10 +13,13 @@ bool IsSip(std::string_view text) {
   return line.starts_with("SIP/2.0 ") || line.ends_with(" SIP/2.0");
 }
 
+namespace {
+
 PayloadKind KindOfEncoding(std::string_view name) {
-  if (EqualsIgnoringCase(name, "PCMU")) return PayloadKind::Pcmu;
-  if (EqualsIgnoringCase(name, "PCMA")) return PayloadKind::Pcma;
-  if (EqualsIgnoringCase(name, "telephone-event")) return PayloadKind::TelephoneEvent;
+  if (PayloadDecoder::Knows(name)) return PayloadKind::Decoded;
+  if (SameName(name, "PCMU")) return PayloadKind::Pcmu;
+  if (SameName(name, "PCMA")) return PayloadKind::Pcma;
+  if (SameName(name, "telephone-event")) return PayloadKind::TelephoneEvent;
   return PayloadKind::Other;
 }
 
@@ -37,30 +31,47 @@ PayloadKind PayloadTypeMap::KindOf(std::uint8_t payloadType) const {
     case 0: return PayloadKind::Pcmu;
     case 8: return PayloadKind::Pcma;
     case 101: return PayloadKind::TelephoneEvent;
+    case 3:
+    case 9:
+    case 18: return PayloadKind::Decoded;
     default: return PayloadKind::Unknown;
   }
+}
+
+std::shared_ptr<const PayloadFormat> PayloadTypeMap::FormatOf(std::uint8_t payloadType) const {
+  if (payloadType < formats_.size() && formats_[payloadType]) return formats_[payloadType];
+  if (std::optional<PayloadFormat> format = StaticPayloadFormat(payloadType)) {
+    return std::make_shared<const PayloadFormat>(std::move(*format));
+  }
+  return nullptr;
 }
 
 void PayloadTypeMap::LearnFromSip(Bytes message) {
   const std::string_view text(reinterpret_cast<const char*>(message.data()), message.size());
   if (!IsSip(text)) return;
-  constexpr std::string_view kRtpmap = "a=rtpmap:";
-  for (std::size_t at = text.find(kRtpmap); at != std::string_view::npos; at = text.find(kRtpmap, at + 1)) {
-    // "a=rtpmap:<type> <encoding>/<clock rate>[/<channels>]"
-    const std::string_view rest = text.substr(at + kRtpmap.size());
-    unsigned type = 0;
-    const auto [afterType, error] = std::from_chars(rest.data(), rest.data() + rest.size(), type);
-    if (error != std::errc() || type >= fromSdp_.size() || afterType == rest.data() + rest.size() || *afterType != ' ') {
-      continue;
+  const std::optional<SessionDescription> sdp = ParseSdp(SipBody(text));
+  if (!sdp) return;
+  for (const SdpMedia& media : sdp->media) {
+    for (const SdpRtpmap& map : media.rtpmaps) {
+      if (map.payloadType >= fromSdp_.size()) continue;
+      PayloadKind kind = KindOfEncoding(map.encoding);
+      // G.711 is read on its 8 kHz clock only; the same name at another
+      // rate is not the codec we know.
+      if ((kind == PayloadKind::Pcmu || kind == PayloadKind::Pcma) && map.clockRate != 8000) kind = PayloadKind::Other;
+      fromSdp_[map.payloadType] = kind;
+      formats_[map.payloadType].reset();
+      if (map.clockRate == 0) continue;
+      formats_[map.payloadType] = std::make_shared<const PayloadFormat>(
+          PayloadFormat{map.encoding, map.clockRate, map.channels, std::string(media.FmtpOf(map.payloadType))});
     }
-    const std::string_view encoding = rest.substr(static_cast<std::size_t>(afterType + 1 - rest.data()));
-    const std::size_t slash = encoding.find_first_of("/ \r\n");
-    // Our timing assumes the 8 kHz clock; the same name at another rate
-    // (telephone-event/48000 beside a wideband codec) is not ours to read.
-    const bool at8k = slash != std::string_view::npos && encoding.substr(slash).starts_with("/8000") &&
-                      (slash + 5 == encoding.size() || !std::isdigit(static_cast<unsigned char>(encoding[slash + 5])));
-    fromSdp_[type] = at8k ? KindOfEncoding(encoding.substr(0, slash)) : PayloadKind::Other;
   }
+}
+
+std::string_view SipBody(std::string_view message) {
+  const std::size_t crlf = message.find("\r\n\r\n");
+  if (crlf != std::string_view::npos) return message.substr(crlf + 4);
+  const std::size_t lf = message.find("\n\n");
+  return lf == std::string_view::npos ? std::string_view() : message.substr(lf + 2);
 }
 
 }  // namespace quorvane::io

@@ -23,15 +23,22 @@ void RtpStream::Open() {
   if (opened_) return;
   opened_ = true;
   for (const auto& [sequence, held] : held_) {
-    if (IsAudio(held.kind)) {
+    if (IsAudio(held.kind) || held.kind == PayloadKind::Decoded) {
       info_.rtp->payloadType = held.payloadType;
+      if (held.format) {
+        info_.rtp->codec = CodecName(*held.format);
+        info_.rtp->decodedRate = DecodedRateOf(*held.format);
+      } else {
+        info_.rtp->codec = held.kind == PayloadKind::Pcmu ? "PCMU/8000" : "PCMA/8000";
+        info_.rtp->decodedRate = 8000;
+      }
       break;
     }
   }
   sink_ = factory_.Open(info_);
 }
 
-void RtpStream::Add(const RtpPacket& packet, PayloadKind kind) {
+void RtpStream::Add(const RtpPacket& packet, PayloadKind kind, std::shared_ptr<const PayloadFormat> format) {
   std::int64_t sequence = 0;
   if (!seenAny_) {
     seenAny_ = true;
@@ -72,12 +79,13 @@ void RtpStream::Add(const RtpPacket& packet, PayloadKind kind) {
   }
   if (playing_ && sequence == next_ && held_.empty()) {  // the usual case: nothing to copy
     Open();
-    Play(packet.timestamp, kind, packet.payload);
+    Play(packet.timestamp, kind, format.get(), packet.payload);
     playedBehind_ = playedBehind_ << 1 | 1;
     ++next_;
     return;
   }
-  held_.emplace(sequence, Held{packet.timestamp, packet.payloadType, kind, {packet.payload.begin(), packet.payload.end()}});
+  held_.emplace(sequence, Held{packet.timestamp, packet.payloadType, kind, std::move(format),
+                               {packet.payload.begin(), packet.payload.end()}});
   Release(false);
 }
 
@@ -100,35 +108,80 @@ void RtpStream::Release(bool all) {
       next_ = first->first;
     }
     const Held& held = first->second;
-    Play(held.timestamp, held.kind, held.payload);
+    Play(held.timestamp, held.kind, held.format.get(), held.payload);
     playedBehind_ = playedBehind_ << 1 | 1;
     ++next_;
     held_.erase(first);
   }
 }
 
-void RtpStream::Play(std::uint32_t timestamp, PayloadKind kind, Bytes payload) {
+void RtpStream::Play(std::uint32_t timestamp, PayloadKind kind, const PayloadFormat* format, Bytes payload) {
   ++totals_.packets;
   if (IsAudio(kind)) {
     PlayAudio(timestamp, kind, payload);
+  } else if (kind == PayloadKind::Decoded && format != nullptr) {
+    PlayDecoded(timestamp, *format, payload);
   } else if (kind == PayloadKind::TelephoneEvent || (kind == PayloadKind::Unknown && LooksLikeDtmfEvent(payload))) {
     PlayEvent(timestamp, payload);
   }
 }
 
-void RtpStream::PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes payload) {
-  if (!anchored_) {
-    anchored_ = true;
-    nextTimestamp_ = timestamp;
-  }
-  std::int64_t gap = static_cast<std::int32_t>(timestamp - nextTimestamp_);
-  if (gap > kMaxFillSamples || gap < -kMaxFillSamples) {
+bool RtpStream::Anchor(std::uint32_t timestamp, std::uint32_t clockRate) {
+  if (anchored_ && clockRate == clock_) return false;
+  // A new clock (a payload type change to a codec with another one) starts
+  // the timing afresh: ticks of two clocks cannot be compared.
+  anchored_ = true;
+  clock_ = clockRate;
+  nextTimestamp_ = timestamp;
+  return true;
+}
+
+// The gap before a packet, in ticks of clock_: 0 when it is a jump or past
+// the silence budget (both counted).
+std::int64_t RtpStream::GapOf(std::uint32_t timestamp) {
+  const std::int64_t gap = static_cast<std::int32_t>(timestamp - nextTimestamp_);
+  const std::int64_t samples = gap * 8000 / clock_;
+  if (samples > kMaxFillSamples || samples < -kMaxFillSamples) {
     ++totals_.jumps;  // reported, never filled: the stream's clock moves on
-    gap = 0;
-  } else if (gap > 0 && filled_ + gap > kMaxFillSamples + kFillPerCarriedSample * carried_) {
-    ++totals_.gapsCapped;
-    gap = 0;
+    return 0;
   }
+  if (samples > 0 && filled_ + samples > kMaxFillSamples + kFillPerCarriedSample * carried_) {
+    ++totals_.gapsCapped;
+    return 0;
+  }
+  return gap;
+}
+
+void RtpStream::PlayDecoded(std::uint32_t timestamp, const PayloadFormat& format, Bytes payload) {
+  std::string error;
+  if (!decoded_.Select(format, sink_.get(), &error)) {
+    unreadable_ = error;
+    return;
+  }
+  const std::int64_t clock = decoded_.ClockRate();
+  const std::int64_t rate = decoded_.Rate();
+  Anchor(timestamp, static_cast<std::uint32_t>(clock));
+  const std::int64_t gap = GapOf(timestamp);
+  if (gap > 0) {
+    decoded_.Silence(gap * rate / clock, sink_.get());
+    written_ += gap * 8000 / clock;
+    filled_ += gap * 8000 / clock;
+  }
+  // The decoder takes every payload, even one wholly in the past, so its
+  // state follows the sender's; only the new part is played.
+  const std::size_t skip = gap < 0 ? static_cast<std::size_t>(-gap * rate / clock) : 0;
+  const std::size_t made = decoded_.Play(payload, skip, sink_.get());
+  if (made <= skip) return;
+  const std::int64_t fresh = static_cast<std::int64_t>(made - skip) * 8000 / rate;
+  written_ += fresh;
+  carried_ += fresh;
+  nextTimestamp_ = timestamp + static_cast<std::uint32_t>(static_cast<std::int64_t>(made) * clock / rate);
+}
+
+void RtpStream::PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes payload) {
+  if (decoded_.Selected()) decoded_.Flush(sink_.get());
+  Anchor(timestamp, 8000);
+  const std::int64_t gap = GapOf(timestamp);
   if (gap > 0) FillSilence(kind, gap);
   // A packet overlapping what was already played gives only its new part;
   // one wholly in the past gives nothing and leaves the clock alone.
@@ -180,7 +233,7 @@ std::int64_t RtpStream::SampleOf(std::uint32_t timestamp) {
     anchored_ = true;
     nextTimestamp_ = timestamp;
   }
-  const std::int64_t offset = static_cast<std::int32_t>(timestamp - nextTimestamp_);
+  const std::int64_t offset = static_cast<std::int32_t>(timestamp - nextTimestamp_) * std::int64_t{8000} / clock_;
   if (offset > kMaxFillSamples || offset < -kMaxFillSamples) return written_;
   return std::max<std::int64_t>(0, written_ + offset);
 }
@@ -194,10 +247,10 @@ void RtpStream::PlayEvent(std::uint32_t timestamp, Bytes payload) {
   // end packet is sent several times.
   if (press_.open && press_.timestamp == timestamp && press_.event.key == key) {
     if (press_.reported) return;
-    press_.event.durationSamples = std::max<std::int64_t>(press_.event.durationSamples, event->duration);
+    press_.event.durationSamples = std::max<std::int64_t>(press_.event.durationSamples, DurationOf(event->duration));
   } else {
     ReportPress();  // a press whose end packets were all lost
-    press_ = KeyPress{true, false, timestamp, TelephoneEvent{key, SampleOf(timestamp), event->duration}};
+    press_ = KeyPress{true, false, timestamp, TelephoneEvent{key, SampleOf(timestamp), DurationOf(event->duration)}};
   }
   if (event->end) ReportPress();
 }
@@ -212,6 +265,11 @@ void RtpStream::End() {
   Release(true);
   Open();
   ReportPress();
+  decoded_.Flush(sink_.get());
+  if (carried_ == 0 && totals_.authFailures > 0 && unreadable_.empty()) {
+    unreadable_ = "every SRTP packet failed authentication: a wrong key";
+  }
+  if (carried_ == 0) totals_.unread = unreadable_;
   if (sink_) sink_->End(totals_);
 }
 

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "io/capture/decoded_playout.h"
 #include "io/capture/payload_types.h"
 #include "io/capture/rtp_packet.h"
 #include "io/stream_sink.h"
@@ -37,8 +39,13 @@ class RtpStream {
   RtpStream(StreamInfo info, StreamSinkFactory& factory);
 
   // Takes the stream's next packet in arrival order; `kind` is what its
-  // payload type carries.
-  void Add(const RtpPacket& packet, PayloadKind kind);
+  // payload type carries, `format` its format where known.
+  void Add(const RtpPacket& packet, PayloadKind kind, std::shared_ptr<const PayloadFormat> format = nullptr);
+
+  // An SRTP packet of the stream that failed authentication: counted, not played.
+  void AuthFailed() { ++totals_.authFailures; }
+  // Why the stream's audio cannot be read, when none of it ever is.
+  void Unreadable(std::string reason) { unreadable_ = std::move(reason); }
 
   // Plays out every held packet, reports an unfinished key press and ends
   // the sink with the stream's counts.
@@ -49,6 +56,7 @@ class RtpStream {
     std::uint32_t timestamp;
     std::uint8_t payloadType;
     PayloadKind kind;
+    std::shared_ptr<const PayloadFormat> format;
     std::vector<std::uint8_t> payload;
   };
   struct KeyPress {
@@ -59,13 +67,18 @@ class RtpStream {
   };
 
   void Release(bool all);
-  void Play(std::uint32_t timestamp, PayloadKind kind, Bytes payload);
+  void Play(std::uint32_t timestamp, PayloadKind kind, const PayloadFormat* format, Bytes payload);
+  void PlayDecoded(std::uint32_t timestamp, const PayloadFormat& format, Bytes payload);
+  bool Anchor(std::uint32_t timestamp, std::uint32_t clockRate);
+  std::int64_t GapOf(std::uint32_t timestamp);
   void PlayAudio(std::uint32_t timestamp, PayloadKind kind, Bytes payload);
   void PlayEvent(std::uint32_t timestamp, Bytes payload);
   void PushAudio(PayloadKind kind, const std::uint8_t* bytes, std::size_t count);
   void FillSilence(PayloadKind kind, std::int64_t count);
   void ReportPress();
   std::int64_t SampleOf(std::uint32_t timestamp);
+  // An event duration in ticks of the audio's clock, as 8 kHz samples.
+  std::int64_t DurationOf(std::uint16_t ticks) const { return std::int64_t{ticks} * 8000 / clock_; }
   void Open();
 
   StreamInfo info_;
@@ -84,11 +97,16 @@ class RtpStream {
   std::map<std::int64_t, Held> held_;
 
   // Where the next sample goes: the RTP timestamp it has and its position.
+  // Positions and counts are 8 kHz samples; timestamps tick at clock_.
   bool anchored_ = false;
+  std::uint32_t clock_ = 8000;
   std::uint32_t nextTimestamp_ = 0;
   std::int64_t written_ = 0;
   std::int64_t carried_ = 0;  // samples the packets carried
   std::int64_t filled_ = 0;   // samples of silence filled in
+
+  DecodedPlayout decoded_;    // payloads other than G.711
+  std::string unreadable_;    // why a payload could not be read
 
   KeyPress press_;
 };
