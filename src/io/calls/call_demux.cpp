@@ -397,8 +397,10 @@ void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, double time, 
     stream->index = call.streams.size();
     stream->formats = std::move(formats);
     CallStream info;
-    info.rtp = RtpStreamInfo{key.ssrc, EndpointText(key.src.address, key.src.port),
-                             EndpointText(key.dst.address, key.dst.port), -1};
+    info.rtp = RtpStreamInfo{};
+    info.rtp.ssrc = key.ssrc;
+    info.rtp.src = EndpointText(key.src.address, key.src.port);
+    info.rtp.dst = EndpointText(key.dst.address, key.dst.port);
     info.direction = direction;
     call.streams.push_back(info);
     stream->factory = std::make_unique<AudioFactory>(listener_, call, stream->index);
