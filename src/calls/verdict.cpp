@@ -15,6 +15,20 @@ constexpr std::array<DtmfPath, 3> kPaths = {DtmfPath::InBand, DtmfPath::Rfc4733,
 
 std::size_t Slot(DtmfPath path) { return static_cast<std::size_t>(path); }
 
+// Low bit-rate speech codecs model a voice, not two steady sines: through
+// G.729 a receiver held to the DTMF standards hears 4 of 16 keys of 50 ms
+// at -10 dBm0, through AMR 12.2 kbit/s 14 of 16 (docs/codec-quality.md).
+// The other codecs we read carry every key.
+bool GarblesTones(const std::string& codec) {
+  return codec.starts_with("G729/") || codec.starts_with("AMR/");
+}
+
+bool SendsThroughGarblingCodec(const io::Call& call, CallDirection direction) {
+  return std::any_of(call.streams.begin(), call.streams.end(), [&](const io::CallStream& stream) {
+    return stream.direction == direction && GarblesTones(stream.codec);
+  });
+}
+
 // One key press as seen on each path.
 struct Press {
   char key;
@@ -94,6 +108,14 @@ void JudgeDirection(const io::Call& call, CallDirection direction, std::vector<C
     for (const CallKey* key : keys) {
       if (key->path == DtmfPath::InBand) {
         findings.Add(kInBandDespiteEvents, "telephone-event agreed in the SDP, keys sent only in-band", key->key,
+                     key->time);
+      }
+    }
+  }
+  if (SendsThroughGarblingCodec(call, direction)) {
+    for (const CallKey* key : keys) {
+      if (key->path == DtmfPath::InBand) {
+        findings.Add(kInBandThroughLossyCodec, "in-band tones through a codec that does not carry them", key->key,
                      key->time);
       }
     }

@@ -16,6 +16,7 @@ inline constexpr char kEventsAndInfo[] = "events-and-info";               // the
 inline constexpr char kInBandDespiteEvents[] = "in-band-despite-events";  // telephone-event agreed, keys only in-band
 inline constexpr char kEventWithoutEnd[] = "event-without-end";           // no end packet arrived
 inline constexpr char kEventTooShort[] = "event-too-short";               // under 40 ms
+inline constexpr char kInBandThroughLossyCodec[] = "in-band-through-lossy-codec";  // the codec garbles tones
 
 struct CallFinding {
   const char* kind = kKeyMissing;

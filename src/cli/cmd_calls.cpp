@@ -1,5 +1,5 @@
-// quorvane calls [--detector P] [-j N] [--json|--jsonl] CAPTURE...
-// quorvane calls [--detector P] --interface IFACE [--filter EXPR]
+// quorvane calls [--detector P] [--srtp-key K]... [-j N] [--json|--jsonl] CAPTURE...
+// quorvane calls [--detector P] [--srtp-key K]... --interface IFACE [--filter EXPR]
 #include <algorithm>
 #include <condition_variable>
 #include <memory>
@@ -10,6 +10,7 @@
 
 #include "calls/call_analysis.h"
 #include "cli/commands.h"
+#include "cli/srtp_key_option.h"
 #include "cli/stop_signals.h"
 #include "io/calls/call_capture_reader.h"
 #include "report/calls_report.h"
@@ -25,6 +26,7 @@ struct CallsArgs {
   std::vector<std::string> inputs;
   std::string interface;  // live capture from this network interface; "" reads the inputs
   std::string filter;
+  std::vector<std::string> srtpKeys;  // --srtp-key, as given
 };
 
 // Live: JSON Lines as the calls go, until Ctrl-C or SIGTERM, which ends the
@@ -34,7 +36,8 @@ int CaptureLive(const CallsArgs& args) {
   CallAnalysis analysis(args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact, writer);
   writer.Input(args.interface);
   std::string error;
-  if (!io::CaptureCallsLive(args.interface, args.filter, analysis, &error, StopOnSignals())) {
+  if (!io::CaptureCallsLive(args.interface, args.filter, analysis, SrtpKeysOf(args.srtpKeys), &error,
+                            StopOnSignals())) {
     writer.InputFailed(args.interface, error);
     return kExitFailure;
   }
@@ -45,7 +48,7 @@ void ReadInput(const CallsArgs& args, const std::string& path, CallsWriter& writ
   CallAnalysis analysis(args.detector == "robust" ? DetectorProfile::Robust : DetectorProfile::Exact, writer);
   writer.Input(path);
   std::string error;
-  if (!io::ReadCallCapture(path, analysis, &error, &stop)) writer.InputFailed(path, error);
+  if (!io::ReadCallCapture(path, analysis, SrtpKeysOf(args.srtpKeys), &error, &stop)) writer.InputFailed(path, error);
 }
 
 // Captures run side by side, each one's output kept until those before it
@@ -130,6 +133,7 @@ CommandRunner AttachCalls(CLI::App& sub) {
       "done), 2 usage error, 130 interrupted (the calls begun are reported as they stand).");
   sub.add_option("--detector", args->detector, "In-band detector profile: exact (default) or robust")
       ->check(CLI::IsMember({"exact", "robust"}));
+  AddSrtpKeyOption(sub, args->srtpKeys);
   sub.add_option("-j,--jobs", args->jobs,
                  "Captures run side by side (default: one per core); the output is the same for any N, "
                  "in input order")

@@ -86,6 +86,10 @@ Json CallJson(const Call& call, const std::vector<CallFinding>& findings) {
     s["lost"] = stream.totals.lost;
     s["reordered"] = stream.totals.reordered;
     s["duplicates"] = stream.totals.duplicates;
+    if (!stream.rtp.srtpSuite.empty()) {
+      s["srtp"] = Json{{"suite", stream.rtp.srtpSuite}, {"authFailures", stream.totals.authFailures}};
+    }
+    if (!stream.totals.unread.empty()) s["error"] = stream.totals.unread;
     streams.push_back(std::move(s));
   }
   object["streams"] = std::move(streams);
@@ -118,6 +122,11 @@ std::string CallText(const Call& call, const std::vector<CallFinding>& findings)
   // Appended piece by piece: an optimised build warns falsely on `" " + std::to_string(...)`.
   if (call.outcome == io::CallOutcome::Rejected) text.append(" ").append(std::to_string(call.status));
   text.append("  ").append(Codecs(call));
+  for (const io::CallStream& stream : call.streams) {
+    if (stream.totals.unread.empty()) continue;
+    text.append("\n  stream ").append(Hex32(stream.rtp.ssrc)).append(" ").append(stream.rtp.src).append(" -> ");
+    text.append(stream.rtp.dst).append(" unread: ").append(stream.totals.unread);
+  }
   for (const io::CallDirection direction : {io::CallDirection::CallerToCallee, io::CallDirection::CalleeToCaller}) {
     text.append("\n  ").append(DirectionName(direction));
     for (const io::DtmfPath path : {io::DtmfPath::InBand, io::DtmfPath::Rfc4733, io::DtmfPath::SipInfo}) {

@@ -13,8 +13,8 @@
 
 namespace quorvane::io {
 
-bool ReadCallCapture(const std::string& path, CallListener& listener, std::string* error,
-                     const std::atomic<bool>* stop) {
+bool ReadCallCapture(const std::string& path, CallListener& listener, const std::vector<ManualSrtpKey>& srtpKeys,
+                     std::string* error, const std::atomic<bool>* stop) {
   char pcapError[PCAP_ERRBUF_SIZE] = {};
   // libpcap reads both containers, and standard input when given "-".
   const std::unique_ptr<pcap_t, decltype(&pcap_close)> capture(pcap_open_offline(path.c_str(), pcapError), &pcap_close);
@@ -25,7 +25,7 @@ bool ReadCallCapture(const std::string& path, CallListener& listener, std::strin
     const char* name = pcap_datalink_val_to_name(dlt);
     return Fail(error, "unsupported link type " + (name ? std::string(name) : std::to_string(dlt)));
   }
-  CallDemux demux(listener);
+  CallDemux demux(listener, srtpKeys);
   std::string failure;
   pcap_pkthdr* header = nullptr;
   const u_char* data = nullptr;
@@ -60,7 +60,7 @@ double Now() {
 }  // namespace
 
 bool CaptureCallsLive(const std::string& iface, const std::string& filter, CallListener& listener,
-                      std::string* error, const std::atomic<bool>& stop) {
+                      const std::vector<ManualSrtpKey>& srtpKeys, std::string* error, const std::atomic<bool>& stop) {
   char pcapError[PCAP_ERRBUF_SIZE] = {};
   const std::unique_ptr<pcap_t, decltype(&pcap_close)> capture(pcap_create(iface.c_str(), pcapError), &pcap_close);
   if (!capture) return Fail(error, iface + ": " + pcapError);
@@ -90,7 +90,7 @@ bool CaptureCallsLive(const std::string& iface, const std::string& filter, CallL
   if (pcap_setnonblock(capture.get(), 1, pcapError) != 0) return Fail(error, pcapError);
   pollfd readable{pcap_get_selectable_fd(capture.get()), POLLIN, 0};
 
-  CallDemux demux(listener);
+  CallDemux demux(listener, srtpKeys);
   std::string failure;
   pcap_pkthdr* header = nullptr;
   const u_char* data = nullptr;

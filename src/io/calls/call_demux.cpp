@@ -18,26 +18,12 @@ constexpr std::size_t kLongestStartLine = 8192;
 // How often (capture seconds) calls are looked at for their end.
 constexpr double kCheckSeconds = 1.0;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 std::string EndpointText(const IpAddress& address, std::uint16_t port) {
   char host[INET6_ADDRSTRLEN] = {};
   inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), host, sizeof host);
   char text[INET6_ADDRSTRLEN + 8];
   std::snprintf(text, sizeof text, address.family == 4 ? "%s:%u" : "[%s]:%u", host, static_cast<unsigned>(port));
   return text;
-}
-
-PayloadKind KindOf(const SdpRtpmap& map) {
-  if (EqualsIgnoringCase(map.encoding, "telephone-event")) return PayloadKind::TelephoneEvent;
-  if (map.clockRate != 8000) return PayloadKind::Other;
-  if (EqualsIgnoringCase(map.encoding, "PCMU")) return PayloadKind::Pcmu;
-  if (EqualsIgnoringCase(map.encoding, "PCMA")) return PayloadKind::Pcma;
-  return PayloadKind::Other;
 }
 
 // RTP lives on unprivileged ports; anything lower (DNS, NTP, ...) could
@@ -53,11 +39,16 @@ CallDirection Reverse(CallDirection direction) {
 
 }  // namespace
 
-const SdpRtpmap* CallDemux::MediaFormats::Find(std::uint8_t payloadType) const {
-  for (const SdpRtpmap& map : maps) {
-    if (map.payloadType == payloadType) return &map;
+const CallDemux::MediaFormat* CallDemux::MediaFormats::Find(std::uint8_t payloadType) const {
+  for (const MediaFormat& format : formats) {
+    if (format.payloadType == payloadType) return &format;
   }
   return nullptr;
+}
+
+void CallDemux::MediaFormats::Add(std::uint8_t payloadType, PayloadFormat format) {
+  const PayloadKind kind = KindOfEncoding(format.encoding);
+  formats.push_back(MediaFormat{payloadType, kind, std::make_shared<const PayloadFormat>(std::move(format))});
 }
 
 struct CallDemux::LiveCall {
@@ -118,6 +109,9 @@ struct CallDemux::LiveStream {
   std::unique_ptr<AudioFactory> factory;
   std::unique_ptr<RtpStream> audio;
   std::uint32_t firstAudioTimestamp = 0;  // RTP timestamp of the packet at CallStream::firstAudio
+  std::uint32_t audioClock = 8000;        // the RTP clock of that packet's format
+  std::unique_ptr<SrtpSession> srtp;      // null for plain RTP
+  bool keyless = false;                   // SRTP whose key is unknown: counted as unreadable, never played
   // The key press its telephone events are telling, one per timestamp.
   struct Press {
     bool open = false;
@@ -131,7 +125,8 @@ struct CallDemux::LiveStream {
   } press;
 };
 
-CallDemux::CallDemux(CallListener& listener) : listener_(listener) {}
+CallDemux::CallDemux(CallListener& listener, std::vector<ManualSrtpKey> srtpKeys)
+    : listener_(listener), srtpKeys_(std::move(srtpKeys)) {}
 CallDemux::~CallDemux() = default;
 
 void CallDemux::Frame(LinkType link, Bytes frame, double time) {
@@ -179,9 +174,9 @@ void CallDemux::Transport(const IpPayload& ip, Bytes ipPayload, double time) {
   if (!rtp) return;
   const StreamKey key{src, dst, rtp->ssrc};
   if (const auto bound = bindings_.find(dst); bound != bindings_.end()) {
-    Rtp(key, *rtp, time, &bound->second, bound->second.direction);
+    Rtp(key, *rtp, payload, time, &bound->second, bound->second.direction);
   } else if (MayCarryRtp(transport->srcPort, transport->dstPort)) {
-    Rtp(key, *rtp, time, nullptr, CallDirection::CallerToCallee);
+    Rtp(key, *rtp, payload, time, nullptr, CallDirection::CallerToCallee);
   }
 }
 
@@ -234,8 +229,10 @@ void CallDemux::RtpTcp(const TcpFlowKey& flow, std::uint32_t sequence, Bytes pay
     const auto* p = reinterpret_cast<const std::uint8_t*>(unread->data() + used);
     const std::size_t length = static_cast<std::size_t>(p[0]) << 8 | p[1];
     if (unread->size() - used - 2 < length) break;
-    if (const std::optional<RtpPacket> rtp = ParseRtp(Bytes(p + 2, length))) {
-      Rtp(StreamKey{{flow.src, flow.srcPort}, {flow.dst, flow.dstPort}, rtp->ssrc}, *rtp, time, &copy, direction);
+    const Bytes framed(p + 2, length);
+    if (const std::optional<RtpPacket> rtp = ParseRtp(framed)) {
+      Rtp(StreamKey{{flow.src, flow.srcPort}, {flow.dst, flow.dstPort}, rtp->ssrc}, *rtp, framed, time, &copy,
+          direction);
     }
     used += 2 + length;
   }
@@ -263,6 +260,7 @@ bool CallDemux::SentByCaller(const LiveCall& live, const SipMessage& message) co
 void CallDemux::Sip(std::string_view bytes, double time) {
   // Even a message too broken to follow may map payload types.
   payloadTypes_.LearnFromSip(Bytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  srtpKeys_.LearnFromSip(bytes);
   const std::optional<SipMessage> message = ParseSipMessage(bytes);
   if (!message) return;
   auto known = callIds_.find(message->callId);
@@ -334,12 +332,10 @@ void CallDemux::TakeSdp(LiveCall& live, bool fromCaller, const SipMessage& messa
     formats->tcp = media.protocol.starts_with("TCP/");
     for (const std::uint8_t type : media.formats) {
       if (const SdpRtpmap* map = media.RtpmapOf(type)) {
-        formats->maps.push_back(*map);
-        if (KindOf(*map) == PayloadKind::TelephoneEvent) live.offeredEvents[fromCaller ? 0 : 1] = true;
-      } else if (type == 0) {
-        formats->maps.push_back(SdpRtpmap{0, "PCMU", 8000, 1});
-      } else if (type == 8) {
-        formats->maps.push_back(SdpRtpmap{8, "PCMA", 8000, 1});
+        formats->Add(type, PayloadFormat{map->encoding, map->clockRate, map->channels, std::string(media.FmtpOf(type))});
+        if (formats->formats.back().kind == PayloadKind::TelephoneEvent) live.offeredEvents[fromCaller ? 0 : 1] = true;
+      } else if (std::optional<PayloadFormat> known = StaticPayloadFormat(type)) {
+        formats->Add(type, std::move(*known));
       }
     }
     const Endpoint endpoint{*media.connection, media.port};
@@ -351,86 +347,127 @@ void CallDemux::TakeSdp(LiveCall& live, bool fromCaller, const SipMessage& messa
   live.call.eventsNegotiated = live.offeredEvents[0] && live.offeredEvents[1];
 }
 
-void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, double time, const Binding* binding,
-                    CallDirection direction) {
-  auto it = streams_.find(key);
-  if (it == streams_.end()) {
-    if (streams_.size() >= kMaxLiveStreams) return;
-    std::shared_ptr<const MediaFormats> formats;
-    LiveCall* live = nullptr;
-    if (binding != nullptr) {
-      formats = binding->formats;
-      live = calls_.at(binding->call).get();
-    } else {
-      // A stream no SDP explains starts only on a payload type we read.
-      const PayloadKind kind = payloadTypes_.KindOf(packet.payloadType);
-      if (kind != PayloadKind::Pcmu && kind != PayloadKind::Pcma && kind != PayloadKind::TelephoneEvent) return;
-      const std::pair<Endpoint, Endpoint> pair = std::minmax(key.src, key.dst);
-      auto known = unexplained_.find(pair);
-      if (known == unexplained_.end()) {
-        live = StartCall(time);
-        if (live == nullptr) return;
-        live->call.from = EndpointText(key.src.address, key.src.port);
-        live->call.to = EndpointText(key.dst.address, key.dst.port);
-        known = unexplained_.emplace(pair, live->call.serial).first;
-      } else {
-        live = calls_.at(known->second).get();
-      }
-      // The side that sent first is taken for the caller.
-      if (live->call.from != EndpointText(key.src.address, key.src.port)) direction = CallDirection::CalleeToCaller;
-      auto guessed = std::make_shared<MediaFormats>();
-      for (std::uint8_t type = 0; type < 128; ++type) {
-        switch (payloadTypes_.KindOf(type)) {
-          case PayloadKind::Pcmu: guessed->maps.push_back(SdpRtpmap{type, "PCMU", 8000, 1}); break;
-          case PayloadKind::Pcma: guessed->maps.push_back(SdpRtpmap{type, "PCMA", 8000, 1}); break;
-          case PayloadKind::TelephoneEvent:
-            guessed->maps.push_back(SdpRtpmap{type, "telephone-event", 8000, 1});
-            break;
-          default: break;
-        }
-      }
-      formats = std::move(guessed);
-    }
-    Call& call = live->call;
-    auto stream = std::make_unique<LiveStream>();
-    stream->call = call.serial;
-    stream->index = call.streams.size();
-    stream->formats = std::move(formats);
-    CallStream info;
-    info.rtp = RtpStreamInfo{};
-    info.rtp.ssrc = key.ssrc;
-    info.rtp.src = EndpointText(key.src.address, key.src.port);
-    info.rtp.dst = EndpointText(key.dst.address, key.dst.port);
-    info.direction = direction;
-    call.streams.push_back(info);
-    stream->factory = std::make_unique<AudioFactory>(listener_, call, stream->index);
-    StreamInfo streamInfo;
-    streamInfo.rtp = info.rtp;
-    stream->audio = std::make_unique<RtpStream>(streamInfo, *stream->factory);
-    live->streams.push_back(key);
-    it = streams_.emplace(key, std::move(stream)).first;
+void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagram, double time,
+                    const Binding* binding, CallDirection direction) {
+  const auto it = streams_.find(key);
+  LiveStream* stream = it != streams_.end() ? it->second.get() : StartStream(key, packet, time, binding, direction);
+  if (stream == nullptr) return;
+  calls_.at(stream->call)->lastSeen = time;
+  if (stream->keyless) return;
+  if (!stream->srtp) {
+    Play(*stream, packet, time);
+    return;
   }
-  LiveStream& stream = *it->second;
-  LiveCall& live = *calls_.at(stream.call);
-  live.lastSeen = time;
-  Call& call = live.call;
+  decrypted_.assign(datagram.begin(), datagram.end());
+  switch (stream->srtp->Unprotect(decrypted_)) {
+    case SrtpSession::Result::Ok: break;
+    case SrtpSession::Result::AuthFailed: stream->audio->AuthFailed(); return;
+    case SrtpSession::Result::Replayed:
+    case SrtpSession::Result::Malformed: return;
+  }
+  if (const std::optional<RtpPacket> clear = ParseRtp(decrypted_)) Play(*stream, *clear, time);
+}
+
+CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPacket& packet, double time,
+                                              const Binding* binding, CallDirection direction) {
+  if (streams_.size() >= kMaxLiveStreams) return nullptr;
+  std::shared_ptr<const MediaFormats> formats;
+  LiveCall* live = nullptr;
+  if (binding != nullptr) {
+    formats = binding->formats;
+    live = calls_.at(binding->call).get();
+  } else {
+    // A stream no SDP explains starts only on a payload type we read.
+    const PayloadKind kind = payloadTypes_.KindOf(packet.payloadType);
+    if (kind != PayloadKind::Pcmu && kind != PayloadKind::Pcma && kind != PayloadKind::TelephoneEvent &&
+        kind != PayloadKind::Decoded) {
+      return nullptr;
+    }
+    const std::pair<Endpoint, Endpoint> pair = std::minmax(key.src, key.dst);
+    auto known = unexplained_.find(pair);
+    if (known == unexplained_.end()) {
+      live = StartCall(time);
+      if (live == nullptr) return nullptr;
+      live->call.from = EndpointText(key.src.address, key.src.port);
+      live->call.to = EndpointText(key.dst.address, key.dst.port);
+      known = unexplained_.emplace(pair, live->call.serial).first;
+    } else {
+      live = calls_.at(known->second).get();
+    }
+    // The side that sent first is taken for the caller.
+    if (live->call.from != EndpointText(key.src.address, key.src.port)) direction = CallDirection::CalleeToCaller;
+    auto guessed = std::make_shared<MediaFormats>();
+    for (std::uint8_t type = 0; type < 128; ++type) {
+      switch (const PayloadKind typeKind = payloadTypes_.KindOf(type)) {
+        case PayloadKind::Pcmu:
+        case PayloadKind::Pcma:
+        case PayloadKind::TelephoneEvent:
+        case PayloadKind::Decoded:
+          if (std::shared_ptr<const PayloadFormat> format = payloadTypes_.FormatOf(type)) {
+            guessed->formats.push_back(MediaFormat{type, typeKind, std::move(format)});
+          } else {
+            // Type 101 is telephone-event by custom, with no rtpmap to say so.
+            guessed->Add(type, PayloadFormat{"telephone-event", 8000, 1, ""});
+          }
+          break;
+        default: break;
+      }
+    }
+    formats = std::move(guessed);
+  }
+  Call& call = live->call;
+  auto stream = std::make_unique<LiveStream>();
+  stream->call = call.serial;
+  stream->index = call.streams.size();
+  stream->formats = std::move(formats);
+  CallStream info;
+  info.rtp = RtpStreamInfo{};
+  info.rtp.ssrc = key.ssrc;
+  info.rtp.src = EndpointText(key.src.address, key.src.port);
+  info.rtp.dst = EndpointText(key.dst.address, key.dst.port);
+  info.direction = direction;
+  const SrtpKeyBook::Lookup secure =
+      srtpKeys_.Find(key.ssrc, key.src.address, key.src.port, key.dst.address, key.dst.port);
+  std::string reason = secure.reason;
+  if (secure.key) {
+    stream->srtp = SrtpSession::Make(*secure.key, key.ssrc, &reason);
+    if (stream->srtp) info.rtp.srtpSuite = SrtpSuiteName(secure.key->suite);
+  }
+  call.streams.push_back(info);
+  stream->factory = std::make_unique<AudioFactory>(listener_, call, stream->index);
+  StreamInfo streamInfo;
+  streamInfo.rtp = info.rtp;
+  stream->audio = std::make_unique<RtpStream>(streamInfo, *stream->factory);
+  if (secure.srtp && !stream->srtp) {
+    stream->keyless = true;
+    stream->audio->Unreadable(reason.empty() ? "SRTP with no key" : reason);
+  }
+  live->streams.push_back(key);
+  return streams_.emplace(key, std::move(stream)).first->second.get();
+}
+
+void CallDemux::Play(LiveStream& stream, const RtpPacket& packet, double time) {
+  Call& call = calls_.at(stream.call)->call;
   CallStream& info = call.streams[stream.index];
-  const SdpRtpmap* map = stream.formats->Find(packet.payloadType);
-  const PayloadKind kind = map == nullptr ? PayloadKind::Unknown : KindOf(*map);
+  const MediaFormat* format = stream.formats->Find(packet.payloadType);
+  const PayloadKind kind = format == nullptr ? PayloadKind::Other : format->kind;
   if (kind == PayloadKind::TelephoneEvent) {
-    Event(stream, call, packet.timestamp, packet.payload, map->clockRate == 0 ? 8000 : map->clockRate, time);
+    const std::uint32_t clock = format->format->clockRate == 0 ? 8000 : format->format->clockRate;
+    Event(stream, call, packet.timestamp, packet.payload, clock, time);
     stream.audio->Add(packet, PayloadKind::Other);  // counted for sequence, never played
     return;
   }
-  if (map != nullptr && info.codec.empty()) {
-    info.codec = map->encoding + "/" + std::to_string(map->clockRate);
+  if (format != nullptr && info.codec.empty()) {
+    info.codec = CodecName(*format->format);
     info.rtp.payloadType = packet.payloadType;
   }
-  if ((kind == PayloadKind::Pcmu || kind == PayloadKind::Pcma) && !info.firstAudio) {
+  const bool audio = kind == PayloadKind::Pcmu || kind == PayloadKind::Pcma || kind == PayloadKind::Decoded;
+  if (audio && !info.firstAudio) {
     info.firstAudio = time;
     stream.firstAudioTimestamp = packet.timestamp;
+    stream.audioClock = format->format->clockRate;
   }
-  stream.audio->Add(packet, kind == PayloadKind::Unknown ? PayloadKind::Other : kind);
+  stream.audio->Add(packet, kind, kind == PayloadKind::Decoded ? format->format : nullptr);
 }
 
 void CallDemux::Event(LiveStream& stream, Call& call, std::uint32_t timestamp, Bytes payload, std::uint32_t clock,
@@ -448,8 +485,9 @@ void CallDemux::Event(LiveStream& stream, Call& call, std::uint32_t timestamp, B
     // audio's keys are by their samples: the capture's jitter moves neither.
     const CallStream& info = call.streams[stream.index];
     const std::int32_t sinceAudio = static_cast<std::int32_t>(timestamp - stream.firstAudioTimestamp);
-    const double start = info.firstAudio && clock == 8000 && sinceAudio >= 0 && sinceAudio < 8000 * 3600
-                             ? *info.firstAudio + sinceAudio / 8000.0
+    const bool onAudioClock = info.firstAudio && clock == stream.audioClock;
+    const double start = onAudioClock && sinceAudio >= 0 && std::int64_t{sinceAudio} < std::int64_t{clock} * 3600
+                             ? *info.firstAudio + sinceAudio / static_cast<double>(clock)
                              : time;
     press = LiveStream::Press{true, false, false, timestamp, event->event, event->duration, clock, start};
   }

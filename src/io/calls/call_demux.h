@@ -15,10 +15,13 @@
 #include "io/calls/call.h"
 #include "io/capture/fragment_reassembly.h"
 #include "io/capture/packet_parse.h"
+#include "io/capture/payload_format.h"
 #include "io/capture/payload_types.h"
 #include "io/capture/rtp_packet.h"
 #include "io/capture/rtp_stream.h"
 #include "io/capture/sdp.h"
+#include "io/capture/srtp_keys.h"
+#include "io/capture/srtp_session.h"
 #include "io/sip/sip_message.h"
 #include "io/sip/tcp_streams.h"
 
@@ -36,7 +39,9 @@ class CallDemux {
   static constexpr std::size_t kMaxLiveCalls = 20000;
   static constexpr std::size_t kMaxLiveStreams = 50000;
 
-  explicit CallDemux(CallListener& listener);
+  // `srtpKeys`: keys of SRTP streams given by hand; the others come from
+  // the a=crypto lines of the capture's SDP.
+  explicit CallDemux(CallListener& listener, std::vector<ManualSrtpKey> srtpKeys = {});
   ~CallDemux();
 
   void Frame(LinkType link, Bytes frame, double time);
@@ -55,10 +60,16 @@ class CallDemux {
     auto operator<=>(const Endpoint&) const = default;
   };
   // The payload formats one side accepts on one media line.
+  struct MediaFormat {
+    std::uint8_t payloadType = 0;
+    PayloadKind kind = PayloadKind::Other;
+    std::shared_ptr<const PayloadFormat> format;
+  };
   struct MediaFormats {
-    std::vector<SdpRtpmap> maps;
+    std::vector<MediaFormat> formats;
     bool tcp = false;  // RTP framed on a TCP connection (RFC 4571)
-    const SdpRtpmap* Find(std::uint8_t payloadType) const;
+    const MediaFormat* Find(std::uint8_t payloadType) const;
+    void Add(std::uint8_t payloadType, PayloadFormat format);
   };
   struct Binding {
     std::uint64_t call = 0;
@@ -80,8 +91,11 @@ class CallDemux {
   void SipTcp(const TcpFlowKey& flow, std::uint32_t sequence, Bytes payload, double time);
   void RtpTcp(const TcpFlowKey& flow, std::uint32_t sequence, Bytes payload, const Binding& binding,
               CallDirection direction, double time);
-  void Rtp(const StreamKey& key, const RtpPacket& packet, double time, const Binding* binding,
+  void Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagram, double time, const Binding* binding,
            CallDirection direction);
+  LiveStream* StartStream(const StreamKey& key, const RtpPacket& packet, double time, const Binding* binding,
+                          CallDirection direction);
+  void Play(LiveStream& stream, const RtpPacket& packet, double time);
   LiveCall* StartCall(double time);
   void TakeSdp(LiveCall& live, bool fromCaller, const SipMessage& message);
   bool SentByCaller(const LiveCall& live, const SipMessage& message) const;
@@ -93,6 +107,8 @@ class CallDemux {
   FragmentReassembler fragments_;
   TcpStreams tcp_;
   PayloadTypeMap payloadTypes_;  // for streams no SDP explains
+  SrtpKeyBook srtpKeys_;
+  std::vector<std::uint8_t> decrypted_;  // the SRTP packet being read, in the clear
   std::map<std::uint64_t, std::unique_ptr<LiveCall>> calls_;
   std::map<std::string, std::uint64_t> callIds_;
   std::map<std::pair<Endpoint, Endpoint>, std::uint64_t> unexplained_;

@@ -13,8 +13,6 @@ bool IsSip(std::string_view text) {
   return line.starts_with("SIP/2.0 ") || line.ends_with(" SIP/2.0");
 }
 
-namespace {
-
 PayloadKind KindOfEncoding(std::string_view name) {
   if (PayloadDecoder::Knows(name)) return PayloadKind::Decoded;
   if (SameName(name, "PCMU")) return PayloadKind::Pcmu;
@@ -22,8 +20,6 @@ PayloadKind KindOfEncoding(std::string_view name) {
   if (SameName(name, "telephone-event")) return PayloadKind::TelephoneEvent;
   return PayloadKind::Other;
 }
-
-}  // namespace
 
 PayloadKind PayloadTypeMap::KindOf(std::uint8_t payloadType) const {
   if (payloadType < fromSdp_.size() && fromSdp_[payloadType] != PayloadKind::Unknown) return fromSdp_[payloadType];

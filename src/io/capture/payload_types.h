@@ -15,6 +15,9 @@ namespace quorvane::io {
 // Decoded: audio of another codec, read through a PayloadDecoder.
 enum class PayloadKind : std::uint8_t { Unknown, Pcmu, Pcma, TelephoneEvent, Decoded, Other };
 
+// What an rtpmap's encoding name carries, whatever its letter case.
+PayloadKind KindOfEncoding(std::string_view name);
+
 // A SIP request line ends in "SIP/2.0", a response starts with it.
 bool IsSip(std::string_view text);
 // What follows a SIP message's empty line, "" when none does.
