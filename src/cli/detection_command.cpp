@@ -135,6 +135,7 @@ int RunDetection(const DetectionArgs& args, DetectionCommand command) {
   const OutputForm form = args.json ? OutputForm::Json : args.jsonl ? OutputForm::JsonLines : OutputForm::Text;
   command.offset = args.offset % kUlawFrameBytes;
   command.keepEvents = form == OutputForm::Json;
+  command.json = form != OutputForm::Text;
   command.countEventsWhenDone = command.countEventsWhenDone && form == OutputForm::JsonLines;
   io::InputOptions options;
   options.format = *io::ParseSampleFormat(args.inputFormat);

@@ -37,9 +37,13 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
   DetectionSink(const std::string& file, const io::StreamInfo& stream, const DetectionCommand& command,
                 StreamReporter& reporter)
       : stream_(stream), command_(command), reporter_(reporter), toSkip_(command.offset) {
-    ids_["file"] = file;
-    if (stream.channel != 0) ids_["channel"] = stream.channel;
-    if (stream.rtp) ids_["stream"] = RtpJson(*stream.rtp);
+    // A capture of many short streams opens a sink per stream: text output
+    // spends nothing on JSON it never prints.
+    if (command.json) {
+      ids_["file"] = file;
+      if (stream.channel != 0) ids_["channel"] = stream.channel;
+      if (stream.rtp) ids_["stream"] = RtpJson(*stream.rtp);
+    }
     if (command.keepEvents) events_ = Json::array();
     DetectorSettings settings = command.settings;
     settings.startSample = command.offset;
@@ -87,6 +91,12 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
     }
     // A stream we could not read at all (no key for its SRTP, say) says why.
     if (rtp && !rtp->unread.empty()) outcome.failure = rtp->unread;
+    if (command_.json) Totals(outcome, rtp);
+    reporter_.StreamDone(outcome);
+  }
+
+ private:
+  void Totals(StreamOutcome& outcome, const std::optional<io::RtpTotals>& rtp) {
     outcome.ids = ids_;
     outcome.totals["input"] = InputJson(stream_.input);
     if (stream_.rtp) {
@@ -114,10 +124,8 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
     if (command_.telephoneEvents && stream_.rtp) outcome.totals["telephoneEvents"] = telephoneEvents_;
     outcome.eventsKey = command_.eventsKey;
     outcome.events = std::move(events_);
-    reporter_.StreamDone(outcome);
   }
 
- private:
   void Key(const DtmfKeyEvent& event) override {
     digits_.push_back(event.key);
     Report(KeyJson(event));
@@ -135,6 +143,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
 
   void Report(const Json& event) {
     ++eventCount_;
+    if (!command_.json) return;
     if (command_.keepEvents) events_.push_back(event);
     Json line = ids_;
     line.update(event);

@@ -21,6 +21,7 @@ struct DetectionCommand {
   bool countEventsWhenDone = false;  // the "done" line counts them under eventsKey
   bool telephoneEvents = false;      // report RFC 4733 key presses beside the audio's digits
   bool keepEvents = false;           // hold the events for the stream's JSON object
+  bool json = true;                  // JSON is printed: ids, events and totals are built (text needs none)
 };
 
 // A stream's end, in every form the command line prints.
