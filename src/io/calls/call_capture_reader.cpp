@@ -10,6 +10,7 @@
 
 #include "base/failure.h"
 #include "io/calls/call_demux.h"
+#include "io/capture/pcap_frames.h"
 
 namespace quorvane::io {
 
@@ -19,28 +20,11 @@ bool ReadCallCapture(const std::string& path, CallListener& listener, const std:
   // libpcap reads both containers, and standard input when given "-".
   const std::unique_ptr<pcap_t, decltype(&pcap_close)> capture(pcap_open_offline(path.c_str(), pcapError), &pcap_close);
   if (!capture) return Fail(error, std::string("not a readable pcap or pcapng capture: ") + pcapError);
-  const int dlt = pcap_datalink(capture.get());
-  const std::optional<LinkType> link = LinkTypeOfDlt(dlt);
-  if (!link) {
-    const char* name = pcap_datalink_val_to_name(dlt);
-    return Fail(error, "unsupported link type " + (name ? std::string(name) : std::to_string(dlt)));
-  }
+  const std::optional<LinkType> link = LinkTypeOf(capture.get(), error);
+  if (!link) return false;
   CallDemux demux(listener, srtpKeys);
-  std::string failure;
-  pcap_pkthdr* header = nullptr;
-  const u_char* data = nullptr;
-  while (stop == nullptr || !stop->load()) {
-    const int status = pcap_next_ex(capture.get(), &header, &data);
-    if (status == 1) {
-      const double time = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) * 1e-6;
-      demux.Frame(*link, Bytes(data, header->caplen), time);
-    } else if (status == PCAP_ERROR_BREAK) {
-      break;
-    } else if (status == PCAP_ERROR) {
-      failure = std::string("capture cut short: ") + pcap_geterr(capture.get());
-      break;
-    }
-  }
+  const std::string failure = ReadFrames(
+      capture.get(), [&](Bytes frame, double time) { demux.Frame(*link, frame, time); }, stop);
   demux.Finish();
   return failure.empty() || Fail(error, failure);
 }
@@ -71,12 +55,8 @@ bool CaptureCallsLive(const std::string& iface, const std::string& filter, CallL
     return Fail(error, "no permission to capture on " + iface + ": needs the CAP_NET_RAW capability or root");
   }
   if (activated < 0) return Fail(error, "cannot capture on " + iface + ": " + pcap_geterr(capture.get()));
-  const int dlt = pcap_datalink(capture.get());
-  const std::optional<LinkType> link = LinkTypeOfDlt(dlt);
-  if (!link) {
-    const char* name = pcap_datalink_val_to_name(dlt);
-    return Fail(error, "unsupported link type " + (name ? std::string(name) : std::to_string(dlt)));
-  }
+  const std::optional<LinkType> link = LinkTypeOf(capture.get(), error);
+  if (!link) return false;
   bpf_program program{};
   const std::string expression = filter.empty() ? "udp or tcp" : filter;
   if (pcap_compile(capture.get(), &program, expression.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0) {
@@ -97,8 +77,7 @@ bool CaptureCallsLive(const std::string& iface, const std::string& filter, CallL
   while (!stop.load()) {
     const int status = pcap_next_ex(capture.get(), &header, &data);
     if (status == 1) {
-      const double time = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) * 1e-6;
-      demux.Frame(*link, Bytes(data, header->caplen), time);
+      demux.Frame(*link, Bytes(data, header->caplen), CaptureTime(*header));
     } else if (status == 0) {
       poll(&readable, 1, kReadTimeoutMs);
       demux.Tick(Now());

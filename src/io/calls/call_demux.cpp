@@ -1,10 +1,7 @@
 #include "io/calls/call_demux.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 #include "io/sip/dtmf_info.h"
 
@@ -17,14 +14,6 @@ constexpr std::size_t kLongestStartLine = 8192;
 
 // How often (capture seconds) calls are looked at for their end.
 constexpr double kCheckSeconds = 1.0;
-
-std::string EndpointText(const IpAddress& address, std::uint16_t port) {
-  char host[INET6_ADDRSTRLEN] = {};
-  inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), host, sizeof host);
-  char text[INET6_ADDRSTRLEN + 8];
-  std::snprintf(text, sizeof text, address.family == 4 ? "%s:%u" : "[%s]:%u", host, static_cast<unsigned>(port));
-  return text;
-}
 
 // RTP lives on unprivileged ports; anything lower (DNS, NTP, ...) could
 // look like RTP by chance.

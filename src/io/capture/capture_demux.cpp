@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <vector>
 
-#include <arpa/inet.h>
-
 namespace quorvane::io {
 namespace {
 
@@ -20,14 +18,6 @@ bool IsSignallingPort(std::uint16_t port) { return port == 5060 || port == 5061;
 bool MayCarryRtp(const TransportPayload& transport) {
   return transport.udp && transport.srcPort >= 1024 && transport.dstPort >= 1024 &&
          !IsSignallingPort(transport.srcPort) && !IsSignallingPort(transport.dstPort);
-}
-
-std::string EndpointText(const IpAddress& address, std::uint16_t port) {
-  char host[INET6_ADDRSTRLEN] = {};
-  inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), host, sizeof host);
-  char text[INET6_ADDRSTRLEN + 8];
-  std::snprintf(text, sizeof text, address.family == 4 ? "%s:%u" : "[%s]:%u", host, static_cast<unsigned>(port));
-  return text;
 }
 
 }  // namespace

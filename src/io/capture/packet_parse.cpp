@@ -1,6 +1,9 @@
 #include "io/capture/packet_parse.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include <pcap/dlt.h>
@@ -175,6 +178,14 @@ std::optional<TransportPayload> ParseTransport(std::uint8_t protocol, Bytes payl
   out.srcPort = Be16(payload.data());
   out.dstPort = Be16(payload.data() + 2);
   return out;
+}
+
+std::string EndpointText(const IpAddress& address, std::uint16_t port) {
+  char host[INET6_ADDRSTRLEN] = {};
+  inet_ntop(address.family == 4 ? AF_INET : AF_INET6, address.bytes.data(), host, sizeof host);
+  char text[INET6_ADDRSTRLEN + 8];
+  std::snprintf(text, sizeof text, address.family == 4 ? "%s:%u" : "[%s]:%u", host, static_cast<unsigned>(port));
+  return text;
 }
 
 }  // namespace quorvane::io

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace quorvane::io {
 
@@ -25,6 +26,9 @@ struct IpAddress {
   std::array<std::uint8_t, 16> bytes{};  // IPv4 uses the first 4
   auto operator<=>(const IpAddress&) const = default;
 };
+
+// "192.0.2.1:4000", "[2001:db8::1]:4000".
+std::string EndpointText(const IpAddress& address, std::uint16_t port);
 
 inline constexpr std::uint8_t kProtocolTcp = 6;
 inline constexpr std::uint8_t kProtocolUdp = 17;
