@@ -124,6 +124,7 @@ CommandRunner AttachCalls(CLI::App& sub) {
       "the SIP dialogs over UDP and TCP, IPv4 and IPv6, the RTP streams their SDP ties to\n"
       "them, and the DTMF keys of each direction on all three paths: in-band tones in the\n"
       "audio, RFC 4733 telephone events and SIP INFO (application/dtmf-relay, application/dtmf).\n"
+      "The audio may be in any codec dtmf decodes, and SRTP with keys from the SDP or --srtp-key.\n"
       "Each call gets a verdict: where the paths disagree, or send a key twice. RTP streams no\n"
       "SDP explains are listed as calls of their own (no Call-ID), one per address pair.\n"
       "Text: one block per call, a header line (start, Call-ID, from -> to, outcome, codecs)\n"
