@@ -49,7 +49,8 @@ TEST(SipMessage, FramingOverAStream) {
       {first.substr(0, 20), std::nullopt},                // header incomplete
   };
   for (const Case& c : cases) EXPECT_EQ(SipMessageLength(c.stream), c.length) << c.stream;
-  const std::optional<SipMessage> bye = ParseSipMessage(first + second);
+  const std::string both = first + second;  // the message's views point into it
+  const std::optional<SipMessage> bye = ParseSipMessage(both);
   ASSERT_TRUE(bye);
   EXPECT_EQ(bye->method, "BYE");
   EXPECT_EQ(bye->cseq, 2u);
