@@ -1,9 +1,10 @@
 // The calls path below libpcap: SIP over UDP and TCP, dialogs, SDP binding,
 // RTP over UDP and TCP, events and INFO keys, fed frames cut from the
-// input. Each frame is a link-type byte, a 16-bit length and that many bytes.
+// input (fuzz_support.h).
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "io/calls/call_demux.h"
 
 namespace {
@@ -18,28 +19,13 @@ struct Listener : quorvane::io::CallListener {
   }
 };
 
-constexpr quorvane::io::LinkType kLinks[] = {
-    quorvane::io::LinkType::Ethernet, quorvane::io::LinkType::LinuxCooked, quorvane::io::LinkType::LinuxCooked2,
-    quorvane::io::LinkType::RawIp, quorvane::io::LinkType::Loopback};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Listener listener;
   quorvane::io::CallDemux demux(listener);
-  double time = 0;
-  while (size >= 3) {
-    const quorvane::io::LinkType link = kLinks[data[0] % 5];
-    // The link byte's high bits move the capture clock on, so calls end too.
-    time += (data[0] >> 3) * 1.0;
-    std::size_t length = static_cast<std::size_t>(data[1] << 8 | data[2]);
-    data += 3;
-    size -= 3;
-    if (length > size) length = size;
-    demux.Frame(link, quorvane::io::Bytes(data, length), time);
-    data += length;
-    size -= length;
-  }
+  quorvane::fuzz::ForEachFrame(data, size, 1.0, [&](quorvane::io::LinkType link, quorvane::io::Bytes frame,
+                                                    double time) { demux.Frame(link, frame, time); });
   demux.Finish();
   return 0;
 }

@@ -6,23 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "io/capture/rtp_stream.h"
 
 namespace {
-
-struct DiscardingSink : quorvane::io::StreamSink {
-  void Ulaw(const std::uint8_t*, std::size_t) override {}
-  void Linear(const std::int16_t*, std::size_t) override {}
-  void End(const std::optional<quorvane::io::RtpTotals>& rtp) override {
-    if (!rtp || rtp->packets < 0) std::abort();
-  }
-};
-
-struct DiscardingFactory : quorvane::io::StreamSinkFactory {
-  std::unique_ptr<quorvane::io::StreamSink> Open(const quorvane::io::StreamInfo&) override {
-    return std::make_unique<DiscardingSink>();
-  }
-};
 
 using quorvane::io::PayloadFormat;
 const PayloadFormat kFormats[] = {
@@ -37,7 +24,7 @@ const PayloadFormat kFormats[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  DiscardingFactory factory;
+  quorvane::fuzz::DiscardingFactory factory;
   quorvane::io::StreamInfo info;
   info.rtp = quorvane::io::RtpStreamInfo{};
   quorvane::io::RtpStream stream(info, factory);
