@@ -347,14 +347,10 @@ void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagra
     Play(*stream, packet, time);
     return;
   }
-  decrypted_.assign(datagram.begin(), datagram.end());
-  switch (stream->srtp->Unprotect(decrypted_)) {
-    case SrtpSession::Result::Ok: break;
-    case SrtpSession::Result::AuthFailed: stream->audio->AuthFailed(); return;
-    case SrtpSession::Result::Replayed:
-    case SrtpSession::Result::Malformed: return;
-  }
-  if (const std::optional<RtpPacket> clear = ParseRtp(decrypted_)) Play(*stream, *clear, time);
+  bool authFailed = false;
+  const std::optional<RtpPacket> clear = stream->srtp->Open(datagram, decrypted_, &authFailed);
+  if (authFailed) stream->audio->AuthFailed();
+  if (clear) Play(*stream, *clear, time);
 }
 
 CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPacket& packet, double time,

@@ -65,14 +65,9 @@ void CaptureDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes data
     live->stream->Add(packet, kind, kind == PayloadKind::Decoded ? payloadTypes_.FormatOf(packet.payloadType) : nullptr);
     return;
   }
-  decrypted_.assign(datagram.begin(), datagram.end());
-  switch (live->srtp->Unprotect(decrypted_)) {
-    case SrtpSession::Result::Ok: break;
-    case SrtpSession::Result::AuthFailed: live->stream->AuthFailed(); return;
-    case SrtpSession::Result::Replayed:
-    case SrtpSession::Result::Malformed: return;
-  }
-  const std::optional<RtpPacket> clear = ParseRtp(decrypted_);
+  bool authFailed = false;
+  const std::optional<RtpPacket> clear = live->srtp->Open(datagram, decrypted_, &authFailed);
+  if (authFailed) live->stream->AuthFailed();
   if (!clear) return;
   live->stream->Add(*clear, kind, kind == PayloadKind::Decoded ? payloadTypes_.FormatOf(clear->payloadType) : nullptr);
 }

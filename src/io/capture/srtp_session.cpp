@@ -57,4 +57,11 @@ SrtpSession::Result SrtpSession::Unprotect(std::vector<std::uint8_t>& packet) {
   }
 }
 
+std::optional<RtpPacket> SrtpSession::Open(Bytes datagram, std::vector<std::uint8_t>& clear, bool* authFailed) {
+  clear.assign(datagram.begin(), datagram.end());
+  const Result result = Unprotect(clear);
+  *authFailed = result == Result::AuthFailed;
+  return result == Result::Ok ? ParseRtp(clear) : std::nullopt;
+}
+
 }  // namespace quorvane::io

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "io/capture/rtp_packet.h"
 #include "io/capture/srtp_keys.h"
 
 namespace quorvane::io {
@@ -18,12 +20,16 @@ class SrtpSession {
   SrtpSession& operator=(const SrtpSession&) = delete;
   ~SrtpSession();
 
-  enum class Result : std::uint8_t { Ok, AuthFailed, Replayed, Malformed };
-  // Decrypts `packet` in place and cuts its authentication tag off.
-  Result Unprotect(std::vector<std::uint8_t>& packet);
+  // The RTP packet an SRTP `datagram` carries, decrypted into `clear` (which
+  // its payload then points into); nothing when it was replayed, malformed
+  // or failed authentication (`*authFailed` then set).
+  std::optional<RtpPacket> Open(Bytes datagram, std::vector<std::uint8_t>& clear, bool* authFailed);
 
  private:
+  enum class Result : std::uint8_t { Ok, AuthFailed, Replayed, Malformed };
   explicit SrtpSession(void* session) : session_(session) {}
+  // Decrypts `packet` in place and cuts its authentication tag off.
+  Result Unprotect(std::vector<std::uint8_t>& packet);
   void* session_;  // srtp_t
 };
 
