@@ -281,15 +281,11 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
     d.previousMark = true;
     return {true, {}};
   }
-  if (h.silentBits == kSequenceHistory) {
-    for (int s = 0; s < kSequenceStates; ++s) {
-      d.score[s] = 0.0f;
-      d.path[s] = 0;
-      d.reference[s] = {};
-    }
-    // The next burst may sit differently on the edge cycle.
-    FskSequenceForgetEdgeCycle(d);
-  }
+  // Silence through the whole history ends whatever sounded: the next
+  // burst is learnt from nothing. Turns learnt from speech or music before
+  // it can be so far off that a clean mark scores best as alternating
+  // tones, and the bits it then decides never teach them back.
+  if (h.silentBits == kSequenceHistory) FskSequenceInit(d, d.kind);
   if (d.unitTurnsStale) {
     MakeUnitTurns(d, d.unitTurns);
     d.unitTurnsStale = false;

@@ -192,6 +192,19 @@ void MakeCharacterStretch(Stretch& s, const Reading& r, double center, double sp
   MakeStretch(s, r, center - span - kContextBits * r.bit - 1.0, center + span + (kCharacterBits + kContextBits) * r.bit + 1.0);
 }
 
+// Whether a shift on whole samples puts the edges of `here`, from the
+// context before it to the context after it, where the last such shift
+// put them (`previous`, which it then takes).
+bool SameEdgesAsBefore(const Held& here, double bit, double (&previous)[kCharacterBits + 2 * kContextBits + 1],
+                       bool& previousValid) {
+  double edges[kCharacterBits + 2 * kContextBits + 1];
+  for (int k = 0; k < static_cast<int>(std::size(edges)); ++k) edges[k] = BitEdge(here, k - kContextBits, bit);
+  const bool same = previousValid && std::equal(std::begin(edges), std::end(edges), std::begin(previous));
+  std::copy(std::begin(edges), std::end(edges), std::begin(previous));
+  previousValid = true;
+  return same;
+}
+
 // At least the fit (see Fit) of the best reading of a type character with
 // nothing held either side (ReadCharacter with `typesOnly`), over every
 // start edge it tries: the walks add up correlations turned by unit
@@ -203,8 +216,13 @@ double TypeFitBound(const Reading& r, double center, double span) {
   MakeCharacterStretch(s, r, center, span);
   const int shifts = static_cast<int>(2.0 * span / kShiftStep) + 1;
   double bound = 0.0;
+  double previousEdges[kCharacterBits + 2 * kContextBits + 1] = {};  // the last shift on whole samples
+  bool sameEdgesValid = false;
   for (int tried = 0; tried < 2 * shifts; ++tried) {
     const Held here{center - span + (tried % shifts) * kShiftStep, 0, tried >= shifts, true};
+    // A shift on whole samples that lands on the edges of the one before
+    // bounds the same.
+    if (here.onSamples && SameEdgesAsBefore(here, r.bit, previousEdges, sameEdgesValid)) continue;
     const auto size = [&](int tone, double from, double to) { return std::sqrt(std::norm(Correlation(s, tone, from, to))); };
     double sizes[2][kCharacterBits + kContextBits];  // by tone and bit
     for (int k = 0; k < kCharacterBits + kContextBits; ++k) {
@@ -249,14 +267,7 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
     // Without a character before it, a shift on whole samples reads only
     // its bit edges; one that lands on the same edges as the shift before
     // scores the same and cannot win.
-    if (onSamples && !before) {
-      double edges[kCharacterBits + 2 * kContextBits + 1];
-      for (int k = 0; k < static_cast<int>(std::size(edges)); ++k) edges[k] = BitEdge(here, k - kContextBits, r.bit);
-      const bool same = sameEdgesValid && std::equal(std::begin(edges), std::end(edges), std::begin(previousEdges));
-      std::copy(std::begin(edges), std::end(edges), std::begin(previousEdges));
-      sameEdgesValid = true;
-      if (same) continue;
-    }
+    if (onSamples && !before && SameEdgesAsBefore(here, r.bit, previousEdges, sameEdgesValid)) continue;
     Walk lead{0.0, 0.0, -1};
     const double leadFrom = BitEdge(here, -kContextBits, r.bit);
     if (before) {

@@ -329,6 +329,26 @@ TEST(RobustCalls, NoiseAloneGivesNothing) {
   EXPECT_TRUE(r.messages.empty());
 }
 
+// Speech or music before a burst can teach the bit decisions turns under
+// which a clean mark reads as alternating tones (here: characters sent at
+// 500 and 2000 Hz); a pause that silences the line must leave the next
+// burst read as if nothing had sounded before.
+TEST(RobustCalls, BurstAfterOtherTonesAndAPauseIsRead) {
+  std::vector<bool> bits;
+  std::uint32_t seed = 7;
+  for (int i = 0; i < 120; ++i) AppendFskCharacter(bits, static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24));
+  std::vector<std::int16_t> samples;
+  ModulateFsk(bits, 500.0, 2000.0, 5083.0, [&](double x) { samples.push_back(static_cast<std::int16_t>(std::lround(x))); });
+  samples.insert(samples.end(), 800, 0);
+  CallerIdSynthOptions o;
+  o.number = "2125550123";
+  const std::vector<std::int16_t> burst = Synth(o);
+  samples.insert(samples.end(), burst.begin(), burst.end());
+  const Received r = Receive(samples);
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(r.messages[0].info.number, "2125550123");
+}
+
 struct MalformedRow {
   const char* name;
   std::vector<std::uint8_t> bytes;
