@@ -19,6 +19,7 @@ class InBandSink final : public io::StreamSink, private DetectionEvents {
     DetectorSettings settings;
     settings.kind = DetectorKind::Dtmf;
     settings.profile = profile;
+    settings.deferLargeState = true;
     detector_ = MakeStreamDetector(settings, *this);
   }
   void Ulaw(const std::uint8_t* bytes, std::size_t count) override {

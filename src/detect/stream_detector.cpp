@@ -1,5 +1,7 @@
 #include "detect/stream_detector.h"
 
+#include <vector>
+
 #include "base/failure.h"
 #include "callerid/exact/exact_callerid.h"
 #include "callerid/robust/receiver.h"
@@ -40,28 +42,47 @@ class Shifted final : public DetectionEvents {
 };
 
 // Any detector of the contract, given its four functions. The state is
-// large for the receivers, so it lives on the heap with the adapter.
+// large for the receivers, so it lives on the heap with the adapter; when
+// deferred, it is made once the samples held for it reach an eighth of its
+// size (a small state is made at once).
 template <typename State, typename Config, typename Sink, auto InitFn, auto ProcessFn, auto FinishFn>
 class ContractDetector final : public StreamDetector {
  public:
-  ContractDetector(const Config& config, std::int64_t startSample, DetectionEvents& events)
-      : state_(std::make_unique<State>()), events_(startSample, events) {
-    InitFn(*state_, config);
+  ContractDetector(const Config& config, const DetectorSettings& settings, DetectionEvents& events)
+      : config_(config), events_(settings.startSample, events) {
+    if (!settings.deferLargeState || sizeof(State) < kSmallState) Make();
   }
   void Samples(const std::int16_t* samples, std::size_t count) override {
-    ProcessFn(*state_, samples, count, static_cast<Sink&>(events_));
     fed_ += static_cast<std::int64_t>(count);
+    if (state_) {
+      ProcessFn(*state_, samples, count, static_cast<Sink&>(events_));
+      return;
+    }
+    held_.insert(held_.end(), samples, samples + count);
+    if (held_.size() * sizeof held_[0] * 8 >= sizeof(State)) Make();
   }
   bool Finish(std::string* error) override {
+    if (!state_) Make();
     FinishFn(*state_, static_cast<Sink&>(events_));
     return Answered(error);
   }
   std::optional<int> Rejected() const override;
 
  private:
+  static constexpr std::size_t kSmallState = 4096;
+
+  // Makes the state and gives it the samples held so far.
+  void Make() {
+    state_ = std::make_unique<State>();
+    InitFn(*state_, config_);
+    if (!held_.empty()) ProcessFn(*state_, held_.data(), held_.size(), static_cast<Sink&>(events_));
+    std::vector<std::int16_t>().swap(held_);
+  }
   bool Answered(std::string* error) const;
 
+  Config config_;
   std::unique_ptr<State> state_;
+  std::vector<std::int16_t> held_;
   Shifted events_;
   std::int64_t fed_ = 0;
 };
@@ -99,7 +120,7 @@ std::optional<int> ContractDetector<State, Config, Sink, InitFn, ProcessFn, Fini
 }
 template <>
 std::optional<int> RobustCallerIdDetector::Rejected() const {
-  return RobustCallerIdRejected(*state_);
+  return state_ ? RobustCallerIdRejected(*state_) : 0;
 }
 
 }  // namespace
@@ -107,14 +128,13 @@ std::optional<int> RobustCallerIdDetector::Rejected() const {
 std::unique_ptr<StreamDetector> MakeStreamDetector(const DetectorSettings& s, DetectionEvents& events) {
   const bool robust = s.profile == DetectorProfile::Robust;
   if (s.kind == DetectorKind::Dtmf) {
-    if (robust) return std::make_unique<RobustDtmfStreamDetector>(RobustDtmfConfig{}, s.startSample, events);
-    return std::make_unique<ExactDtmfDetector>(ExactDtmfConfig{}, s.startSample, events);
+    if (robust) return std::make_unique<RobustDtmfStreamDetector>(RobustDtmfConfig{}, s, events);
+    return std::make_unique<ExactDtmfDetector>(ExactDtmfConfig{}, s, events);
   }
-  if (robust) return std::make_unique<RobustCallerIdDetector>(RobustCallerIdConfig{s.plan}, s.startSample, events);
+  if (robust) return std::make_unique<RobustCallerIdDetector>(RobustCallerIdConfig{s.plan}, s, events);
   // Nothing reads the filters between frames here.
   const TonePlan plan = s.plan == TonePlan::V23 ? TonePlan::V23 : TonePlan::Bell202;
-  return std::make_unique<ExactCallerIdDetector>(ExactCallerIdConfig{plan, FskCallBoundary::CarriedLevels}, s.startSample,
-                                                 events);
+  return std::make_unique<ExactCallerIdDetector>(ExactCallerIdConfig{plan, FskCallBoundary::CarriedLevels}, s, events);
 }
 
 }  // namespace quorvane

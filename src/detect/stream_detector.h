@@ -33,6 +33,11 @@ struct DetectorSettings {
   // then listens for Bell 202); Bell202 or V23 forces it.
   TonePlan plan = TonePlan::Auto;
   std::int64_t startSample = 0;  // samples skipped before the first one fed, added to every position
+  // A capture may open tens of thousands of streams at once. True makes a
+  // detector whose state is large only once its stream has carried samples
+  // worth an eighth of that state, holding them until then; the events are
+  // the same, and memory grows with the audio read, not the streams opened.
+  bool deferLargeState = false;
 };
 
 // Receives what any detector reports; each kind of event it does not want

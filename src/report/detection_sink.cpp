@@ -47,6 +47,7 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
     if (command.keepEvents) events_ = Json::array();
     DetectorSettings settings = command.settings;
     settings.startSample = command.offset;
+    settings.deferLargeState = stream.rtp.has_value();
     detector_ = MakeStreamDetector(settings, *this);
   }
 
@@ -81,11 +82,13 @@ class DetectionSink final : public io::StreamSink, private DetectionEvents {
   void End(const std::optional<io::RtpTotals>& rtp) override {
     StreamOutcome outcome;
     outcome.name = stream_.name;
+    // Finishing may report what the detector still held: the text follows it.
+    const bool answered = detector_->Finish(&outcome.failure);
     outcome.text = command_.settings.kind == DetectorKind::Dtmf ? digits_ : number_;
     // A stream of telephone events alone, or beside audio in a codec not
     // decoded, is answered by its events: it has no audio to fail on, and
     // its text line gives the keys it pressed.
-    if (!detector_->Finish(&outcome.failure) && stream_.rtp && sawTelephoneEvent_) {
+    if (!answered && stream_.rtp && sawTelephoneEvent_) {
       outcome.failure.clear();
       if (command_.settings.kind == DetectorKind::Dtmf) outcome.text = telephoneEvents_;
     }

@@ -19,6 +19,7 @@
 #include "dtmf/exact/exact_dtmf.h"
 #include "dtmf/robust/detector.h"
 #include "dtmf/robust_dtmf_signals.h"
+#include "detect/stream_detector.h"
 
 namespace quorvane {
 namespace {
@@ -77,10 +78,20 @@ class MessagesFound final : public CallerIdSink {
   std::vector<Found> found;
 };
 
+class AnyFound final : public DetectionEvents {
+ public:
+  void Key(const DtmfKeyEvent& e) override { keys.Key(e); }
+  void Message(const CallerIdMessageEvent& e) override { messages.Message(e); }
+  void Alert(const AlertTone& a) override { messages.Alert(a); }
+  KeysFound keys;
+  MessagesFound messages;
+};
+
 // What each detector needs for the suite: its functions, a signal it finds
 // things in, and how far a position may move with the signal's start
 // (the exact detectors report at frame starts).
 struct ExactDtmfContract {
+  static constexpr DetectorSettings kSettings{DetectorKind::Dtmf, DetectorProfile::Exact};
   using State = ExactDtmf;
   using Events = KeysFound;
   static void Init(State& s) { ExactDtmfInit(s, {}); }
@@ -94,6 +105,7 @@ struct ExactDtmfContract {
 };
 
 struct RobustDtmfContract {
+  static constexpr DetectorSettings kSettings{DetectorKind::Dtmf, DetectorProfile::Robust};
   using State = RobustDtmfDetector;
   using Events = KeysFound;
   static void Init(State& s) { RobustDtmfInit(s, {}); }
@@ -107,6 +119,7 @@ struct RobustDtmfContract {
 };
 
 struct ExactCallerIdContract {
+  static constexpr DetectorSettings kSettings{DetectorKind::CallerId, DetectorProfile::Exact};
   using State = ExactCallerId;
   using Events = MessagesFound;
   static void Init(State& s) { ExactCallerIdInit(s, {}); }
@@ -120,6 +133,7 @@ struct ExactCallerIdContract {
 };
 
 struct RobustCallerIdContract {
+  static constexpr DetectorSettings kSettings{DetectorKind::CallerId, DetectorProfile::Robust};
   using State = RobustCallerIdReceiver;
   using Events = MessagesFound;
   static void Init(State& s) { RobustCallerIdInit(s, {}); }
@@ -219,6 +233,39 @@ TYPED_TEST(DetectorContract, EveryStartOffsetFindsTheSame) {
     std::vector<std::int16_t> shifted(static_cast<std::size_t>(offset), 0);
     shifted.insert(shifted.end(), samples.begin(), samples.end());
     this->ExpectSame(this->Whole(shifted), reference, offset, TypeParam::kStartTolerance);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// A capture's stream makes a large state only once it has carried enough
+// samples: the events are those of a state made at once, for a stream that
+// ends before that point too.
+TYPED_TEST(DetectorContract, DeferredStateGivesTheSameEvents) {
+  const std::vector<std::int16_t> whole = TypeParam::Signal();
+  for (const std::size_t length : {std::size_t{1000}, whole.size()}) {
+    const std::vector<std::int16_t> samples(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+    std::vector<Found> found[2];
+    for (const bool defer : {false, true}) {
+      DetectorSettings settings = TypeParam::kSettings;
+      settings.deferLargeState = defer;
+      AnyFound events;
+      const std::unique_ptr<StreamDetector> detector = MakeStreamDetector(settings, events);
+      for (std::size_t at = 0; at < samples.size(); at += 160) {
+        detector->Samples(samples.data() + at, std::min<std::size_t>(160, samples.size() - at));
+      }
+      std::string error;
+      detector->Finish(&error);
+      found[defer] = settings.kind == DetectorKind::Dtmf ? events.keys.found : events.messages.found;
+    }
+    this->ExpectSame(found[0], found[1]);
+    if (length == whole.size()) {
+      EXPECT_FALSE(found[1].empty());
+    }
   }
 }
 

@@ -113,7 +113,11 @@ void CaptureDemux::Finish() {
   std::vector<LiveStream*> open;
   for (auto& [key, live] : streams_) open.push_back(&live);
   std::sort(open.begin(), open.end(), [](const LiveStream* a, const LiveStream* b) { return a->serial < b->serial; });
-  for (LiveStream* live : open) live->stream->End();
+  // Each stream is freed as it ends: its detector may only now be made.
+  for (LiveStream* live : open) {
+    live->stream->End();
+    live->stream.reset();
+  }
   streams_.clear();
 }
 
