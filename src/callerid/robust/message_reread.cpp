@@ -223,12 +223,17 @@ double TypeFitBound(const Reading& r, double center, double span) {
     // A shift on whole samples that lands on the edges of the one before
     // bounds the same.
     if (here.onSamples && SameEdgesAsBefore(here, r.bit, previousEdges, sameEdgesValid)) continue;
-    const auto size = [&](int tone, double from, double to) { return std::sqrt(std::norm(Correlation(s, tone, from, to))); };
+    // The sums up to each bit edge, each taken once though two bits share it.
+    Complex upTo[2][kCharacterBits + kContextBits + 1];  // by tone and edge
+    for (int k = 0; k <= kCharacterBits + kContextBits; ++k) {
+      for (int t = 0; t < 2; ++t) upTo[t][k] = UpTo(s, t, BitEdge(here, k, r.bit));
+    }
+    const auto size = [](Complex from, Complex to) { return std::sqrt(std::norm(to - from)); };
     double sizes[2][kCharacterBits + kContextBits];  // by tone and bit
     for (int k = 0; k < kCharacterBits + kContextBits; ++k) {
-      for (int t = 0; t < 2; ++t) sizes[t][k] = size(t, BitEdge(here, k, r.bit), BitEdge(here, k + 1, r.bit));
+      for (int t = 0; t < 2; ++t) sizes[t][k] = size(upTo[t][k], upTo[t][k + 1]);
     }
-    double shared = size(0, BitEdge(here, -kContextBits, r.bit), BitEdge(here, 0, r.bit));  // the mark before
+    double shared = size(UpTo(s, 0, BitEdge(here, -kContextBits, r.bit)), upTo[0][0]);  // the mark before
     for (int k = kCharacterBits - 1; k < kCharacterBits + kContextBits; ++k) shared += std::max(sizes[0][k], sizes[1][k]);
     double longest = 0.0;
     for (const std::uint8_t type : MessageTypes()) {
@@ -323,11 +328,13 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
     // mark to space at its leading edge makes.
     Complex c[kCharacterBits][2];
     Complex toSpace[kCharacterBits];
+    Complex upTo[2][kCharacterBits + 1];  // the sums up to each bit edge, taken once
+    for (int k = 0; k <= kCharacterBits; ++k) {
+      for (int t = 0; t < 2; ++t) upTo[t][k] = UpTo(s, t, BitEdge(here, k, r.bit));
+    }
     for (int k = 0; k < kCharacterBits; ++k) {
-      const double from = BitEdge(here, k, r.bit);
-      const double to = BitEdge(here, k + 1, r.bit);
-      for (int t = 0; t < 2; ++t) c[k][t] = Correlation(s, t, from, to);
-      toSpace[k] = std::polar(1.0, -(r.omega[0] - r.omega[1]) * (from - static_cast<double>(r.origin)));
+      for (int t = 0; t < 2; ++t) c[k][t] = upTo[t][k + 1] - upTo[t][k];
+      toSpace[k] = std::polar(1.0, -(r.omega[0] - r.omega[1]) * (BitEdge(here, k, r.bit) - static_cast<double>(r.origin)));
     }
     // The walk through the start and data bits for every value: values
     // that share their first bits share that part of the walk, so it is
