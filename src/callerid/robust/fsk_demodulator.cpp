@@ -1,6 +1,7 @@
 #include "callerid/robust/fsk_demodulator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -228,19 +229,41 @@ int EndAndTakeBit(RobustFskDemodulator& d, double edge, const RobustFskBit& bit,
   return produced;
 }
 
+// The references of each plan, made once: a capture of many short streams
+// starts a demodulator for each.
+struct ReferenceTables {
+  std::int16_t cosTable[2][kRobustTablePeriod];
+  std::int16_t sinTable[2][kRobustTablePeriod];
+};
+
+const ReferenceTables& ReferencesOf(TonePlan plan) {
+  static const auto tables = [] {
+    std::array<ReferenceTables, 3> made{};
+    for (const TonePlan p : {TonePlan::Auto, TonePlan::Bell202, TonePlan::V23}) {
+      ReferenceTables& t = made[static_cast<std::size_t>(p)];
+      const double hz[2] = {TonesOf(p).mark, TonesOf(p).space};
+      for (int tone = 0; tone < 2; ++tone) {
+        for (int i = 0; i < kRobustTablePeriod; ++i) {
+          const double angle = 2.0 * std::numbers::pi * hz[tone] * i / 8000.0;
+          t.cosTable[tone][i] = static_cast<std::int16_t>(std::lround(kTableScale * std::cos(angle)));
+          t.sinTable[tone][i] = static_cast<std::int16_t>(std::lround(kTableScale * std::sin(angle)));
+        }
+      }
+    }
+    return made;
+  }();
+  return tables[static_cast<std::size_t>(plan)];
+}
+
 }  // namespace
 
 void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
   d = RobustFskDemodulator{};
   d.plan = plan;
   const double hz[2] = {TonesOf(plan).mark, TonesOf(plan).space};
-  for (int tone = 0; tone < 2; ++tone) {
-    for (int i = 0; i < kRobustTablePeriod; ++i) {
-      const double angle = 2.0 * std::numbers::pi * hz[tone] * i / 8000.0;
-      d.cosTable[tone][i] = static_cast<std::int16_t>(std::lround(kTableScale * std::cos(angle)));
-      d.sinTable[tone][i] = static_cast<std::int16_t>(std::lround(kTableScale * std::sin(angle)));
-    }
-  }
+  const ReferenceTables& references = ReferencesOf(plan);
+  std::memcpy(d.cosTable, references.cosTable, sizeof d.cosTable);
+  std::memcpy(d.sinTable, references.sinTable, sizeof d.sinTable);
   d.boundaryStep = static_cast<float>(2.0 * std::numbers::pi * (hz[0] - hz[1]) / 8000.0);
   for (int k = 0; k < kRobustDecisions; ++k) FskSequenceInit(d.ends.framers[k].sequence, kDecisionKinds[k]);
   d.bitsSinceCrossing = kReacquireBits + 1;
