@@ -269,6 +269,14 @@ void RobustFskInit(RobustFskDemodulator& d, TonePlan plan) {
   d.bitsSinceCrossing = kReacquireBits + 1;
 }
 
+void RobustFskInitAt(RobustFskDemodulator& d, TonePlan plan, std::int64_t first) {
+  RobustFskInit(d, plan);
+  d.sample = first;
+  d.tableIndex = static_cast<int>(first % kRobustTablePeriod);
+  d.ends.edge = static_cast<double>(first);
+  d.zeroCrossing = static_cast<double>(first);
+}
+
 int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, int count,
                         RobustFskCharacter* out, int capacity) {
   int produced = 0;

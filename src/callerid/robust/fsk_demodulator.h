@@ -124,6 +124,10 @@ struct RobustFskDemodulator {
 // `plan` Auto listens for both plans; Bell202 or V23 tunes to that one.
 void RobustFskInit(RobustFskDemodulator& d, TonePlan plan);
 
+// As Init, for reading that starts at absolute sample `first`: positions
+// and the references' phase count from the stream's start.
+void RobustFskInitAt(RobustFskDemodulator& d, TonePlan plan, std::int64_t first);
+
 // Demodulates `count` samples, writing at most `capacity` finished
 // characters to `out` (count <= 256 gives at most 10); returns how many.
 int RobustFskDemodulate(RobustFskDemodulator& d, const std::int16_t* samples, int count,

@@ -18,6 +18,12 @@ constexpr int kFramingIdleBits = 8;     // a character after this much mark is p
 constexpr int kShortestPayload = 2;
 constexpr float kMinClarity = 0.55f;    // speech and noise give about 0.5; FSK near 0.8
 constexpr std::uint8_t kSeizure = 0x55;
+// The FSK part starts once the gate lets this many chunks in a row through
+// (speech does so now and then for one or two), reading from this many
+// chunks back, and stops once the gate has held shut for this many.
+constexpr int kGateChunks = 3;
+constexpr int kLookbackChunks = 16;
+constexpr int kShutChunks = 10;
 
 void Forget(RobustCallerIdHistory& h) {
   h.count = 0;
@@ -246,9 +252,60 @@ void RereadWhenDue(RobustCallerIdReceiver& r) {
   const RobustCallerIdHistory& h = r.histories[0];
   const int index = IndexOf(h, r.rereads[0].sample);
   if (index < 0 || (h.count == kRobustHistory && index < kStepCharacters) ||
-      r.sample - r.rereads[0].sample > kSampleRingSize - 2 * kChunk) {
+      r.fskNext - r.rereads[0].sample > kSampleRingSize - 2 * kChunk) {
     DropReread(r, 0);
   }
+}
+
+// The FSK part reads the kept samples up to `end`, in steps that end on
+// multiples of kChunk.
+void ReadFsk(RobustCallerIdReceiver& r, std::int64_t end) {
+  std::int16_t step[kChunk];
+  RobustFskCharacter characters[kStepCharacters];
+  while (r.fskNext < end) {
+    const int n = static_cast<int>(std::min<std::int64_t>(kChunk - r.fskNext % kChunk, end - r.fskNext));
+    for (int i = 0; i < n; ++i) step[i] = FskSampleRingAt(r.samples, r.fskNext + i);
+    const int found = RobustFskDemodulate(r.fsk, step, n, characters, kStepCharacters);
+    for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+    RereadWhenDue(r);
+    r.fskNext += n;
+  }
+}
+
+void StartFsk(RobustCallerIdReceiver& r, std::int64_t from) {
+  RobustFskInitAt(r.fsk, r.fsk.plan, from);
+  ForgetAll(r);
+  r.rereadCount = 0;
+  r.failedStart = r.failedEnd = -1;
+  r.fskNext = from;
+  r.fskRunning = true;
+  r.gateShut = 0;
+}
+
+// The input has ended or the gate held shut: the characters the decisions
+// still hold back and a burst not yet read again are taken.
+void StopFsk(RobustCallerIdReceiver& r) {
+  RobustFskCharacter characters[kStepCharacters];
+  const int found = RobustFskFlush(r.fsk, characters, kStepCharacters);
+  for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+  RereadOldest(r, r.rereadCount);
+  r.fskRunning = false;
+  r.fskAllowed = r.fskNext;
+}
+
+// A chunk (or the input's last part of one) has been kept: the gate's
+// verdict starts, feeds or stops the FSK part.
+void EndChunk(RobustCallerIdReceiver& r) {
+  const bool through = FskGateEndChunk(r.gate);
+  r.gateRun = through ? r.gateRun + 1 : 0;
+  if (!r.fskRunning) {
+    if (r.gateRun < kGateChunks) return;
+    const std::int64_t chunkEnd = (r.sample + kChunk - 1) / kChunk * kChunk;
+    StartFsk(r, std::max(r.fskAllowed, chunkEnd - kLookbackChunks * kChunk));
+  }
+  ReadFsk(r, r.sample);
+  r.gateShut = through ? 0 : r.gateShut + 1;
+  if (r.gateShut >= kShutChunks) StopFsk(r);
 }
 
 }  // namespace
@@ -271,6 +328,10 @@ void RobustCallerIdReset(RobustCallerIdReceiver& r) {
   r.samples.next = 0;
   r.rereadCount = 0;
   r.sample = 0;
+  FskGateInit(r.gate);
+  r.gateRun = r.gateShut = 0;
+  r.fskRunning = false;
+  r.fskNext = r.fskAllowed = 0;
   r.rejected = 0;
   r.sink = nullptr;
 }
@@ -278,32 +339,28 @@ void RobustCallerIdReset(RobustCallerIdReceiver& r) {
 void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* samples, std::size_t count,
                            CallerIdSink& sink) {
   r.sink = &sink;
-  RobustFskCharacter characters[kStepCharacters];
   while (count > 0) {
     // Steps end on multiples of kChunk, so events come in the same order
     // however the caller cuts the signal.
     const auto room = static_cast<std::size_t>(kChunk - r.sample % kChunk);
     const int n = static_cast<int>(std::min(count, room));
     FskSampleRingPut(r.samples, samples, static_cast<std::size_t>(n));
-    const int found = RobustFskDemodulate(r.fsk, samples, n, characters, kStepCharacters);
-    for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
+    FskGateAdd(r.gate, samples, n);
     DtmfSignalledProcess(r.dtmf, samples, static_cast<std::size_t>(n), sink);
-    RereadWhenDue(r);
     AlertTone alert;
     if (AlertToneProcess(r.alerts, samples, n, alert)) sink.Alert(alert);
     samples += n;
     count -= static_cast<std::size_t>(n);
     r.sample += n;
+    if (r.sample % kChunk == 0) EndChunk(r);
   }
   r.sink = nullptr;
 }
 
 void RobustCallerIdFinish(RobustCallerIdReceiver& r, CallerIdSink& sink) {
   r.sink = &sink;
-  RobustFskCharacter characters[kStepCharacters];
-  const int found = RobustFskFlush(r.fsk, characters, kStepCharacters);
-  for (int i = 0; i < found; ++i) OnCharacter(r, characters[i]);
-  RereadOldest(r, r.rereadCount);
+  if (r.sample % kChunk != 0) EndChunk(r);
+  if (r.fskRunning) StopFsk(r);
   DtmfSignalledFinish(r.dtmf, sink);
   r.sink = nullptr;
 }
