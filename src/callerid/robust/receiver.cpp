@@ -140,11 +140,28 @@ float MeanClarity(const RobustCallerIdHistory& h, int start, int end) {
   return end > start ? sum / static_cast<float>(end - start) : 0.0f;
 }
 
+bool GateLetThrough(const RobustCallerIdReceiver& r, std::int64_t chunk) {
+  const auto at = static_cast<std::size_t>(chunk & (kGateVerdicts - 1));
+  return chunk >= 0 && ((r.gateThrough[at / 64] >> (at % 64)) & 1u) != 0;
+}
+
+// Whether the gate let through a chunk around the character starting at
+// `from`: the bit decisions also run over speech just before and after a
+// burst, and a start there opens no message worth reading again.
+bool FskAround(const RobustCallerIdReceiver& r, std::int64_t from) {
+  const std::int64_t chunk = from / kChunk;
+  for (std::int64_t c = chunk - 1; c <= chunk + 2; ++c) {
+    if (GateLetThrough(r, c)) return true;
+  }
+  return false;
+}
+
 // No message held since the first decision framed a character at `from`:
 // the message it may open is read again from the samples
 // (fsk_message_reread.h), if what followed sounded like FSK.
 void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
   constexpr int kFirstCharacters = 3;  // type, length and one more
+  if (!FskAround(r, from)) return;
   const RobustCallerIdHistory& h = r.histories[0];
   const int start = IndexOf(h, from);
   if (start < 0 || h.count - start < kFirstCharacters || h.characters[start + 1].value == kSeizure) return;
@@ -297,6 +314,9 @@ void StopFsk(RobustCallerIdReceiver& r) {
 // verdict starts, feeds or stops the FSK part.
 void EndChunk(RobustCallerIdReceiver& r) {
   const bool through = FskGateEndChunk(r.gate);
+  const auto at = static_cast<std::size_t>(((r.sample - 1) / kChunk) & (kGateVerdicts - 1));
+  r.gateThrough[at / 64] = (r.gateThrough[at / 64] & ~(std::uint64_t{1} << (at % 64))) |
+                           (static_cast<std::uint64_t>(through) << (at % 64));
   r.gateRun = through ? r.gateRun + 1 : 0;
   if (!r.fskRunning) {
     if (r.gateRun < kGateChunks) return;
@@ -329,6 +349,7 @@ void RobustCallerIdReset(RobustCallerIdReceiver& r) {
   r.rereadCount = 0;
   r.sample = 0;
   FskGateInit(r.gate);
+  std::fill(std::begin(r.gateThrough), std::end(r.gateThrough), 0);
   r.gateRun = r.gateShut = 0;
   r.fskRunning = false;
   r.fskNext = r.fskAllowed = 0;

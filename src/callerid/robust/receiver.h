@@ -35,6 +35,7 @@ namespace quorvane {
 
 inline constexpr int kRobustHistory = 260;    // longest message: type, length, 255 bytes, checksum
 inline constexpr int kRereadCandidates = 8;  // starts a burst may be read again from
+inline constexpr int kGateVerdicts = 256;    // chunks of 256 samples: as far back as the kept samples reach
 
 // One bit decision's characters since the last break.
 struct RobustCallerIdHistory {
@@ -60,6 +61,8 @@ struct RobustCallerIdReceiver {
   std::int64_t failedEnd;
   std::int64_t sample;             // absolute index of the next sample
   FskGate gate;
+  // The gate's verdicts on the last kGateVerdicts chunks, by chunk index.
+  std::uint64_t gateThrough[kGateVerdicts / 64];
   int gateRun;                     // chunks in a row the gate let through
   int gateShut;                    // chunks in a row it held shut while the FSK part runs
   bool fskRunning;                 // the FSK part is reading
