@@ -27,6 +27,7 @@ constexpr int kTypeLateBits = 7;
 constexpr int kTypeEarlyBits = 1;
 constexpr double kMinTypeFit = 0.4;    // of the samples' energy (see Fit) that a type character holds
 constexpr int kMaxSegments = 2 * kContextBits + kCharacterBits + 4;
+constexpr int kReadEdges = kCharacterBits + 2 * kContextBits + 1;  // bit edges of a character and its context
 
 // The message types, lowest first.
 const std::vector<std::uint8_t>& MessageTypes() {
@@ -195,10 +196,10 @@ void MakeCharacterStretch(Stretch& s, const Reading& r, double center, double sp
 // Whether a shift on whole samples puts the edges of `here`, from the
 // context before it to the context after it, where the last such shift
 // put them (`previous`, which it then takes).
-bool SameEdgesAsBefore(const Held& here, double bit, double (&previous)[kCharacterBits + 2 * kContextBits + 1],
+bool SameEdgesAsBefore(const Held& here, double bit, double (&previous)[kReadEdges],
                        bool& previousValid) {
-  double edges[kCharacterBits + 2 * kContextBits + 1];
-  for (int k = 0; k < static_cast<int>(std::size(edges)); ++k) edges[k] = BitEdge(here, k - kContextBits, bit);
+  double edges[kReadEdges];
+  for (int k = 0; k < kReadEdges; ++k) edges[k] = BitEdge(here, k - kContextBits, bit);
   const bool same = previousValid && std::equal(std::begin(edges), std::end(edges), std::begin(previous));
   std::copy(std::begin(edges), std::end(edges), std::begin(previous));
   previousValid = true;
@@ -216,7 +217,7 @@ double TypeFitBound(const Reading& r, double center, double span) {
   MakeCharacterStretch(s, r, center, span);
   const int shifts = static_cast<int>(2.0 * span / kShiftStep) + 1;
   double bound = 0.0;
-  double previousEdges[kCharacterBits + 2 * kContextBits + 1] = {};  // the last shift on whole samples
+  double previousEdges[kReadEdges] = {};  // the last shift on whole samples
   bool sameEdgesValid = false;
   for (int tried = 0; tried < 2 * shifts; ++tried) {
     const Held here{center - span + (tried % shifts) * kShiftStep, 0, tried >= shifts, true};
@@ -263,7 +264,7 @@ Held ReadCharacter(const Reading& r, double center, double span, bool typesOnly,
     int tone;
   };
   Through walks[256];  // by value: the walk through its start and data bits
-  double previousEdges[kCharacterBits + 2 * kContextBits + 1] = {};  // the last shift on whole samples
+  double previousEdges[kReadEdges] = {};  // the last shift on whole samples
   bool sameEdgesValid = false;
   for (int tried = 0; tried < 2 * shifts; ++tried) {
     const bool onSamples = tried >= shifts;

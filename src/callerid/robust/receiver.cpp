@@ -140,9 +140,16 @@ float MeanClarity(const RobustCallerIdHistory& h, int start, int end) {
   return end > start ? sum / static_cast<float>(end - start) : 0.0f;
 }
 
+void NoteGateVerdict(RobustCallerIdReceiver& r, std::int64_t chunk, bool through) {
+  const auto at = static_cast<std::size_t>(chunk & (kGateVerdicts - 1));
+  const std::uint64_t bit = std::uint64_t{1} << (at % 64);
+  r.gateThrough[at / 64] = through ? r.gateThrough[at / 64] | bit : r.gateThrough[at / 64] & ~bit;
+}
+
+// A chunk not yet ended has no verdict (its bit still holds an older chunk's).
 bool GateLetThrough(const RobustCallerIdReceiver& r, std::int64_t chunk) {
   const auto at = static_cast<std::size_t>(chunk & (kGateVerdicts - 1));
-  return chunk >= 0 && ((r.gateThrough[at / 64] >> (at % 64)) & 1u) != 0;
+  return chunk >= 0 && chunk * kChunk < r.sample && ((r.gateThrough[at / 64] >> (at % 64)) & 1u) != 0;
 }
 
 // Whether the gate let through a chunk around the character starting at
@@ -314,9 +321,7 @@ void StopFsk(RobustCallerIdReceiver& r) {
 // verdict starts, feeds or stops the FSK part.
 void EndChunk(RobustCallerIdReceiver& r) {
   const bool through = FskGateEndChunk(r.gate);
-  const auto at = static_cast<std::size_t>(((r.sample - 1) / kChunk) & (kGateVerdicts - 1));
-  r.gateThrough[at / 64] = (r.gateThrough[at / 64] & ~(std::uint64_t{1} << (at % 64))) |
-                           (static_cast<std::uint64_t>(through) << (at % 64));
+  NoteGateVerdict(r, (r.sample - 1) / kChunk, through);
   r.gateRun = through ? r.gateRun + 1 : 0;
   if (!r.fskRunning) {
     if (r.gateRun < kGateChunks) return;
