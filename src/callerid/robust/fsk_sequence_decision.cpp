@@ -32,12 +32,19 @@ std::complex<float> Unit(std::complex<float> z) {
 
 using UnitTurns = FskSequenceDecision::UnitTurns;
 
+// The bits of staleTurns: drift[from][to], then change[from][place].
+constexpr std::uint32_t DriftBit(int from, int to) { return 1u << (2 * from + to); }
+constexpr std::uint32_t ChangeBit(int from, int place) { return 1u << (4 + kEdgeCycle * from + place); }
+constexpr std::uint32_t kDriftBits = 0xFu;
+constexpr std::uint32_t kChangeBits = ((1u << (2 * kEdgeCycle)) - 1u) << 4;
+constexpr std::uint32_t kAllTurns = kDriftBits | kChangeBits;
+
 // What undoes the turn expected from a bit of tone `from` to one of tone
 // `to` across a boundary with phasor `b` at `place` in the edge cycle
 // (tone 0 mark, 1 space).
 std::complex<float> Undo(const UnitTurns& turns, int from, int to, std::complex<float> b, int place) {
   if (from == to) return std::conj(turns.drift[from][to]);
-  return std::conj((from == 0 ? b : std::conj(b)) * turns.change[from][place]);
+  return std::conj(Times(from == 0 ? b : std::conj(b), turns.change[from][place]));
 }
 
 // Space runs come late in a burst (the channel seizure alternates its
@@ -47,12 +54,17 @@ std::complex<float> Undo(const UnitTurns& turns, int from, int to, std::complex<
 // learnt the drift from kSpaceDriftPairs pairs of space bits. A tone well
 // off its reference turns a bit by nearly half a radian, too much to leave
 // unlearnt.
-void MakeUnitTurns(const FskSequenceDecision& d, UnitTurns& turns) {
+// Only the turns in `stale` are made again; the rest are as they were.
+void MakeUnitTurns(const FskSequenceDecision& d, std::uint32_t stale, UnitTurns& turns) {
   for (int from = 0; from < 2; ++from) {
-    for (int to = 0; to < 2; ++to) turns.drift[from][to] = Unit(d.drift[from][to]);
-    for (int place = 0; place < kEdgeCycle; ++place) turns.change[from][place] = Unit(d.change[from][place]);
+    for (int to = 0; to < 2; ++to) {
+      if (stale & DriftBit(from, to)) turns.drift[from][to] = Unit(d.drift[from][to]);
+    }
+    for (int place = 0; place < kEdgeCycle; ++place) {
+      if (stale & ChangeBit(from, place)) turns.change[from][place] = Unit(d.change[from][place]);
+    }
   }
-  if (d.kind != FskSequenceKind::Window || d.spaceDriftPairs < kSpaceDriftPairs) {
+  if ((stale & kDriftBits) != 0 && (d.kind != FskSequenceKind::Window || d.spaceDriftPairs < kSpaceDriftPairs)) {
     turns.drift[1][1] = Unit(Times(Times(turns.drift[0][1], turns.drift[1][0]), std::conj(turns.drift[0][0])));
   }
 }
@@ -110,6 +122,7 @@ struct ReferenceCandidates {
   std::complex<float> undo[2][2];      // [from][to]
   std::complex<float> turned[2][2];
   float energy[2];                     // |C|^2 of the newest bit per tone
+  float length[kSequenceStates];       // Coherent: |R| of each state's reference
 };
 
 // The boundary phasors decision `d` goes by.
@@ -121,7 +134,7 @@ const std::complex<float>* Boundaries(const FskSequenceDecision& d, const FskSeq
 // before) shows once the boundary `b` between them is taken out.
 std::complex<float> TurnSeen(std::complex<float> seen, int from, int to, std::complex<float> b) {
   if (from == to) return Unit(seen);
-  return Unit(seen * (from == 0 ? std::conj(b) : b));
+  return Unit(Times(seen, from == 0 ? std::conj(b) : b));
 }
 
 void PrepareReference(const FskSequenceDecision& d, const FskSequenceHistory& h, const UnitTurns& turns,
@@ -135,6 +148,10 @@ void PrepareReference(const FskSequenceDecision& d, const FskSequenceHistory& h,
       c.turned[from][to] = Times(h.correlation[last][to], c.undo[from][to]);
     }
   }
+  // Each state's reference is met by two branches.
+  if (d.kind == FskSequenceKind::Coherent) {
+    for (int s = 0; s < kSequenceStates; ++s) c.length[s] = std::sqrt(std::norm(d.reference[s]));
+  }
 }
 
 // The branch from state `from` with the newest bit of tone `to`: for
@@ -144,10 +161,7 @@ float ReferenceBranch(const FskSequenceDecision& d, const ReferenceCandidates& c
   const std::complex<float> r = d.reference[from];
   const std::complex<float> turned = c.turned[tone][to];
   const float along = turned.real() * r.real() + turned.imag() * r.imag();
-  if (d.kind == FskSequenceKind::Coherent) {
-    const float size = std::norm(r);
-    return size > 0.0f ? along / std::sqrt(size) : 0.0f;
-  }
+  if (d.kind == FskSequenceKind::Coherent) return c.length[from] > 0.0f ? along / c.length[from] : 0.0f;
   return c.energy[to] + 2.0f * along;
 }
 
@@ -161,9 +175,10 @@ std::complex<float> NextReference(const FskSequenceDecision& d, const ReferenceC
   return Times(r + turned, std::conj(c.undo[tone][to])) * kReferenceFade;
 }
 
-// Counts a turn learnt from tone `from` to tone `to` where it matters.
-void CountLesson(FskSequenceDecision& d, int from, int to) {
-  d.unitTurnsStale = true;
+// Counts a turn learnt from tone `from` to tone `to` (across a change of
+// tone at `place` in the edge cycle) where it matters.
+void CountLesson(FskSequenceDecision& d, int from, int to, int place) {
+  d.staleTurns |= DriftBit(from, to) | (from != to ? ChangeBit(from, place) : 0u);
   if (from == 1 && to == 1) d.spaceDriftPairs = std::min(d.spaceDriftPairs + 1, kSpaceDriftPairs);
   if (from == 0 && to == 1) d.markToSpaceChanges = std::min(d.markToSpaceChanges + 1, kMarkToSpaceChanges);
 }
@@ -176,7 +191,7 @@ void FskSequenceInit(FskSequenceDecision& d, FskSequenceKind kind) {
   for (auto& row : d.drift) row[0] = row[1] = {1.0f, 0.0f};
   for (auto& row : d.change) std::fill(std::begin(row), std::end(row), std::complex<float>{1.0f, 0.0f});
   d.previousMark = true;
-  d.unitTurnsStale = true;
+  d.staleTurns = kAllTurns;
 }
 
 void FskSequencePush(FskSequenceHistory& h, std::complex<float> mark, std::complex<float> space,
@@ -222,7 +237,7 @@ void Recall(FskSequenceDecision& d, int from, int place, std::complex<float> tur
   int best = kEdgeCycle;
   for (int r = 0; r < kEdgeCycle; ++r) best = std::norm(recall.fit[r]) > std::norm(recall.fit[best]) ? r : best;
   if (best == kEdgeCycle) return;
-  d.unitTurnsStale = true;
+  d.staleTurns |= kChangeBits;
   for (int f = 0; f < 2; ++f) {
     for (int p = 0; p < kEdgeCycle; ++p) {
       d.change[f][p] = recall.turns[f][(p + best) % kEdgeCycle];
@@ -237,7 +252,7 @@ void FskSequenceForgetEdgeCycle(FskSequenceDecision& d) {
   // Forgotten again before the recall decided: the turns to recall are
   // still the ones learnt before the first forgetting.
   const bool pending = d.recall.changesLeft > 0;
-  d.unitTurnsStale = true;
+  d.staleTurns |= kChangeBits;
   std::fill(std::begin(d.recall.fit), std::end(d.recall.fit), std::complex<float>{});
   d.recall.changesLeft = kRecallChanges;
   for (int from = 0; from < 2; ++from) {
@@ -260,7 +275,7 @@ void FskSequenceFollow(FskSequenceDecision& d, const FskSequenceDecision& teache
     learnt += (turn - learnt) * (1.0f / static_cast<float>(lessons));
   };
   average(d.drift[lesson.from][lesson.to], d.lessonsLearnt[lesson.from][lesson.to]);
-  CountLesson(d, lesson.from, lesson.to);
+  CountLesson(d, lesson.from, lesson.to, lesson.place);
   if (lesson.from != lesson.to) {
     average(d.change[lesson.from][lesson.place], d.changeLessonsLearnt[lesson.from][lesson.place]);
     Recall(d, lesson.from, lesson.place, turn);
@@ -286,9 +301,9 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
   // it can be so far off that a clean mark scores best as alternating
   // tones, and the bits it then decides never teach them back.
   if (h.silentBits == kSequenceHistory) FskSequenceInit(d, d.kind);
-  if (d.unitTurnsStale) {
-    MakeUnitTurns(d, d.unitTurns);
-    d.unitTurnsStale = false;
+  if (d.staleTurns != 0) {
+    MakeUnitTurns(d, d.staleTurns, d.unitTurns);
+    d.staleTurns = 0;
   }
   const UnitTurns& turns = d.unitTurns;
   float window[kPatterns];
@@ -338,7 +353,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
                      std::norm(h.correlation[m][to]) > kPlain * std::norm(h.correlation[m][1 - to]) &&
                      std::norm(h.correlation[m - 1][from]) > kPlain * std::norm(h.correlation[m - 1][1 - from]);
   if (plain) {
-    const std::complex<float> raw = h.correlation[m][to] * std::conj(h.correlation[m - 1][from]);
+    const std::complex<float> raw = Times(h.correlation[m][to], std::conj(h.correlation[m - 1][from]));
     d.lesson = {true, from, to, h.cycle[m - 1], raw};
     if (d.kind != FskSequenceKind::Coherent) {
       const std::complex<float> turn = TurnSeen(raw, from, to, Boundaries(d, h)[m - 1]);
@@ -348,7 +363,7 @@ FskSequenceBit FskSequenceDecide(FskSequenceDecision& d, const FskSequenceHistor
         change += (turn - change) * kDriftRate;
         Recall(d, from, h.cycle[m - 1], turn);
       }
-      CountLesson(d, from, to);
+      CountLesson(d, from, to, h.cycle[m - 1]);
     }
     if (from == to) out.turn = raw;
   }

@@ -101,12 +101,13 @@ struct FskSequenceDecision {
   } recall;
   // The learnt turns as unit phasors, as the branch metrics take them:
   // drift[from][to] between bits of a tone, change[from][place] across a
-  // change of tone. Made again only after something learnt moved them.
+  // change of tone. Each is made again only after what it is made from
+  // moved: staleTurns has a bit per learnt turn (fsk_sequence_decision.cpp).
   struct UnitTurns {
     std::complex<float> drift[2][2];
     std::complex<float> change[2][kEdgeCycle];
   } unitTurns;
-  bool unitTurnsStale;
+  std::uint32_t staleTurns;
   int spaceDriftPairs;                                   // pairs of space bits the space drift has learnt from (capped)
   int markToSpaceChanges;                                // changes from mark to space drift[0][1] has learnt from (capped)
   bool previousMark;                                     // the bit decided last

@@ -26,7 +26,10 @@ constexpr int kLookbackChunks = 16;
 constexpr int kShutChunks = 10;
 
 void Forget(RobustCallerIdHistory& h) {
+  h.first = 0;
   h.count = 0;
+  h.dropped = 0;
+  MessageEndsReset(h.ends);
   h.framedStart = -1;
 }
 
@@ -37,7 +40,7 @@ void ForgetAll(RobustCallerIdReceiver& r) {
 // Whether the character at `s` begins a message framed on its own: the
 // first character, one after long mark, or one right after the seizure.
 bool FramedStart(const RobustCallerIdHistory& h, int s) {
-  return s == 0 || h.characters[s].idleBitsBefore >= kFramingIdleBits || h.characters[s - 1].value == kSeizure;
+  return s == 0 || HistoryCharacters(h)[s].idleBitsBefore >= kFramingIdleBits || HistoryCharacters(h)[s - 1].value == kSeizure;
 }
 
 // The message type the character at `s` stood for, given `sum`, the sum
@@ -47,7 +50,7 @@ bool FramedStart(const RobustCallerIdHistory& h, int s) {
 // checksum tells which type was sent, and the type byte read must then be
 // that type moved by one bit.
 bool SentType(const RobustCallerIdHistory& h, int s, unsigned sum, std::uint8_t& type) {
-  const std::uint8_t read = h.characters[s].value;
+  const std::uint8_t read = HistoryCharacters(h)[s].value;
   if (IsCallerIdMessageType(read) && (sum & 0xFF) == 0) {
     type = read;
     return true;
@@ -66,8 +69,8 @@ TonePlan PlanOf(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h,
   if (r.fsk.plan != TonePlan::Auto) return r.fsk.plan;
   std::complex<double> markTurn, spaceTurn;
   for (int i = start; i < h.count; ++i) {
-    markTurn += h.characters[i].markTurn;
-    spaceTurn += h.characters[i].spaceTurn;
+    markTurn += HistoryCharacters(h)[i].markTurn;
+    spaceTurn += HistoryCharacters(h)[i].spaceTurn;
   }
   return EstimateTonePlan(markTurn, spaceTurn);
 }
@@ -75,7 +78,7 @@ TonePlan PlanOf(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h,
 // The mean squared peak of the history's characters [start, end).
 double MeanAmplitudeSquared(const RobustCallerIdHistory& h, int start, int end) {
   double sum = 0.0;
-  for (int i = start; i < end; ++i) sum += h.characters[i].amplitudeSquared;
+  for (int i = start; i < end; ++i) sum += HistoryCharacters(h)[i].amplitudeSquared;
   return end > start ? sum / (end - start) : 0.0;
 }
 
@@ -99,7 +102,7 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
   std::uint8_t bytes[kRobustHistory];
   float clarity = 0.0f;
   for (int i = 0; i < n; ++i) {
-    const RobustFskCharacter& c = h.characters[start + i];
+    const RobustFskCharacter& c = HistoryCharacters(h)[start + i];
     // A sender ends every character with a mark; chance framings of music
     // that a checksum lets through mostly do not.
     if (!c.stopBitIsMark) return false;
@@ -108,8 +111,8 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
   }
   if (clarity < kMinClarity * static_cast<float>(n)) return false;
   bytes[0] = type;
-  return Describe(bytes, n, PlanOf(r, h, start), MeanAmplitudeSquared(h, start, h.count), h.characters[start].startSample,
-                  h.characters[h.count - 1].endSample, message);
+  return Describe(bytes, n, PlanOf(r, h, start), MeanAmplitudeSquared(h, start, h.count), HistoryCharacters(h)[start].startSample,
+                  HistoryCharacters(h)[h.count - 1].endSample, message);
 }
 
 // Shows an accepted message once.
@@ -129,14 +132,14 @@ void Show(RobustCallerIdReceiver& r, const CallerIdMessageEvent& message) {
 // Index in the history of the character that starts at `from`, or -1.
 int IndexOf(const RobustCallerIdHistory& h, std::int64_t from) {
   for (int i = 0; i < h.count; ++i) {
-    if (h.characters[i].startSample == from) return i;
+    if (HistoryCharacters(h)[i].startSample == from) return i;
   }
   return -1;
 }
 
 float MeanClarity(const RobustCallerIdHistory& h, int start, int end) {
   float sum = 0.0f;
-  for (int i = start; i < end; ++i) sum += h.characters[i].clarity;
+  for (int i = start; i < end; ++i) sum += HistoryCharacters(h)[i].clarity;
   return end > start ? sum / static_cast<float>(end - start) : 0.0f;
 }
 
@@ -171,13 +174,13 @@ void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
   if (!FskAround(r, from)) return;
   const RobustCallerIdHistory& h = r.histories[0];
   const int start = IndexOf(h, from);
-  if (start < 0 || h.count - start < kFirstCharacters || h.characters[start + 1].value == kSeizure) return;
+  if (start < 0 || h.count - start < kFirstCharacters || HistoryCharacters(h)[start + 1].value == kSeizure) return;
   if (MeanClarity(h, start, start + kFirstCharacters) < kMinClarity) return;
   const TonePlan plan = PlanOf(r, h, start);
   FskRereadMessage read;
-  if (!RereadFskMessage(r.samples, plan, RobustFskBitSamples(r.fsk), h.characters + start, h.count - start, read)) return;
+  if (!RereadFskMessage(r.samples, plan, RobustFskBitSamples(r.fsk), HistoryCharacters(h) + start, h.count - start, read)) return;
   int end = start;
-  while (end < h.count && static_cast<double>(h.characters[end].startSample) < read.endEdge) ++end;
+  while (end < h.count && static_cast<double>(HistoryCharacters(h)[end].startSample) < read.endEdge) ++end;
   if (MeanClarity(h, start, end) < kMinClarity) return;
   CallerIdMessageEvent message;
   if (!Describe(read.bytes, read.count, plan, MeanAmplitudeSquared(h, start, end), std::llround(read.startEdge),
@@ -209,12 +212,17 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
     Forget(h);
   }
   if (h.count == kRobustHistory) {
-    std::memmove(h.characters, h.characters + 1, sizeof h.characters[0] * (kRobustHistory - 1));
+    ++h.first;
+    ++h.dropped;
     --h.count;
     h.framedStart = h.framedStart > 0 ? h.framedStart - 1 : -1;
   }
+  if (h.first + h.count == 2 * kRobustHistory) {
+    std::memmove(h.kept, h.kept + h.first, sizeof h.kept[0] * static_cast<std::size_t>(h.count));
+    h.first = 0;
+  }
   const int last = h.count;
-  h.characters[h.count++] = c;
+  h.kept[h.first + h.count++] = c;
   if (h.framedStart < 0 && IsCallerIdMessageType(c.value) && FramedStart(h, last)) {
     h.framedStart = last;
   }
@@ -232,14 +240,15 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
     if (r.rereadCount < kRereadCandidates) r.rereads[r.rereadCount++] = {c.startSample, c.idleBitsBefore};
   }
 
-  // Every message whose length ends here is a candidate; the checksum sums
-  // to zero over type, length, payload and itself.
-  unsigned sum = c.value;
-  for (int s = last - 1; s >= 0 && last - s <= kRobustHistory - 2; --s) {
-    sum += h.characters[s].value;
-    if (s + 1 > last - 1 || h.characters[s + 1].value + 2 != last - s) continue;
+  // Every message whose length ends here is a candidate, newest first; the
+  // checksum sums to zero over type, length, payload and itself.
+  const std::int64_t number = h.dropped + last;
+  for (std::int64_t length = MessageEndsAdd(h.ends, number, c.value); length >= 0;
+       length = h.ends.older[MessageEndSlot(length)]) {
+    const auto s = static_cast<int>(length - 1 - h.dropped);
+    if (s < 0 || last - s > kRobustHistory - 2) break;
     std::uint8_t type = 0;
-    if (!SentType(h, s, sum, type)) continue;
+    if (!SentType(h, s, MessageEndsSum(h.ends, length - 1, number), type)) continue;
     CallerIdMessageEvent message;
     if (!Accept(r, h, s, type, message)) continue;
     Show(r, message);
@@ -248,14 +257,14 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   // Failures are counted on the first decision's framing alone; the others
   // only ever add a copy that holds.
   if (c.decision == 0 && h.framedStart >= 0 && h.framedStart + 1 < h.count &&
-      h.characters[h.framedStart + 1].value >= kShortestPayload &&
-      h.framedStart + h.characters[h.framedStart + 1].value + 2 == last) {
+      HistoryCharacters(h)[h.framedStart + 1].value >= kShortestPayload &&
+      h.framedStart + HistoryCharacters(h)[h.framedStart + 1].value + 2 == last) {
     // Only what sounded like FSK counts as a message that failed.
     float clarity = 0.0f;
-    for (int i = h.framedStart; i <= last; ++i) clarity += h.characters[i].clarity;
+    for (int i = h.framedStart; i <= last; ++i) clarity += HistoryCharacters(h)[i].clarity;
     if (clarity >= kMinClarity * static_cast<float>(last - h.framedStart + 1)) {
       ++r.rejected;
-      r.failedStart = h.characters[h.framedStart].startSample;
+      r.failedStart = HistoryCharacters(h)[h.framedStart].startSample;
       r.failedEnd = c.endSample;
     }
     h.framedStart = h.count;  // one framed message per burst

@@ -30,6 +30,7 @@
 #include "callerid/robust/sample_ring.h"
 #include "callerid/robust/fsk_demodulator.h"
 #include "callerid/robust/fsk_gate.h"
+#include "callerid/robust/message_ends.h"
 
 namespace quorvane {
 
@@ -37,12 +38,20 @@ inline constexpr int kRobustHistory = 260;    // longest message: type, length, 
 inline constexpr int kRereadCandidates = 8;  // starts a burst may be read again from
 inline constexpr int kGateVerdicts = 256;    // chunks of 256 samples: as far back as the kept samples reach
 
-// One bit decision's characters since the last break.
+// One bit decision's characters since the last break, oldest first, in
+// kept[first, first + count). A new character goes on the end; the run
+// moves back to the front only when the end of `kept` is reached, so an
+// endless stream of characters costs one copy each, not a history's worth.
 struct RobustCallerIdHistory {
-  RobustFskCharacter characters[kRobustHistory];  // oldest first
+  RobustFskCharacter kept[2 * kRobustHistory];
+  int first;
   int count;
-  int framedStart;                                 // index of the plainly framed type character, or -1
+  int framedStart;                                 // index (from the oldest) of the plainly framed type character, or -1
+  std::int64_t dropped;                            // characters since the break no longer held: index + dropped numbers one
+  MessageEnds ends;                                // the messages the characters may end, by number
 };
+
+inline const RobustFskCharacter* HistoryCharacters(const RobustCallerIdHistory& h) { return h.kept + h.first; }
 
 struct RobustCallerIdReceiver {
   RobustFskDemodulator fsk;

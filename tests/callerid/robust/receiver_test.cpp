@@ -254,11 +254,15 @@ TEST(RobustClock, BitRateOneAndAHalfPercentOff) {
 const std::vector<std::uint8_t> kSdmf = WithChecksum({0x04, 15, '0', '1', '0', '2', '0', '3', '0', '4', '5', '5', '5', '1', '2', '1', '2'});
 
 TEST(RobustFraming, JunkBeforeTheTypeByteIsSkipped) {
-  std::vector<std::uint8_t> bytes = {0x12, 0x80, 0x34};
-  bytes.insert(bytes.end(), kSdmf.begin(), kSdmf.end());
-  const Received r = Receive(Burst(bytes));
-  ASSERT_EQ(r.messages.size(), 1u);
-  EXPECT_EQ(r.messages[0].info.number, "5551212");
+  // A few characters, and more than twice what a history holds.
+  for (const std::size_t junk : {3u, 601u}) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < junk; ++i) bytes.push_back(i % 3 == 1 ? 0x80 : static_cast<std::uint8_t>(0x12 + i));
+    bytes.insert(bytes.end(), kSdmf.begin(), kSdmf.end());
+    const Received r = Receive(Burst(bytes));
+    ASSERT_EQ(r.messages.size(), 1u) << junk;
+    EXPECT_EQ(r.messages[0].info.number, "5551212");
+  }
 }
 
 TEST(RobustFraming, BadCopyIsRejectedAndTheGoodOneShown) {
