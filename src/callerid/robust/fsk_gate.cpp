@@ -32,7 +32,8 @@ void FskGateAdd(FskGate& g, const std::int16_t* samples, int count) {
   float e0 = 0.0f, e1 = 0.0f, e2 = 0.0f;
   for (int i = 0; i < count; ++i) {
     const auto x = static_cast<float>(samples[i]);
-    const float y = kB0 * x + kB1 * in1 + kB2 * in2 - kA1 * out1 - kA2 * out2;
+    // The newest output last: the loop waits on it from sample to sample.
+    const float y = kB0 * x + kB1 * in1 + kB2 * in2 - kA2 * out2 - kA1 * out1;
     in2 = in1;
     in1 = x;
     out2 = out1;
