@@ -8,6 +8,7 @@
 #include "codec/alaw.h"
 #include "codec/ulaw.h"
 #include "dtmf/exact/dtmf_channel.h"
+#include "io/capture/capture_demux.h"
 #include "io/capture/capture_sniff.h"
 #include "io/call_capture.h"
 #include "io/capture_writer.h"
@@ -209,21 +210,64 @@ TEST(CaptureTiming, AJumpOfHoursIsCountedNotFilled) {
 }
 
 // Counts sinks open at once: a long capture of one call after another
-// must end each call's stream once it has gone quiet.
+// must end each call's stream once it has gone quiet. Keeps the SSRCs in
+// the order their streams ended.
 struct CountingFactory : io::StreamSinkFactory {
   struct Sink : io::StreamSink {
-    explicit Sink(CountingFactory& f) : factory(f) { factory.maxOpen = std::max(++factory.open, factory.maxOpen); }
+    Sink(CountingFactory& f, std::uint32_t s) : factory(f), ssrc(s) {
+      factory.maxOpen = std::max(++factory.open, factory.maxOpen);
+    }
     void Ulaw(const std::uint8_t*, std::size_t) override {}
     void Linear(const std::int16_t*, std::size_t) override {}
-    void End(const std::optional<RtpTotals>&) override { --factory.open; }
+    void End(const std::optional<RtpTotals>&) override {
+      --factory.open;
+      factory.ended.push_back(ssrc);
+    }
     CountingFactory& factory;
+    std::uint32_t ssrc;
   };
-  std::unique_ptr<io::StreamSink> Open(const StreamInfo&) override {
+  std::unique_ptr<io::StreamSink> Open(const StreamInfo& info) override {
     ++opened;
-    return std::make_unique<Sink>(*this);
+    return std::make_unique<Sink>(*this, info.rtp->ssrc);
   }
   int open = 0, maxOpen = 0, opened = 0;
+  std::vector<std::uint32_t> ended;
 };
+
+CountingFactory ReadCounting(const CaptureWriter& writer) {
+  TempDir dir;
+  WriteBytes(dir.File("c.pcap"), writer.bytes());
+  CountingFactory factory;
+  EXPECT_TRUE(io::ReadCapture(dir.File("c.pcap"), factory, nullptr));
+  return factory;
+}
+
+Packet OnePacket(std::uint32_t ssrc) {
+  return Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 4002, Rtp(0, 1, 0, ssrc, Packet(4, 0xFF))));
+}
+
+// More streams at once than are followed: each new one ends the one
+// silent longest, and every packet is still read.
+TEST(CaptureMemory, StreamsBeyondThoseFollowedEndTheQuietest) {
+  constexpr auto kMost = static_cast<std::uint32_t>(io::CaptureDemux::kMaxLiveStreams);
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  for (std::uint32_t ssrc = 0; ssrc <= kMost; ++ssrc) writer.Add(ssrc * 1e-5, OnePacket(ssrc));
+  writer.Add(1.0, OnePacket(0));  // the first again: a stream of its own now
+  const CountingFactory factory = ReadCounting(writer);
+  EXPECT_EQ(factory.opened, static_cast<int>(kMost) + 2);
+  ASSERT_EQ(factory.ended.size(), kMost + 2);
+  EXPECT_EQ(factory.ended[0], 0u);
+  EXPECT_EQ(factory.ended[1], 1u);  // made room for the first one's return
+}
+
+// Capture time may go back (merged captures): a stream whose latest
+// packet is older than one seen before it is still found idle.
+TEST(CaptureMemory, QuietStreamsEndAfterTimeWentBack) {
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  const std::pair<double, std::uint32_t> packets[] = {{0, 1}, {1, 2}, {100, 1}, {50, 2}, {175, 3}};
+  for (const auto& [time, ssrc] : packets) writer.Add(time, OnePacket(ssrc));
+  EXPECT_EQ(ReadCounting(writer).ended, (std::vector<std::uint32_t>{2, 1, 3}));
+}
 
 TEST(CaptureMemory, QuietStreamsEndWhileTheCaptureGoesOn) {
   CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);

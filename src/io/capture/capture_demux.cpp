@@ -54,12 +54,28 @@ void CaptureDemux::Transport(const IpPayload& ip, Bytes payload, double time) {
   }
 }
 
+std::size_t CaptureDemux::StreamKeyHash::operator()(const StreamKey& key) const {
+  std::uint64_t h = 0xcbf29ce484222325u;  // FNV-1a over the key's fields
+  auto add = [&h](std::uint64_t v) { h = (h ^ v) * 0x100000001b3u; };
+  for (const IpAddress* a : {&key.src, &key.dst}) {
+    add(a->family);
+    for (std::uint8_t b : a->bytes) add(b);
+  }
+  add(key.srcPort);
+  add(key.dstPort);
+  add(key.ssrc);
+  return static_cast<std::size_t>(h);
+}
+
 void CaptureDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagram, double time) {
   const PayloadKind kind = payloadTypes_.KindOf(packet.payloadType);
   auto it = streams_.find(key);
   LiveStream* live = it != streams_.end() ? &it->second : Start(key, kind, time);
   if (live == nullptr) return;
   live->lastSeen = time;
+  recent_.splice(recent_.end(), recent_, live->recent);
+  timeInOrder_ = timeInOrder_ && time >= latest_;
+  latest_ = std::max(latest_, time);
   if (live->keyless) return;
   if (!live->srtp) {
     live->stream->Add(packet, kind, kind == PayloadKind::Decoded ? payloadTypes_.FormatOf(packet.payloadType) : nullptr);
@@ -79,7 +95,7 @@ CaptureDemux::LiveStream* CaptureDemux::Start(const StreamKey& key, PayloadKind 
       kind != PayloadKind::Decoded) {
     return nullptr;
   }
-  if (streams_.size() >= kMaxLiveStreams) return nullptr;
+  if (streams_.size() >= kMaxLiveStreams) End({recent_.front()});
   StreamInfo info = InfoOf(key);
   const SrtpKeyBook::Lookup secure = keys_.Find(key.ssrc, key.src, key.srcPort, key.dst, key.dstPort);
   std::unique_ptr<SrtpSession> srtp;
@@ -91,35 +107,38 @@ CaptureDemux::LiveStream* CaptureDemux::Start(const StreamKey& key, PayloadKind 
   auto stream = std::make_unique<RtpStream>(std::move(info), factory_);
   const bool keyless = secure.srtp && !srtp;
   if (keyless) stream->Unreadable(reason.empty() ? "SRTP with no key" : reason);
-  LiveStream live{std::move(stream), time, nextSerial_++, std::move(srtp), keyless};
-  return &streams_.emplace(key, std::move(live)).first->second;
+  LiveStream live{std::move(stream), time, nextSerial_++, std::move(srtp), keyless, {}};
+  StreamMap::value_type& started = *streams_.emplace(key, std::move(live)).first;
+  started.second.recent = recent_.insert(recent_.end(), &started);
+  return &started.second;
 }
 
 void CaptureDemux::EndIdle(double time) {
   if (time < nextIdleCheck_) return;
   nextIdleCheck_ = time + kIdleCheckSeconds;
-  std::vector<std::map<StreamKey, LiveStream>::iterator> idle;
-  for (auto it = streams_.begin(); it != streams_.end(); ++it) {
-    if (time - it->second.lastSeen > kIdleSeconds) idle.push_back(it);
+  std::vector<StreamMap::value_type*> idle;
+  for (StreamMap::value_type* entry : recent_) {
+    if (time - entry->second.lastSeen > kIdleSeconds) {
+      idle.push_back(entry);
+    } else if (timeInOrder_) {
+      break;  // every stream after this one was seen later still
+    }
   }
-  std::sort(idle.begin(), idle.end(), [](const auto& a, const auto& b) { return a->second.serial < b->second.serial; });
-  for (auto it : idle) {
-    it->second.stream->End();
-    streams_.erase(it);
+  End(std::move(idle));
+}
+
+void CaptureDemux::End(std::vector<StreamMap::value_type*> streams) {
+  std::sort(streams.begin(), streams.end(), [](const auto* a, const auto* b) { return a->second.serial < b->second.serial; });
+  // Each stream is freed as it ends: its detector may only now be made.
+  for (StreamMap::value_type* entry : streams) {
+    entry->second.stream->End();
+    recent_.erase(entry->second.recent);
+    const StreamKey key = entry->first;  // not a reference into the node erased
+    streams_.erase(key);
   }
 }
 
-void CaptureDemux::Finish() {
-  std::vector<LiveStream*> open;
-  for (auto& [key, live] : streams_) open.push_back(&live);
-  std::sort(open.begin(), open.end(), [](const LiveStream* a, const LiveStream* b) { return a->serial < b->serial; });
-  // Each stream is freed as it ends: its detector may only now be made.
-  for (LiveStream* live : open) {
-    live->stream->End();
-    live->stream.reset();
-  }
-  streams_.clear();
-}
+void CaptureDemux::Finish() { End({recent_.begin(), recent_.end()}); }
 
 StreamInfo CaptureDemux::InfoOf(const StreamKey& key) {
   char ssrc[16];

@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <list>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "io/capture/fragment_reassembly.h"
@@ -25,8 +26,8 @@ class CaptureDemux {
   // A stream silent for this long (capture time) is over: a call's RTP
   // does not pause for two minutes, even on hold.
   static constexpr double kIdleSeconds = 120.0;
-  // Streams followed at once; beyond this, new streams are not read, which
-  // bounds memory against captures crafted to open millions.
+  // Streams followed at once, which bounds memory against captures crafted
+  // to open millions: a new stream beyond this ends the one silent longest.
   static constexpr std::size_t kMaxLiveStreams = 50000;
 
   // `path` names the streams (PATH@0xSSRC); `container` is "pcap" or "pcapng";
@@ -50,20 +51,30 @@ class CaptureDemux {
     std::uint16_t srcPort;
     std::uint16_t dstPort;
     std::uint32_t ssrc;
-    auto operator<=>(const StreamKey&) const = default;
+    bool operator==(const StreamKey&) const = default;
   };
+  struct StreamKeyHash {
+    std::size_t operator()(const StreamKey& key) const;
+  };
+  struct LiveStream;
+  using StreamMap = std::unordered_map<StreamKey, LiveStream, StreamKeyHash>;
+  // The streams by their latest packet, the one seen longest ago first.
+  using Recent = std::list<StreamMap::value_type*>;
   struct LiveStream {
     std::unique_ptr<RtpStream> stream;
     double lastSeen;
     std::uint64_t serial;  // creation order
     std::unique_ptr<SrtpSession> srtp;  // for an SRTP stream with a key
     bool keyless = false;               // an SRTP stream without one: its packets are not read
+    Recent::iterator recent;            // its place in recent_
   };
 
   void Transport(const IpPayload& ip, Bytes payload, double time);
   void Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagram, double time);
   LiveStream* Start(const StreamKey& key, PayloadKind kind, double time);
   void EndIdle(double time);
+  // Ends `streams` (in the order they began) and forgets them.
+  void End(std::vector<StreamMap::value_type*> streams);
   StreamInfo InfoOf(const StreamKey& key);
 
   std::string path_;
@@ -73,9 +84,14 @@ class CaptureDemux {
   SrtpKeyBook keys_;
   std::vector<std::uint8_t> decrypted_;
   FragmentReassembler fragments_;
-  std::map<StreamKey, LiveStream> streams_;
+  StreamMap streams_;
+  Recent recent_;
+  // Whether capture time has never gone back: recent_ is then also in the
+  // order of lastSeen, and the idle streams are the first ones in it.
+  bool timeInOrder_ = true;
+  double latest_ = 0;
   std::uint64_t nextSerial_ = 0;
-  std::map<std::uint32_t, std::uint32_t> ssrcStreams_;  // streams begun per SSRC
+  std::unordered_map<std::uint32_t, std::uint32_t> ssrcStreams_;  // streams begun per SSRC
   double nextIdleCheck_ = 0;
 };
 
