@@ -25,62 +25,50 @@ void AlertToneInit(AlertToneDetector& d) {
   }
 }
 
-bool AlertToneProcess(AlertToneDetector& d, const std::int16_t* samples, int count, AlertTone& alert) {
+bool AlertToneEndBlock(AlertToneDetector& d, AlertTone& alert) {
   bool ended = false;
-  for (int i = 0; i < count; ++i) {
-    const float x = samples[i];
-    for (int k = 0; k < 2; ++k) {
-      const float s = x + d.coefficient[k] * d.state[k][0] - d.state[k][1];
-      d.state[k][1] = d.state[k][0];
-      d.state[k][0] = s;
-    }
-    d.blockEnergy += x * x;
-    ++d.sample;
-    if (++d.blockFill < kAlertBlock) continue;
-
-    // |X|^2 of a tone of peak A over N samples is (A N / 2)^2.
-    float peakSquared[2];
-    for (int k = 0; k < 2; ++k) {
-      const float s1 = d.state[k][0], s2 = d.state[k][1];
-      const float power = s1 * s1 + s2 * s2 - d.coefficient[k] * s1 * s2;
-      peakSquared[k] = 4.0f * power / (kAlertBlock * kAlertBlock);
-    }
-    // A tone of peak A carries A^2 N / 2 of the block's energy.
-    const float toneEnergy[2] = {peakSquared[0] * kAlertBlock / 2.0f, peakSquared[1] * kAlertBlock / 2.0f};
-    const float energy = d.blockEnergy > 0.0f ? d.blockEnergy : 1.0f;
-    const bool hit = toneEnergy[0] + toneEnergy[1] >= kMinPurity * energy && toneEnergy[0] >= kMinShare * energy &&
-                     toneEnergy[1] >= kMinShare * energy && peakSquared[0] >= kMinPeakSquared &&
-                     peakSquared[1] >= kMinPeakSquared;
-    // A tone filling a share f of a block shows f^2 of its squared peak;
-    // the blocks either side of a run give its edges within the block.
-    const float tones = peakSquared[0] + peakSquared[1];
-    if (hit) {
-      if (d.runBlocks == 0) {
-        d.runStart = d.blockStart;
-        d.runLow = d.runHigh = 0.0;
-        d.leadShare = std::fmin(1.0f, std::sqrt(d.lastBlockTones / tones));
-      }
-      ++d.runBlocks;
-      d.runLow += peakSquared[0];
-      d.runHigh += peakSquared[1];
-    } else {
-      if (d.runBlocks >= kMinBlocks) {
-        const double low = d.runLow / d.runBlocks, high = d.runHigh / d.runBlocks;
-        const double trailShare = std::fmin(1.0, std::sqrt(tones / (low + high)));
-        const auto lead = std::lround(d.leadShare * kAlertBlock);
-        const auto trail = std::lround(trailShare * kAlertBlock);
-        alert = {d.runStart - lead, static_cast<std::int64_t>(d.runBlocks) * kAlertBlock + lead + trail, Dbm0(low),
-                 Dbm0(high), Dbm0(low + high)};
-        ended = true;
-      }
-      d.runBlocks = 0;
-    }
-    d.lastBlockTones = tones;
-    std::memset(d.state, 0, sizeof d.state);
-    d.blockEnergy = 0.0f;
-    d.blockFill = 0;
-    d.blockStart = d.sample;
+  // |X|^2 of a tone of peak A over N samples is (A N / 2)^2.
+  float peakSquared[2];
+  for (int k = 0; k < 2; ++k) {
+    const float s1 = d.state[k][0], s2 = d.state[k][1];
+    const float power = s1 * s1 + s2 * s2 - d.coefficient[k] * s1 * s2;
+    peakSquared[k] = 4.0f * power / (kAlertBlock * kAlertBlock);
   }
+  // A tone of peak A carries A^2 N / 2 of the block's energy.
+  const float toneEnergy[2] = {peakSquared[0] * kAlertBlock / 2.0f, peakSquared[1] * kAlertBlock / 2.0f};
+  const float energy = d.blockEnergy > 0.0f ? d.blockEnergy : 1.0f;
+  const bool hit = toneEnergy[0] + toneEnergy[1] >= kMinPurity * energy && toneEnergy[0] >= kMinShare * energy &&
+                   toneEnergy[1] >= kMinShare * energy && peakSquared[0] >= kMinPeakSquared &&
+                   peakSquared[1] >= kMinPeakSquared;
+  // A tone filling a share f of a block shows f^2 of its squared peak;
+  // the blocks either side of a run give its edges within the block.
+  const float tones = peakSquared[0] + peakSquared[1];
+  if (hit) {
+    if (d.runBlocks == 0) {
+      d.runStart = d.blockStart;
+      d.runLow = d.runHigh = 0.0;
+      d.leadShare = std::fmin(1.0f, std::sqrt(d.lastBlockTones / tones));
+    }
+    ++d.runBlocks;
+    d.runLow += peakSquared[0];
+    d.runHigh += peakSquared[1];
+  } else {
+    if (d.runBlocks >= kMinBlocks) {
+      const double low = d.runLow / d.runBlocks, high = d.runHigh / d.runBlocks;
+      const double trailShare = std::fmin(1.0, std::sqrt(tones / (low + high)));
+      const auto lead = std::lround(d.leadShare * kAlertBlock);
+      const auto trail = std::lround(trailShare * kAlertBlock);
+      alert = {d.runStart - lead, static_cast<std::int64_t>(d.runBlocks) * kAlertBlock + lead + trail, Dbm0(low),
+               Dbm0(high), Dbm0(low + high)};
+      ended = true;
+    }
+    d.runBlocks = 0;
+  }
+  d.lastBlockTones = tones;
+  std::memset(d.state, 0, sizeof d.state);
+  d.blockEnergy = 0.0f;
+  d.blockFill = 0;
+  d.blockStart = d.sample;
   return ended;
 }
 

@@ -34,8 +34,29 @@ struct AlertToneDetector {
 
 void AlertToneInit(AlertToneDetector& d);
 
+// A block is full: decides it; true with `alert` filled when an alert ended.
+bool AlertToneEndBlock(AlertToneDetector& d, AlertTone& alert);
+
 // Feeds `count` samples; returns true with `alert` filled when an alert
-// ended within them (at most one per call of up to 800 samples).
-bool AlertToneProcess(AlertToneDetector& d, const std::int16_t* samples, int count, AlertTone& alert);
+// ended within them (at most one per call of up to 800 samples). `tap(x)`
+// is handed each sample on the way: another detector's recursion run in the
+// same pass keeps the processor busy while each waits on its own.
+template <class Tap>
+bool AlertToneProcess(AlertToneDetector& d, const std::int16_t* samples, int count, AlertTone& alert, Tap&& tap) {
+  bool ended = false;
+  for (int i = 0; i < count; ++i) {
+    const float x = samples[i];
+    tap(x);
+    for (int k = 0; k < 2; ++k) {
+      const float s = x + d.coefficient[k] * d.state[k][0] - d.state[k][1];
+      d.state[k][1] = d.state[k][0];
+      d.state[k][0] = s;
+    }
+    d.blockEnergy += x * x;
+    ++d.sample;
+    if (++d.blockFill == kAlertBlock && AlertToneEndBlock(d, alert)) ended = true;
+  }
+  return ended;
+}
 
 }  // namespace quorvane

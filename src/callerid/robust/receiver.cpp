@@ -380,10 +380,13 @@ void RobustCallerIdProcess(RobustCallerIdReceiver& r, const std::int16_t* sample
     const auto room = static_cast<std::size_t>(kChunk - r.sample % kChunk);
     const int n = static_cast<int>(std::min(count, room));
     FskSampleRingPut(r.samples, samples, static_cast<std::size_t>(n));
-    FskGateAdd(r.gate, samples, n);
     DtmfSignalledProcess(r.dtmf, samples, static_cast<std::size_t>(n), sink);
+    // The gate's sums go along with the alert detector's loop: each waits
+    // on its own recursion, and together they keep the processor busy.
+    FskGateRun gate(r.gate);
     AlertTone alert;
-    if (AlertToneProcess(r.alerts, samples, n, alert)) sink.Alert(alert);
+    if (AlertToneProcess(r.alerts, samples, n, alert, [&gate](float x) { gate.Add(x); })) sink.Alert(alert);
+    gate.End();
     samples += n;
     count -= static_cast<std::size_t>(n);
     r.sample += n;

@@ -43,9 +43,9 @@ double ShareThrough(const std::vector<double>& x) {
   FskGateInit(gate);
   int through = 0, chunks = 0;
   for (std::size_t at = 0; at + kChunk <= x.size(); at += kChunk, ++chunks) {
-    std::int16_t chunk[kChunk];
-    for (int i = 0; i < kChunk; ++i) chunk[i] = static_cast<std::int16_t>(std::lround(std::clamp(x[at + i], -32767.0, 32767.0)));
-    FskGateAdd(gate, chunk, kChunk);
+    FskGateRun run(gate);
+    for (int i = 0; i < kChunk; ++i) run.Add(static_cast<float>(std::lround(std::clamp(x[at + i], -32767.0, 32767.0))));
+    run.End();
     through += FskGateEndChunk(gate) ? 1 : 0;
   }
   return static_cast<double>(through) / chunks;
