@@ -22,7 +22,7 @@ constexpr std::uint8_t kSeizure = 0x55;
 // (speech does so now and then for one or two), reading from this many
 // chunks back, and stops once the gate has held shut for this many.
 constexpr int kGateChunks = 3;
-constexpr int kLookbackChunks = 16;
+constexpr int kLookbackChunks = 8;
 constexpr int kShutChunks = 10;
 
 void Forget(RobustCallerIdHistory& h) {
