@@ -71,9 +71,11 @@ class ContractDetector final : public StreamDetector {
  private:
   static constexpr std::size_t kSmallState = 4096;
 
-  // Makes the state and gives it the samples held so far.
+  // Makes the state and gives it the samples held so far. Init makes every
+  // part of it that is read ready, so the memory is not cleared first: a
+  // capture of many short streams would spend its time clearing receivers.
   void Make() {
-    state_ = std::make_unique<State>();
+    state_ = std::make_unique_for_overwrite<State>();
     InitFn(*state_, config_);
     if (!held_.empty()) ProcessFn(*state_, held_.data(), held_.size(), static_cast<Sink&>(events_));
     std::vector<std::int16_t>().swap(held_);
