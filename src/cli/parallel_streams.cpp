@@ -183,7 +183,16 @@ void ParallelStreams::Append(Lane& lane, Piece piece, const void* data) {
 
 void ParallelStreams::Send(Lane& lane) {
   std::unique_lock lock(mutex_);
-  batchDone_.wait(lock, [&] { return inFlight_ < kBatchesPerWorker * workers_; });
+  // With the queue full the reader runs a queued batch itself rather than
+  // wait to be woken: a capture of many short streams would otherwise pass
+  // the processor back and forth for each of them.
+  while (inFlight_ >= kBatchesPerWorker * workers_) {
+    if (ready_.empty()) {
+      batchDone_.wait(lock);
+    } else {
+      RunReady(lock);
+    }
+  }
   ++inFlight_;
   lane.queued.push_back(std::move(lane.unsent));
   lane.unsent = Batch{};
@@ -271,31 +280,35 @@ void ParallelStreams::Work() {
   for (;;) {
     workReady_.wait(lock, [&] { return stopping_ || !ready_.empty(); });
     if (ready_.empty()) return;
-    Lane& lane = *ready_.front();
-    ready_.pop_front();
-    Batch batch = std::move(lane.queued.front());
-    lane.queued.pop_front();
-    lane.busy = true;
-    lane.busyFrom = batch.pieces.front().call;
-    lock.unlock();
-
-    std::size_t byte = 0, sample = 0;
-    for (const Piece& piece : batch.pieces) {
-      RunPiece(lane, piece, batch.bytes.data() + byte, batch.samples.data() + sample);
-      if (piece.kind == PieceKind::Ulaw) byte += piece.count;
-      if (piece.kind == PieceKind::Linear) sample += piece.count;
-    }
-
-    lock.lock();
-    if (lane.reports.empty() && !lane.running.empty()) reporting_.push_back(&lane);
-    std::move(lane.running.begin(), lane.running.end(), std::back_inserter(lane.reports));
-    lane.running.clear();
-    lane.busy = false;
-    Rehold(lane);
-    --inFlight_;
-    if (!lane.queued.empty()) ready_.push_back(&lane);
-    batchDone_.notify_all();
+    RunReady(lock);
   }
+}
+
+void ParallelStreams::RunReady(std::unique_lock<std::mutex>& lock) {
+  Lane& lane = *ready_.front();
+  ready_.pop_front();
+  Batch batch = std::move(lane.queued.front());
+  lane.queued.pop_front();
+  lane.busy = true;
+  lane.busyFrom = batch.pieces.front().call;
+  lock.unlock();
+
+  std::size_t byte = 0, sample = 0;
+  for (const Piece& piece : batch.pieces) {
+    RunPiece(lane, piece, batch.bytes.data() + byte, batch.samples.data() + sample);
+    if (piece.kind == PieceKind::Ulaw) byte += piece.count;
+    if (piece.kind == PieceKind::Linear) sample += piece.count;
+  }
+
+  lock.lock();
+  if (lane.reports.empty() && !lane.running.empty()) reporting_.push_back(&lane);
+  std::move(lane.running.begin(), lane.running.end(), std::back_inserter(lane.reports));
+  lane.running.clear();
+  lane.busy = false;
+  Rehold(lane);
+  --inFlight_;
+  if (!lane.queued.empty()) ready_.push_back(&lane);
+  batchDone_.notify_all();
 }
 
 }  // namespace quorvane::cli

@@ -57,6 +57,9 @@ class ParallelStreams final : public io::StreamSinkFactory {
   void RunPiece(Lane& lane, const Piece& piece, const std::uint8_t* bytes, const std::int16_t* samples);
   void Pass(std::vector<Report>& reports);
   void Work();
+  // Runs the first ready lane's next batch (the mutex held on entry and on
+  // return, not while it runs).
+  void RunReady(std::unique_lock<std::mutex>& lock);
 
   std::string file_;
   const DetectionCommand& command_;
