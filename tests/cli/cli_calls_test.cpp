@@ -2,6 +2,7 @@
 // `quorvane calls --json`: the keys each path carried and the verdict.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -153,7 +154,9 @@ TEST(CliCalls, BadInputNeverStopsTheRun) {
     Packet segment = {0xc5, 0xc4, 0x13, 0xc4, static_cast<std::uint8_t>(tcpSequence >> 24),
                       static_cast<std::uint8_t>(tcpSequence >> 16), static_cast<std::uint8_t>(tcpSequence >> 8),
                       static_cast<std::uint8_t>(tcpSequence), 0, 0, 0, 0, 0x50, 0x18, 0xff, 0xff, 0, 0, 0, 0};
-    segment.insert(segment.end(), text.begin(), text.end());
+    const std::size_t header = segment.size();
+    segment.resize(header + text.size());
+    std::copy(text.begin(), text.end(), segment.begin() + static_cast<std::ptrdiff_t>(header));
     tcpSequence += static_cast<std::uint32_t>(text.size());
     writer.Add(time, Ipv4Packet(a, b, segment, 6));
   };
