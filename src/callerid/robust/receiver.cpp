@@ -40,7 +40,7 @@ void ForgetAll(RobustCallerIdReceiver& r) {
 // Whether the character at `s` begins a message framed on its own: the
 // first character, one after long mark, or one right after the seizure.
 bool FramedStart(const RobustCallerIdHistory& h, int s) {
-  return s == 0 || HistoryCharacters(h)[s].idleBitsBefore >= kFramingIdleBits || HistoryCharacters(h)[s - 1].value == kSeizure;
+  return s == 0 || HistoryAt(h, s).idleBitsBefore >= kFramingIdleBits || HistoryAt(h, s - 1).value == kSeizure;
 }
 
 // The message type the character at `s` stood for, given `sum`, the sum
@@ -50,7 +50,7 @@ bool FramedStart(const RobustCallerIdHistory& h, int s) {
 // checksum tells which type was sent, and the type byte read must then be
 // that type moved by one bit.
 bool SentType(const RobustCallerIdHistory& h, int s, unsigned sum, std::uint8_t& type) {
-  const std::uint8_t read = HistoryCharacters(h)[s].value;
+  const std::uint8_t read = HistoryAt(h, s).value;
   if (IsCallerIdMessageType(read) && (sum & 0xFF) == 0) {
     type = read;
     return true;
@@ -69,8 +69,8 @@ TonePlan PlanOf(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h,
   if (r.fsk.plan != TonePlan::Auto) return r.fsk.plan;
   std::complex<double> markTurn, spaceTurn;
   for (int i = start; i < h.count; ++i) {
-    markTurn += HistoryCharacters(h)[i].markTurn;
-    spaceTurn += HistoryCharacters(h)[i].spaceTurn;
+    markTurn += HistoryAt(h, i).markTurn;
+    spaceTurn += HistoryAt(h, i).spaceTurn;
   }
   return EstimateTonePlan(markTurn, spaceTurn);
 }
@@ -78,7 +78,7 @@ TonePlan PlanOf(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h,
 // The mean squared peak of the history's characters [start, end).
 double MeanAmplitudeSquared(const RobustCallerIdHistory& h, int start, int end) {
   double sum = 0.0;
-  for (int i = start; i < end; ++i) sum += HistoryCharacters(h)[i].amplitudeSquared;
+  for (int i = start; i < end; ++i) sum += HistoryAt(h, i).amplitudeSquared;
   return end > start ? sum / (end - start) : 0.0;
 }
 
@@ -102,7 +102,7 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
   std::uint8_t bytes[kRobustHistory];
   float clarity = 0.0f;
   for (int i = 0; i < n; ++i) {
-    const RobustFskCharacter& c = HistoryCharacters(h)[start + i];
+    const RobustFskCharacter& c = HistoryAt(h, start + i);
     // A sender ends every character with a mark; chance framings of music
     // that a checksum lets through mostly do not.
     if (!c.stopBitIsMark) return false;
@@ -111,8 +111,8 @@ bool Accept(const RobustCallerIdReceiver& r, const RobustCallerIdHistory& h, int
   }
   if (clarity < kMinClarity * static_cast<float>(n)) return false;
   bytes[0] = type;
-  return Describe(bytes, n, PlanOf(r, h, start), MeanAmplitudeSquared(h, start, h.count), HistoryCharacters(h)[start].startSample,
-                  HistoryCharacters(h)[h.count - 1].endSample, message);
+  return Describe(bytes, n, PlanOf(r, h, start), MeanAmplitudeSquared(h, start, h.count),
+                  HistoryAt(h, start).startSample, HistoryAt(h, h.count - 1).endSample, message);
 }
 
 // Shows an accepted message once.
@@ -132,14 +132,14 @@ void Show(RobustCallerIdReceiver& r, const CallerIdMessageEvent& message) {
 // Index in the history of the character that starts at `from`, or -1.
 int IndexOf(const RobustCallerIdHistory& h, std::int64_t from) {
   for (int i = 0; i < h.count; ++i) {
-    if (HistoryCharacters(h)[i].startSample == from) return i;
+    if (HistoryAt(h, i).startSample == from) return i;
   }
   return -1;
 }
 
 float MeanClarity(const RobustCallerIdHistory& h, int start, int end) {
   float sum = 0.0f;
-  for (int i = start; i < end; ++i) sum += HistoryCharacters(h)[i].clarity;
+  for (int i = start; i < end; ++i) sum += HistoryAt(h, i).clarity;
   return end > start ? sum / static_cast<float>(end - start) : 0.0f;
 }
 
@@ -174,13 +174,14 @@ void Reread(RobustCallerIdReceiver& r, std::int64_t from) {
   if (!FskAround(r, from)) return;
   const RobustCallerIdHistory& h = r.histories[0];
   const int start = IndexOf(h, from);
-  if (start < 0 || h.count - start < kFirstCharacters || HistoryCharacters(h)[start + 1].value == kSeizure) return;
+  if (start < 0 || h.count - start < kFirstCharacters || HistoryAt(h, start + 1).value == kSeizure) return;
   if (MeanClarity(h, start, start + kFirstCharacters) < kMinClarity) return;
   const TonePlan plan = PlanOf(r, h, start);
   FskRereadMessage read;
-  if (!RereadFskMessage(r.samples, plan, RobustFskBitSamples(r.fsk), HistoryCharacters(h) + start, h.count - start, read)) return;
+  const double bitSamples = RobustFskBitSamples(r.fsk);
+  if (!RereadFskMessage(r.samples, plan, bitSamples, &HistoryAt(h, start), h.count - start, read)) return;
   int end = start;
-  while (end < h.count && static_cast<double>(HistoryCharacters(h)[end].startSample) < read.endEdge) ++end;
+  while (end < h.count && static_cast<double>(HistoryAt(h, end).startSample) < read.endEdge) ++end;
   if (MeanClarity(h, start, end) < kMinClarity) return;
   CallerIdMessageEvent message;
   if (!Describe(read.bytes, read.count, plan, MeanAmplitudeSquared(h, start, end), std::llround(read.startEdge),
@@ -257,14 +258,14 @@ void OnCharacter(RobustCallerIdReceiver& r, const RobustFskCharacter& c) {
   // Failures are counted on the first decision's framing alone; the others
   // only ever add a copy that holds.
   if (c.decision == 0 && h.framedStart >= 0 && h.framedStart + 1 < h.count &&
-      HistoryCharacters(h)[h.framedStart + 1].value >= kShortestPayload &&
-      h.framedStart + HistoryCharacters(h)[h.framedStart + 1].value + 2 == last) {
+      HistoryAt(h, h.framedStart + 1).value >= kShortestPayload &&
+      h.framedStart + HistoryAt(h, h.framedStart + 1).value + 2 == last) {
     // Only what sounded like FSK counts as a message that failed.
     float clarity = 0.0f;
-    for (int i = h.framedStart; i <= last; ++i) clarity += HistoryCharacters(h)[i].clarity;
+    for (int i = h.framedStart; i <= last; ++i) clarity += HistoryAt(h, i).clarity;
     if (clarity >= kMinClarity * static_cast<float>(last - h.framedStart + 1)) {
       ++r.rejected;
-      r.failedStart = HistoryCharacters(h)[h.framedStart].startSample;
+      r.failedStart = HistoryAt(h, h.framedStart).startSample;
       r.failedEnd = c.endSample;
     }
     h.framedStart = h.count;  // one framed message per burst

@@ -46,12 +46,15 @@ struct RobustCallerIdHistory {
   RobustFskCharacter kept[2 * kRobustHistory];
   int first;
   int count;
-  int framedStart;                                 // index (from the oldest) of the plainly framed type character, or -1
-  std::int64_t dropped;                            // characters since the break no longer held: index + dropped numbers one
-  MessageEnds ends;                                // the messages the characters may end, by number
+  int framedStart;       // index (from the oldest) of the plainly framed type character, or -1
+  std::int64_t dropped;  // characters since the break no longer held: a character's number is its index + this
+  MessageEnds ends;      // the messages the characters may end, by number
 };
 
-inline const RobustFskCharacter* HistoryCharacters(const RobustCallerIdHistory& h) { return h.kept + h.first; }
+// The character `index` places after the oldest held.
+inline const RobustFskCharacter& HistoryAt(const RobustCallerIdHistory& h, int index) {
+  return h.kept[h.first + index];
+}
 
 struct RobustCallerIdReceiver {
   RobustFskDemodulator fsk;

@@ -128,7 +128,8 @@ void CaptureDemux::EndIdle(double time) {
 }
 
 void CaptureDemux::End(std::vector<StreamMap::value_type*> streams) {
-  std::sort(streams.begin(), streams.end(), [](const auto* a, const auto* b) { return a->second.serial < b->second.serial; });
+  std::sort(streams.begin(), streams.end(),
+            [](const auto* a, const auto* b) { return a->second.serial < b->second.serial; });
   // Each stream is freed as it ends: its detector may only now be made.
   for (StreamMap::value_type* entry : streams) {
     entry->second.stream->End();
