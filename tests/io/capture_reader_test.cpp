@@ -8,6 +8,7 @@
 #include "codec/alaw.h"
 #include "codec/ulaw.h"
 #include "dtmf/exact/dtmf_channel.h"
+#include "io/calls/call_demux.h"
 #include "io/capture/capture_demux.h"
 #include "io/capture/capture_sniff.h"
 #include "io/call_capture.h"
@@ -258,6 +259,59 @@ TEST(CaptureMemory, StreamsBeyondThoseFollowedEndTheQuietest) {
   ASSERT_EQ(factory.ended.size(), kMost + 2);
   EXPECT_EQ(factory.ended[0], 0u);
   EXPECT_EQ(factory.ended[1], 1u);  // made room for the first one's return
+}
+
+// The same bound on calls: beyond those followed, a new call or stream
+// ends the one quiet longest, and every call is still told.
+class EndOrder : public io::CallListener {
+ public:
+  class Sink : public io::StreamSink {
+   public:
+    Sink(EndOrder& order, std::size_t stream) : order_(order), stream_(stream) {}
+    void Ulaw(const std::uint8_t*, std::size_t) override {}
+    void Linear(const std::int16_t*, std::size_t) override {}
+    void End(const std::optional<RtpTotals>&) override { order_.streams.push_back(stream_); }
+
+   private:
+    EndOrder& order_;
+    std::size_t stream_;
+  };
+  std::unique_ptr<io::StreamSink> OpenAudio(io::Call&, std::size_t stream) override {
+    return std::make_unique<Sink>(*this, stream);
+  }
+  void Key(const io::Call&, const io::CallKey&) override {}
+  void Ended(io::Call& call) override { calls.push_back(call.serial); }
+  std::vector<std::uint64_t> calls;
+  std::vector<std::size_t> streams;
+};
+
+void FeedRtp(io::CallDemux& demux, std::uint16_t srcPort, std::uint32_t ssrc, double time) {
+  const Packet packet = Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(srcPort, 4002, Rtp(0, 1, 0, ssrc, Packet(4, 0xFF))));
+  demux.Frame(io::LinkType::RawIp, io::Bytes(packet.data(), packet.size()), time);
+}
+
+TEST(CaptureMemory, CallsBeyondThoseFollowedEndTheQuietest) {
+  constexpr auto kMost = static_cast<std::uint16_t>(io::CallDemux::kMaxLiveCalls);
+  EndOrder order;
+  io::CallDemux demux(order);
+  for (std::uint16_t call = 0; call <= kMost; ++call) FeedRtp(demux, static_cast<std::uint16_t>(10000 + call), 1, call * 1e-5);
+  FeedRtp(demux, 10000, 1, 1.0);  // the first again: a call of its own now
+  demux.Finish();
+  ASSERT_EQ(order.calls.size(), kMost + 2u);
+  EXPECT_EQ(order.calls[0], 0u);
+  EXPECT_EQ(order.calls[1], 1u);  // made room for the first one's return
+}
+
+TEST(CaptureMemory, StreamsOfOneCallBeyondThoseFollowedEndTheQuietest) {
+  constexpr auto kMost = static_cast<std::uint32_t>(io::CallDemux::kMaxLiveStreams);
+  EndOrder order;
+  io::CallDemux demux(order);
+  for (std::uint32_t ssrc = 0; ssrc <= kMost; ++ssrc) FeedRtp(demux, 10000, ssrc, ssrc * 1e-5);
+  demux.Finish();
+  ASSERT_EQ(order.calls.size(), 1u);
+  ASSERT_EQ(order.streams.size(), kMost + 1u);
+  EXPECT_EQ(order.streams[0], 0u);
+  EXPECT_EQ(order.streams[1], 1u);
 }
 
 // Capture time may go back (merged captures): a stream whose latest

@@ -47,6 +47,8 @@ struct CallDemux::LiveCall {
   bool byeSeen = false;
   bool rejected = false;
   double lastSeen = 0;
+  std::list<std::uint64_t>::iterator recent;  // its place in recentCalls_
+  std::optional<std::pair<Endpoint, Endpoint>> unexplained;  // the address pair of a call no SDP explains
   std::vector<Endpoint> endpoints;   // bound by this call's SDP
   std::vector<StreamKey> streams;
   // CSeq numbers of the latest INFO requests per direction: a request
@@ -101,6 +103,7 @@ struct CallDemux::LiveStream {
   std::uint32_t audioClock = 8000;        // the RTP clock of that packet's format
   std::unique_ptr<SrtpSession> srtp;      // null for plain RTP
   bool keyless = false;                   // SRTP whose key is unknown: counted as unreadable, never played
+  std::list<StreamKey>::iterator recent;  // its place in recentStreams_
   // The key press its telephone events are telling, one per timestamp.
   struct Press {
     bool open = false;
@@ -229,11 +232,12 @@ void CallDemux::RtpTcp(const TcpFlowKey& flow, std::uint32_t sequence, Bytes pay
 }
 
 CallDemux::LiveCall* CallDemux::StartCall(double time) {
-  if (calls_.size() >= kMaxLiveCalls) return nullptr;
+  if (calls_.size() >= kMaxLiveCalls) EndCall(recentCalls_.front());
   auto live = std::make_unique<LiveCall>();
   live->call.serial = nextSerial_++;
   live->call.start = time;
   live->lastSeen = time;
+  live->recent = recentCalls_.insert(recentCalls_.end(), live->call.serial);
   LiveCall* raw = live.get();
   calls_.emplace(raw->call.serial, std::move(live));
   return raw;
@@ -270,7 +274,7 @@ void CallDemux::Sip(std::string_view bytes, double time) {
     live->callerTag = message->fromTag;
     callIds_[message->callId] = live->call.serial;
   }
-  live->lastSeen = time;
+  Touch(*live, time);
   Call& call = live->call;
   const bool fromCaller = SentByCaller(*live, *message);
   const CallDirection direction = fromCaller ? CallDirection::CallerToCallee : CallDirection::CalleeToCaller;
@@ -341,7 +345,8 @@ void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagra
   const auto it = streams_.find(key);
   LiveStream* stream = it != streams_.end() ? it->second.get() : StartStream(key, packet, time, binding, direction);
   if (stream == nullptr) return;
-  calls_.at(stream->call)->lastSeen = time;
+  recentStreams_.splice(recentStreams_.end(), recentStreams_, stream->recent);
+  Touch(*calls_.at(stream->call), time);
   if (stream->keyless) return;
   if (!stream->srtp) {
     Play(*stream, packet, time);
@@ -355,7 +360,10 @@ void CallDemux::Rtp(const StreamKey& key, const RtpPacket& packet, Bytes datagra
 
 CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPacket& packet, double time,
                                               const Binding* binding, CallDirection direction) {
-  if (streams_.size() >= kMaxLiveStreams) return nullptr;
+  if (streams_.size() >= kMaxLiveStreams) {
+    const auto quietest = streams_.find(recentStreams_.front());
+    EndStream(quietest, calls_.at(quietest->second->call)->call);
+  }
   std::shared_ptr<const MediaFormats> formats;
   LiveCall* live = nullptr;
   if (binding != nullptr) {
@@ -375,6 +383,7 @@ CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPac
       if (live == nullptr) return nullptr;
       live->call.from = EndpointText(key.src.address, key.src.port);
       live->call.to = EndpointText(key.dst.address, key.dst.port);
+      live->unexplained = pair;
       known = unexplained_.emplace(pair, live->call.serial).first;
     } else {
       live = calls_.at(known->second).get();
@@ -428,6 +437,7 @@ CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPac
     stream->audio->Unreadable(reason.empty() ? "SRTP with no key" : reason);
   }
   live->streams.push_back(key);
+  stream->recent = recentStreams_.insert(recentStreams_.end(), key);
   return streams_.emplace(key, std::move(stream)).first->second.get();
 }
 
@@ -511,12 +521,10 @@ void CallDemux::EndCall(std::uint64_t serial) {
   if (it == calls_.end()) return;
   LiveCall& live = *it->second;
   Call& call = live.call;
+  // A key is listed again when its stream, ended as the quietest, came back.
   for (const StreamKey& key : live.streams) {
     const auto stream = streams_.find(key);
-    if (stream == streams_.end()) continue;
-    stream->second->audio->End();
-    ReportPress(*stream->second, call);
-    streams_.erase(stream);
+    if (stream != streams_.end() && stream->second->call == serial) EndStream(stream, call);
   }
   for (const Endpoint& endpoint : live.endpoints) {
     const auto bound = bindings_.find(endpoint);
@@ -525,8 +533,9 @@ void CallDemux::EndCall(std::uint64_t serial) {
   if (call.callId) {
     const auto named = callIds_.find(*call.callId);
     if (named != callIds_.end() && named->second == serial) callIds_.erase(named);
-  } else {
-    std::erase_if(unexplained_, [serial](const auto& entry) { return entry.second == serial; });
+  } else if (live.unexplained) {
+    const auto pair = unexplained_.find(*live.unexplained);
+    if (pair != unexplained_.end() && pair->second == serial) unexplained_.erase(pair);
   }
   if (live.rejected) {
     call.outcome = CallOutcome::Rejected;
@@ -540,7 +549,20 @@ void CallDemux::EndCall(std::uint64_t serial) {
   }
   if (!call.end) call.end = std::max(lastTime_, live.lastSeen);
   listener_.Ended(call);
+  recentCalls_.erase(live.recent);
   calls_.erase(it);
+}
+
+void CallDemux::EndStream(StreamMap::iterator stream, Call& call) {
+  stream->second->audio->End();
+  ReportPress(*stream->second, call);
+  recentStreams_.erase(stream->second->recent);
+  streams_.erase(stream);
+}
+
+void CallDemux::Touch(LiveCall& live, double time) {
+  live.lastSeen = time;
+  recentCalls_.splice(recentCalls_.end(), recentCalls_, live.recent);
 }
 
 void CallDemux::Finish() {

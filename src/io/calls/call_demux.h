@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,8 +35,9 @@ class CallDemux {
   static constexpr double kIdleSeconds = 120.0;
   // After its BYE, a call's last RTP packets are still on their way.
   static constexpr double kEndGraceSeconds = 2.0;
-  // Calls and streams followed at once; beyond these, new ones are not
-  // read, which bounds memory against captures crafted to open millions.
+  // Calls and streams followed at once, which bounds memory against
+  // captures crafted to open millions: a new call beyond these ends the
+  // call, a new stream the stream, that has been quiet longest.
   static constexpr std::size_t kMaxLiveCalls = 20000;
   static constexpr std::size_t kMaxLiveStreams = 50000;
 
@@ -102,6 +104,9 @@ class CallDemux {
   void Event(LiveStream& stream, Call& call, std::uint32_t timestamp, Bytes payload, std::uint32_t clock, double time);
   void ReportPress(LiveStream& stream, Call& call);
   void EndCall(std::uint64_t serial);
+  using StreamMap = std::map<StreamKey, std::unique_ptr<LiveStream>>;
+  void EndStream(StreamMap::iterator stream, Call& call);
+  void Touch(LiveCall& live, double time);
 
   CallListener& listener_;
   FragmentReassembler fragments_;
@@ -113,7 +118,10 @@ class CallDemux {
   std::map<std::string, std::uint64_t> callIds_;
   std::map<std::pair<Endpoint, Endpoint>, std::uint64_t> unexplained_;
   std::map<Endpoint, Binding> bindings_;
-  std::map<StreamKey, std::unique_ptr<LiveStream>> streams_;
+  StreamMap streams_;
+  // Calls and streams by their latest packet, the one seen longest ago first.
+  std::list<std::uint64_t> recentCalls_;
+  std::list<StreamKey> recentStreams_;
   std::uint64_t nextSerial_ = 0;
   double nextCheck_ = 0;
   double lastTime_ = 0;
