@@ -35,10 +35,14 @@ constexpr float kMinEnergyShare = 0.4f;
 // tone-like vowels reach 0.6 in single stretches.
 constexpr double kMinToneEnergyShare = 0.75;
 // Down to 0.55 (below 0 dB SNR) a tone passes that looks like a generator's
-// all through: steady, on its frequencies within 0.8 %, with little twist;
-// the vowels and notes that reach such shares wander, waver or tilt.
+// all through: steady, on its frequencies within 0.8 %, with little twist
+// (from the powers summed over the tone, which noise moves less than its
+// peaks); the vowels and notes that reach such shares wander, waver or
+// tilt. At 0 dB SNR the floor taken off the sub-block powers is itself
+// noisy: a steady tone reads up to 1.25 times coherent.
 constexpr double kMinNoisyShare = 0.55;
 constexpr double kNoisyCoherence = 0.85;
+constexpr double kNoisyMaxCoherence = 1.25;
 constexpr double kNoisyFreqError = 0.008;
 constexpr float kNoisyTwistDb = 3.0f;
 // And below the full share what is not the key must look like line noise: noise over 300-3400 Hz
@@ -61,9 +65,13 @@ constexpr float kToneTwistDb = 8.5f;
 constexpr double kWindowFreqError = 0.04;
 constexpr double kToneFreqError = 0.019;
 // A second harmonic above -12 dB of its tone (and clearly above the noise
-// floor) marks speech or an instrument.
+// floor) marks speech or an instrument. It is judged on the sums over the
+// tone's candidate windows; a single window vetoes only one further above
+// the floor, since at 0 dB SNR a bin of line noise passes 4x the floor in
+// one window out of 20 and stays there over overlapping windows.
 constexpr float kMaxHarmonic = 0.063f;
-constexpr float kHarmonicOverFloor = 4.0f;
+constexpr float kHarmonicOverFloor = 6.0f;
+constexpr float kWindowHarmonicOverFloor = 8.0f;
 // Far above its tone it is no harmonic but a signalling tone (2400 Hz sits
 // 18 Hz from 1209 Hz's); voices fall off faster than that.
 constexpr float kMaxInterferer = 4.0f;
@@ -84,6 +92,9 @@ constexpr int kEndAbsentBlocks = 6;
 // A followed tone whose power rises by more than this (12 dB; a window the
 // tone only starts in already holds a sixteenth) starts anew.
 constexpr float kRestartRise = 16.0f;
+// So does a candidate window sharing no sub-block with the last one when
+// those before were at most two: a blip too short to report.
+constexpr int kBlipWindows = 2;
 // Windows without a candidate that end a tone whose energy stays (speech over it).
 constexpr int kEndMisses = 12;
 // Bounds of the ratio of coherent to sub-block power once the noise floor is
@@ -255,6 +266,8 @@ struct Window {
   float advanceRe[8], advanceIm[8];  // phase advance since the previous window, nominal removed
   float energy;          // sum of squared samples
   float bandEnergy;      // sum of squared samples after the key band's filter
+  float harmonic[2];     // coherent power at twice the row and twice the column tone (candidates only)
+  float floor;           // the noise a coherent bin holds (candidates only)
 };
 
 int Strongest(const float* power) {
@@ -278,8 +291,17 @@ float ToneBandEnergy(const float* blockPower, int row, int col) {
   return 2.0f * (t.bandGain[row] * blockPower[row] + t.bandGain[col] * blockPower[col]) / kH;
 }
 
+// A second harmonic of a tone, as a voice or an instrument has one.
+bool Harmonic(double h2, double tone, double floor, float overFloor) {
+  return h2 > kMaxHarmonic * tone && h2 > overFloor * floor && h2 < kMaxInterferer * tone;
+}
+
+// 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
+// read as the row's harmonic.
+bool RowHarmonicMasked(int row, int col) { return std::fabs(2.0 * kNominal[row] - kNominal[col]) < 100.0; }
+
 // The key the window carries, or -1.
-int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
+int CandidateKey(const RobustDtmfDetector* d, Window& w) {
   const int row = Strongest(w.power);
   const int col = Strongest(w.power + 4);
   const int c = col + 4;
@@ -304,14 +326,11 @@ int CandidateKey(const RobustDtmfDetector* d, const Window& w) {
   const double probes[4] = {2.0 * kNominal[row], 2.0 * kNominal[c], 2.0 * fr - fc, 2.0 * fc - fr};
   float h[4];
   const bool clipped = WindowPowersAt(d, probes, h);
-  // 2 x 697, 770 and 852 Hz fall within 71 Hz of a column tone, which would
-  // read as the row's harmonic.
-  const bool rowHarmonicMasked = std::fabs(2.0 * kNominal[row] - kNominal[c]) < 100.0;
-  const auto harmonic = [&](float h2, float tone) {
-    return h2 > kMaxHarmonic * tone && h2 > kHarmonicOverFloor * floor && h2 < kMaxInterferer * tone;
-  };
-  if (!rowHarmonicMasked && harmonic(h[0], w.power[row])) return -1;
-  if (harmonic(h[1], w.power[c])) return -1;
+  w.harmonic[0] = h[0];
+  w.harmonic[1] = h[1];
+  w.floor = floor;
+  if (!RowHarmonicMasked(row, c) && Harmonic(h[0], w.power[row], floor, kWindowHarmonicOverFloor)) return -1;
+  if (Harmonic(h[1], w.power[c], floor, kWindowHarmonicOverFloor)) return -1;
   const float weaker = std::min(w.power[row], w.power[c]);
   for (int k = 2; k < 4 && !clipped; ++k) {
     if (probes[k] >= kMinSeriesProbe && h[k] > kMaxSeriesNeighbour * weaker && h[k] > kSeriesOverFloor * floor) {
@@ -364,7 +383,8 @@ void NoteWindow(RobustDtmfDetector* d, const Window& w, bool candidate) {
   const int col = 4 + d->key % 4;
   RobustDtmfWindowNote& n = d->notes[d->noteCount++];
   n = {w.advanceRe[row], w.advanceIm[row], w.advanceRe[col], w.advanceIm[col], {}, w.blockPower[row],
-       w.blockPower[col], w.energy, w.bandEnergy, FitEnergy(w, d->key), candidate};
+       w.blockPower[col], w.energy, w.bandEnergy, FitEnergy(w, d->key), {w.harmonic[0], w.harmonic[1]}, w.floor,
+       candidate};
   std::copy(std::begin(w.power), std::end(w.power), n.power);
 }
 
@@ -466,6 +486,22 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   const double rowError = FreqError(rowRe, rowIm, row);
   const double colError = FreqError(colRe, colIm, col);
   if (std::fabs(rowError) > kToneFreqError || std::fabs(colError) > kToneFreqError) return;
+  // The second harmonics over the candidate windows, against the floor
+  // their noise sums to.
+  double rowHarmonic = 0, colHarmonic = 0, harmonicFloor = 0, rowCandidate = 0, colCandidate = 0;
+  for (int i = 0; i < d->noteCount; ++i) {
+    const RobustDtmfWindowNote& n = d->notes[i];
+    if (!inside(i) || !n.candidate) continue;
+    rowHarmonic += n.harmonic[0];
+    colHarmonic += n.harmonic[1];
+    harmonicFloor += n.floor;
+    rowCandidate += n.power[row];
+    colCandidate += n.power[col];
+  }
+  if ((!RowHarmonicMasked(row, col) && Harmonic(rowHarmonic, rowCandidate, harmonicFloor, kHarmonicOverFloor)) ||
+      Harmonic(colHarmonic, colCandidate, harmonicFloor, kHarmonicOverFloor)) {
+    return;
+  }
 
   // Powers mended for the loss of an off-nominal tone in the window, the
   // noise floor taken off.
@@ -511,11 +547,12 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     const double bandRest = std::max(band - toneBand, 1e-9);
     const double outOfBand = (insideEnergy - toneAll - bandRest) / bandRest;
     const auto steady = [](double coherent, double spread) {
-      return coherent >= kNoisyCoherence * spread && coherent <= kMaxCoherence * spread;
+      return coherent >= kNoisyCoherence * spread && coherent <= kNoisyMaxCoherence * spread;
     };
+    const double summedTwist = 10.0 * std::log10(std::max(colCoherent, 1e-9) / std::max(rowCoherent, 1e-9));
     const bool generatorLike = steady(rowCoherent, rowNoisySpread) && steady(colCoherent, colNoisySpread) &&
                                std::fabs(rowError) <= kNoisyFreqError && std::fabs(colError) <= kNoisyFreqError &&
-                               std::fabs(m.twist) <= kNoisyTwistDb &&
+                               std::fabs(summedTwist) <= kNoisyTwistDb &&
                                (share >= kMinToneEnergyShare || outOfBand <= kMaxOutOfBand);
     if (!generatorLike) return;
   }
@@ -588,9 +625,10 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, DtmfKeySink& sink)
   if (d->key >= 0) {
     if (candidate >= 0 && candidate != d->key) {
       EndTone(d, block - 1, sink);
-    } else if (candidate == d->key && WindowTonePower(d, block) > kRestartRise * d->peakBlockPower) {
-      // What was followed so far was weak noise posing as this key just
-      // before the key itself: its onset is the key's.
+    } else if (candidate == d->key && (WindowTonePower(d, block) > kRestartRise * d->peakBlockPower ||
+                                       (d->misses >= kRobustDtmfWindowBlocks && d->candidateWindows <= kBlipWindows))) {
+      // What was followed so far was noise posing as this key just before
+      // the key itself, far weaker or a blip apart from it: the onset is the key's.
       StartTone(d, candidate, block);
       NoteWindow(d, w, true);
       FollowCandidate(d, block);

@@ -14,8 +14,8 @@
 // drop-outs are bridged, its edges are found to the sample from the
 // sub-block energies, and it is reported once it has ended and passed the
 // whole-tone checks, made on the sums over the windows inside it (dominance
-// over the noise floor of the other key bins, share of the band's energy,
-// duration, frequency error, twist).
+// over the noise floor of the other key bins, second harmonics, share of the
+// band's energy, duration, frequency error, twist).
 #pragma once
 
 #include <cstddef>
@@ -43,6 +43,8 @@ struct RobustDtmfWindowNote {
   float energy;                      // sum of squared samples
   float bandEnergy;                  // sum of squared samples after the key band's filter
   float fitEnergy;                   // energy of the least-squares fit of the key's two tones
+  float harmonic[2];                 // coherent power at twice the row and the column tone (candidates only)
+  float floor;                       // the noise one coherent bin holds (candidates only)
   bool candidate;                    // the window passed every per-window test for the key
 };
 
