@@ -111,6 +111,26 @@ constexpr float kFilledWindow = 0.7f;
 // Samples a window may reach past a tone's estimated edge and still count as inside it.
 constexpr std::int64_t kFillSlack = 5;
 
+// A steady tone is followed from a sub-block of at least -40 dBm0 in and
+// around the key band that one sinusoid explains to 2 % of its energy (what a
+// two-zero notch at its frequency leaves), and no nearer than 4 % to a key
+// frequency (a key's own tone is never taken off). It is taken off once
+// kRobustDtmfSteadyBlocks sub-blocks in a row showed it within 4 Hz.
+constexpr float kSteadyMinEnergy = 1.0e6f;
+// Beyond the key band's edges the filter's slopes still let a strong tone in.
+constexpr double kSteadyLow = 450.0;
+constexpr double kSteadyHigh = 2300.0;
+constexpr double kSteadyResidual = 0.02;
+constexpr double kSteadyKeyDistance = 0.04;
+constexpr double kSteadyDrift = 2.0 * std::numbers::pi * 4.0 / kRate;
+// While taken off: the sub-blocks where nothing else sounds (what is left
+// 17 dB below it, no key followed) mend its amplitude, phase and
+// frequency; once the line holds less than a tenth of its power at its
+// frequency it has stopped.
+constexpr float kSteadyQuiet = 0.02f;
+constexpr float kSteadyGone = 0.1f;
+constexpr float kSteadyMend = 0.5f;
+
 struct ProbeTable {
   float coef[8];        // 2 cos(w)
   float cosW[8], sinW[8];
@@ -653,6 +673,105 @@ void AnalyseWindow(RobustDtmfDetector* d, std::int64_t block, DtmfKeySink& sink)
   }
 }
 
+// Complex amplitude of exp(j omega n) over the sub-block being closed, as
+// its history holds it (with a followed tone taken off: what is left of it).
+void AmplitudeAt(const RobustDtmfDetector* d, double omega, float& re, float& im) {
+  const std::int64_t start = d->blocksDone * kH;
+  const double stepRe = std::cos(omega), stepIm = -std::sin(omega);
+  double turnRe = 1.0, turnIm = 0.0, sumRe = 0.0, sumIm = 0.0;
+  for (int n = 0; n < kH; ++n) {
+    const double v = d->history[(start + n) & (kRobustDtmfHistory - 1)];
+    sumRe += v * turnRe;
+    sumIm += v * turnIm;
+    const double next = turnRe * stepRe - turnIm * stepIm;
+    turnIm = turnRe * stepIm + turnIm * stepRe;
+    turnRe = next;
+  }
+  re = static_cast<float>(2.0 * sumRe / kH);
+  im = static_cast<float>(2.0 * sumIm / kH);
+}
+
+// The frequency of the one sinusoid that explains the band-filtered
+// sub-block being closed, or 0 when none does.
+double SteadyFrequency(const RobustDtmfDetector* d) {
+  const RobustDtmfSteadyTone& s = d->steady;
+  const double s0 = d->openBandEnergy;
+  if (s0 < kSteadyMinEnergy) return 0.0;
+  // Sums of y[n-1]^2, y[n-2]^2 and y[n-1] y[n-2] from those of y[n], by the
+  // samples at the sub-block's edges.
+  const double l1 = s.last[0], l2 = s.last[1], b1 = s.before[0], b2 = s.before[1];
+  const double s1 = s0 - l1 * l1 + b1 * b1;
+  const double s2 = s1 - l2 * l2 + b2 * b2;
+  const double c12 = s.lag1 - l1 * l2 + b1 * b2;
+  // y[n] - a y[n-1] + y[n-2] vanishes for a sinusoid of 2 cos(w) = a.
+  const double cross = s.lag1 + c12;
+  const double a = cross / s1;
+  const double residual = s0 + s2 + 2.0 * s.lag2 - cross * a;
+  if (residual > kSteadyResidual * s0 || std::fabs(a) >= 2.0) return 0.0;
+  const double omega = std::acos(a / 2.0);
+  const double f = omega * kRate / (2.0 * std::numbers::pi);
+  if (f < kSteadyLow || f > kSteadyHigh) return 0.0;
+  for (const double key : kNominal) {
+    if (std::fabs(f - key) < kSteadyKeyDistance * key) return 0.0;
+  }
+  return omega;
+}
+
+void TurnSteadyTone(RobustDtmfSteadyTone& s) {
+  s.turnRe = static_cast<float>(std::cos(s.omega));
+  s.turnIm = static_cast<float>(std::sin(s.omega));
+}
+
+// At the close of a sub-block: finds, follows or lets go the steady tone,
+// and readies its amplitude for the next sub-block.
+void FollowSteadyTone(RobustDtmfDetector* d) {
+  RobustDtmfSteadyTone& s = d->steady;
+  if (s.blocks >= kRobustDtmfSteadyBlocks) {
+    float leftRe, leftIm;
+    AmplitudeAt(d, s.omega, leftRe, leftIm);
+    const float power = s.re * s.re + s.im * s.im;
+    const float rawRe = s.re + leftRe, rawIm = s.im + leftIm;
+    const float gain = static_cast<float>(BandGain(Probes(), s.omega * kRate / (2.0 * std::numbers::pi)));
+    if (rawRe * rawRe + rawIm * rawIm < kSteadyGone * power) {
+      s.blocks = 0;
+    } else if (d->key < 0 && d->openBandEnergy < kSteadyQuiet * power * gain * kH / 2.0f) {
+      // The phase it gained on the amplitude taken off since that was last
+      // mended tells the frequency error. Half of what is left is taken, so
+      // that the onset of a key near its frequency, leaking into it, moves
+      // it little.
+      const double gained = std::atan2(rawIm * s.re - rawRe * s.im, rawRe * s.re + rawIm * s.im);
+      s.omega += kSteadyMend * gained / (s.sinceMend * kH);
+      s.re += kSteadyMend * leftRe;
+      s.im += kSteadyMend * leftIm;
+      s.sinceMend = 0;
+      TurnSteadyTone(s);
+    }
+    ++s.sinceMend;
+  } else if (const double omega = SteadyFrequency(d); omega == 0.0) {
+    s.blocks = 0;
+  } else {
+    s.blocks = s.blocks > 0 && std::fabs(omega - s.omega) < kSteadyDrift ? s.blocks + 1 : 1;
+    s.omega = omega;
+    AmplitudeAt(d, omega, s.re, s.im);
+    if (s.blocks == kRobustDtmfSteadyBlocks) {
+      s.sinceMend = 1;
+      TurnSteadyTone(s);
+    }
+  }
+  if (s.blocks >= kRobustDtmfSteadyBlocks) {
+    const double stepRe = std::cos(s.omega * kH), stepIm = std::sin(s.omega * kH);
+    const double re = s.re * stepRe - s.im * stepIm;
+    s.im = static_cast<float>(s.re * stepIm + s.im * stepRe);
+    s.re = static_cast<float>(re);
+    s.phasorRe = s.re;
+    s.phasorIm = s.im;
+  }
+  s.lag1 = 0.0f;
+  s.lag2 = 0.0f;
+  s.before[0] = s.last[0];
+  s.before[1] = s.last[1];
+}
+
 void CloseBlock(RobustDtmfDetector* d, DtmfKeySink& sink) {
   const ProbeTable& t = Probes();
   const std::int64_t block = d->blocksDone;
@@ -668,6 +787,7 @@ void CloseBlock(RobustDtmfDetector* d, DtmfKeySink& sink) {
     d->newer[p] = 0.0f;
     d->older[p] = 0.0f;
   }
+  FollowSteadyTone(d);
   d->blockEnergy[slot] = d->openEnergy;
   d->blockBandEnergy[slot] = d->openBandEnergy;
   d->openEnergy = 0.0f;
@@ -675,6 +795,66 @@ void CloseBlock(RobustDtmfDetector* d, DtmfKeySink& sink) {
   d->openFill = 0;
   d->blocksDone = block + 1;
   if (block >= kRobustDtmfWindowBlocks - 1) AnalyseWindow(d, block, sink);
+}
+
+// Feeds `n` samples to the open sub-block; with kTakeOff the steady tone
+// followed is taken off them first.
+template <bool kTakeOff>
+void FeedOpenBlock(RobustDtmfDetector* d, const std::int16_t* samples, int n) {
+  const ProbeTable& t = Probes();
+  const float* coef = t.coef;
+  float older[8], newer[8];
+  std::memcpy(older, d->older, sizeof(older));
+  std::memcpy(newer, d->newer, sizeof(newer));
+  float energy = d->openEnergy;
+  float bandEnergy = d->openBandEnergy;
+  float z[3][2];
+  std::memcpy(z, d->band, sizeof(z));
+  RobustDtmfSteadyTone& steady = d->steady;
+  float y1 = steady.last[0], y2 = steady.last[1], lag1 = steady.lag1, lag2 = steady.lag2;
+  float phasorRe = steady.phasorRe, phasorIm = steady.phasorIm;
+  const std::int64_t base = d->blocksDone * kH + d->openFill;
+  for (int i = 0; i < n; ++i) {
+    std::int16_t sample = samples[i];
+    if constexpr (kTakeOff) {
+      sample = static_cast<std::int16_t>(std::clamp(std::lrint(sample - phasorRe), -32768L, 32767L));
+      const float turned = phasorRe * steady.turnRe - phasorIm * steady.turnIm;
+      phasorIm = phasorRe * steady.turnIm + phasorIm * steady.turnRe;
+      phasorRe = turned;
+    }
+    const float x = sample;
+    for (int p = 0; p < 8; ++p) {
+      const float s = x + coef[p] * newer[p] - older[p];
+      older[p] = newer[p];
+      newer[p] = s;
+    }
+    energy += x * x;
+    float y = x;
+    for (int s = 0; s < 3; ++s) {
+      const float out = t.bandB[s][0] * y + z[s][0];
+      z[s][0] = t.bandB[s][1] * y - t.bandA[s][0] * out + z[s][1];
+      z[s][1] = t.bandB[s][2] * y - t.bandA[s][1] * out;
+      y = out;
+    }
+    bandEnergy += y * y;
+    lag1 += y * y1;
+    lag2 += y * y2;
+    y2 = y1;
+    y1 = y;
+    d->history[(base + i) & (kRobustDtmfHistory - 1)] = sample;
+  }
+  std::memcpy(d->older, older, sizeof(older));
+  std::memcpy(d->newer, newer, sizeof(newer));
+  std::memcpy(d->band, z, sizeof(z));
+  d->openEnergy = energy;
+  d->openBandEnergy = bandEnergy;
+  steady.last[0] = y1;
+  steady.last[1] = y2;
+  steady.lag1 = lag1;
+  steady.lag2 = lag2;
+  steady.phasorRe = phasorRe;
+  steady.phasorIm = phasorIm;
+  d->openFill += n;
 }
 
 }  // namespace
@@ -691,42 +871,13 @@ void RobustDtmfReset(RobustDtmfDetector& detector) {
 
 void RobustDtmfProcess(RobustDtmfDetector& detector, const std::int16_t* samples, std::size_t count, DtmfKeySink& sink) {
   RobustDtmfDetector* d = &detector;
-  const ProbeTable& t = Probes();
-  const float* coef = t.coef;
   while (count > 0) {
     const int n = static_cast<int>(std::min<std::size_t>(count, static_cast<std::size_t>(kH - d->openFill)));
-    float older[8], newer[8];
-    std::memcpy(older, d->older, sizeof(older));
-    std::memcpy(newer, d->newer, sizeof(newer));
-    float energy = d->openEnergy;
-    float bandEnergy = d->openBandEnergy;
-    float z[3][2];
-    std::memcpy(z, d->band, sizeof(z));
-    const std::int64_t base = d->blocksDone * kH + d->openFill;
-    for (int i = 0; i < n; ++i) {
-      const float x = samples[i];
-      for (int p = 0; p < 8; ++p) {
-        const float s = x + coef[p] * newer[p] - older[p];
-        older[p] = newer[p];
-        newer[p] = s;
-      }
-      energy += x * x;
-      float y = x;
-      for (int s = 0; s < 3; ++s) {
-        const float out = t.bandB[s][0] * y + z[s][0];
-        z[s][0] = t.bandB[s][1] * y - t.bandA[s][0] * out + z[s][1];
-        z[s][1] = t.bandB[s][2] * y - t.bandA[s][1] * out;
-        y = out;
-      }
-      bandEnergy += y * y;
-      d->history[(base + i) & (kRobustDtmfHistory - 1)] = samples[i];
+    if (d->steady.blocks >= kRobustDtmfSteadyBlocks) {
+      FeedOpenBlock<true>(d, samples, n);
+    } else {
+      FeedOpenBlock<false>(d, samples, n);
     }
-    std::memcpy(d->older, older, sizeof(older));
-    std::memcpy(d->newer, newer, sizeof(newer));
-    std::memcpy(d->band, z, sizeof(z));
-    d->openEnergy = energy;
-    d->openBandEnergy = bandEnergy;
-    d->openFill += n;
     samples += n;
     count -= static_cast<std::size_t>(n);
     if (d->openFill == kH) CloseBlock(d, sink);

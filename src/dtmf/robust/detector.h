@@ -1,5 +1,5 @@
 // A DTMF receiver for real-world line audio: noise, speech, music, short and
-// weak tones, frequency and level errors.
+// weak tones, frequency and level errors, steady tones on the line.
 //
 // The signal is cut into 5 ms sub-blocks; each gives the complex spectrum at
 // the eight key frequencies (Goertzel) and its energy, in full and inside the
@@ -48,6 +48,23 @@ struct RobustDtmfWindowNote {
   bool candidate;                    // the window passed every per-window test for the key
 };
 
+// A steady tone inside the key band at no key's frequency (a test or
+// signalling tone on the line, a whistle): once it has sounded alone for
+// a while it is followed and taken off the samples, so that a key sent
+// over it is judged on its own.
+struct RobustDtmfSteadyTone {
+  float lag1, lag2;      // open sub-block: sums of y[n] y[n-1] and y[n] y[n-2], y the band-filtered samples
+  float last[2];         // y[n-1], y[n-2] at the latest sample
+  float before[2];       // the same at the open sub-block's first sample
+  double omega;          // its frequency, rad/sample
+  std::int32_t blocks;   // consecutive sub-blocks that showed it; taken off from kRobustDtmfSteadyBlocks on
+  float re, im;          // its complex amplitude at the open sub-block's first sample
+  std::int32_t sinceMend;  // sub-blocks since the amplitude was last mended from the line
+  float phasorRe, phasorIm;  // the same turned to the next sample, while taken off
+  float turnRe, turnIm;      // exp(j omega)
+};
+inline constexpr int kRobustDtmfSteadyBlocks = 6;
+
 struct RobustDtmfDetector {
   // Goertzel state of the open sub-block, rows 0..3 then columns 4..7.
   float older[8];   // resonator output two samples back
@@ -57,7 +74,8 @@ struct RobustDtmfDetector {
   float openBandEnergy;        // sum of squared filtered samples of the open sub-block
   std::int32_t openFill;       // samples in the open sub-block, 0..39
   std::int64_t blocksDone;     // sub-blocks completed since init
-  std::int16_t history[kRobustDtmfHistory];  // last samples, at (sample index & 255)
+  std::int16_t history[kRobustDtmfHistory];  // last samples (a steady tone taken off), at (sample index & 255)
+  RobustDtmfSteadyTone steady;
 
   // The last four sub-blocks' spectra and energies, at (block index & 3).
   float blockRe[kRobustDtmfWindowBlocks][8];

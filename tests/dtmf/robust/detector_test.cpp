@@ -191,7 +191,8 @@ TEST_P(RobustInterferer, FindsEveryKey) {
 
 INSTANTIATE_TEST_SUITE_P(Table, RobustInterferer,
                          ::testing::Values(InterfererCase{2400, 6, -10}, InterfererCase{2600, 6, -10},
-                                           InterfererCase{3000, 6, -10}, InterfererCase{0, 0, 3},
+                                           InterfererCase{3000, 6, -10}, InterfererCase{1000, 6, -10},
+                                           InterfererCase{1100, 10, -20}, InterfererCase{0, 0, 3},
                                            InterfererCase{0, 0, 6}));
 
 // Tone-like signals that are not DTMF: pure tones at and between the key
