@@ -195,6 +195,18 @@ INSTANTIATE_TEST_SUITE_P(Table, RobustInterferer,
                                            InterfererCase{1100, 10, -20}, InterfererCase{0, 0, 3},
                                            InterfererCase{0, 0, 6}));
 
+// A steady tone taken off the line stops in the pause after the eighth
+// key: the keys after it are not judged against one no longer there.
+TEST(RobustDtmf, KeysAfterASteadyToneStopsAreFound) {
+  KeyTones k;
+  std::vector<double> signal = KeySignal(kAllKeys, k);
+  std::vector<double> tone(signal.size(), 0.0);
+  testing::AddInterferer(tone, k, 1000, 6);
+  const auto stop = static_cast<std::size_t>(MsToSamples(k.leadMs + 8 * (k.toneMs + k.gapMs) - k.gapMs / 2));
+  for (std::size_t i = 0; i < stop; ++i) signal[i] += tone[i];
+  EXPECT_EQ(Digits(RobustEvents(ToSamples(signal))), kAllKeys);
+}
+
 // Tone-like signals that are not DTMF: pure tones at and between the key
 // frequencies, a slow sweep, sine duets a key's interval apart but off the
 // keypad, and chords of notes rich in harmonics.
