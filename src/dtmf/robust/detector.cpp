@@ -60,6 +60,10 @@ constexpr float kMinPeak = 22700.0f * 0.0031623f;
 // Twist bounds: loose per window (offset loss, noise), tight over the tone.
 constexpr float kWindowTwistDb = 12.0f;
 constexpr float kToneTwistDb = 8.5f;
+// Past 6 dB the weaker tone of a key below 10 dB SNR stands little above
+// what surrounds it: held notes of two instruments, one louder, pose as such.
+constexpr float kLopsidedTwistDb = 6.0f;
+constexpr float kLopsidedMinSnr = 10.0f;
 // Frequency error: a window far off is no candidate; the tone's average error
 // decides between the accepted 1.5 % and the rejected 3.5 %.
 constexpr double kWindowFreqError = 0.04;
@@ -598,6 +602,7 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   fit *= mendedBins / std::max(rawBins, 1e-9);
   const double rest = std::max(energy - fit, fit * 1e-6);
   m.snr = static_cast<float>(std::clamp(10.0 * std::log10(fit / rest), -20.0, 60.0));
+  if (std::fabs(m.twist) > kLopsidedTwistDb && m.snr < kLopsidedMinSnr) return;
   d->lastEventEnd = end;
   const DtmfKeyEvent event{kKeys[d->key], start, end - start, m};
   sink.Key(event);
