@@ -52,6 +52,10 @@ constexpr double kMaxOutOfBand = 2.95;
 // Tones shorter than 40 ms, judged on one or two windows, must look like a
 // generator's too: single syllables reach the full share that briefly.
 constexpr std::int64_t kMinPlainToneSamples = 320;
+// Below 3 dB SNR even a tone with the full share must sit on its
+// frequencies as a generator's does: a vowel can fill the key band that
+// well while most of its energy lies below it.
+constexpr float kMinPlainSnr = 3.0f;
 // A window reaching this peak has been clipped: its intermodulation products
 // may pose as a voice's harmonic series.
 constexpr int kClipPeak = 32000;
@@ -603,6 +607,7 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   const double rest = std::max(energy - fit, fit * 1e-6);
   m.snr = static_cast<float>(std::clamp(10.0 * std::log10(fit / rest), -20.0, 60.0));
   if (std::fabs(m.twist) > kLopsidedTwistDb && m.snr < kLopsidedMinSnr) return;
+  if (m.snr < kMinPlainSnr && (std::fabs(rowError) > kNoisyFreqError || std::fabs(colError) > kNoisyFreqError)) return;
   d->lastEventEnd = end;
   const DtmfKeyEvent event{kKeys[d->key], start, end - start, m};
   sink.Key(event);
