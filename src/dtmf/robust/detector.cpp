@@ -131,13 +131,15 @@ constexpr double kSteadyHigh = 2300.0;
 constexpr double kSteadyResidual = 0.02;
 constexpr double kSteadyKeyDistance = 0.04;
 constexpr double kSteadyDrift = 2.0 * std::numbers::pi * 4.0 / kRate;
-// While taken off: the sub-blocks where nothing else sounds (what is left
-// 17 dB below it, no key followed) mend its amplitude, phase and
-// frequency; once the line holds less than a tenth of its power at its
+// While taken off: the sub-blocks where no key is followed mend its
+// amplitude, phase and frequency, those where nothing else sounds (what is
+// left 17 dB below it) the most; once the line holds less than a tenth of its power at its
 // frequency it has stopped.
 constexpr float kSteadyQuiet = 0.02f;
 constexpr float kSteadyGone = 0.1f;
 constexpr float kSteadyMend = 0.5f;
+constexpr float kSteadyMendBusy = 0.25f;
+constexpr std::int32_t kSteadyLongestUnmended = 1 << 20;
 
 struct ProbeTable {
   float coef[8];        // 2 cos(w)
@@ -744,25 +746,29 @@ void FollowSteadyTone(RobustDtmfDetector* d) {
     const float gain = static_cast<float>(BandGain(Probes(), s.omega * kRate / (2.0 * std::numbers::pi)));
     if (rawRe * rawRe + rawIm * rawIm < kSteadyGone * power) {
       s.blocks = 0;
-    } else if (d->key < 0 && d->openBandEnergy < kSteadyQuiet * power * gain * kH / 2.0f) {
-      // The phase it gained on the amplitude taken off since that was last
-      // mended tells the frequency error. Half of what is left is taken, so
-      // that the onset of a key near its frequency, leaking into it, moves
-      // it little.
+    } else if (d->key < 0) {
+      // Part of what is left is taken, so that the onset of a key near its
+      // frequency, leaking into it, moves it little; less where more than
+      // the tone sounds (noise, a voice). The phase it gained on the
+      // amplitude taken off since that was last mended tells the frequency
+      // error, taken at the square of that part over four (a critically
+      // damped loop).
+      const float mend = d->openBandEnergy < kSteadyQuiet * power * gain * kH / 2.0f ? kSteadyMend : kSteadyMendBusy;
       const double gained = std::atan2(rawIm * s.re - rawRe * s.im, rawRe * s.re + rawIm * s.im);
-      s.omega += kSteadyMend * gained / (s.sinceMend * kH);
-      s.re += kSteadyMend * leftRe;
-      s.im += kSteadyMend * leftIm;
+      s.omega += mend * mend / 4.0f * gained / (s.sinceMend * kH);
+      s.re += mend * leftRe;
+      s.im += mend * leftIm;
       s.sinceMend = 0;
       TurnSteadyTone(s);
     }
-    ++s.sinceMend;
+    s.sinceMend = std::min(s.sinceMend + 1, kSteadyLongestUnmended);
   } else if (const double omega = SteadyFrequency(d); omega == 0.0) {
     s.blocks = 0;
   } else {
     s.blocks = s.blocks > 0 && std::fabs(omega - s.omega) < kSteadyDrift ? s.blocks + 1 : 1;
-    s.omega = omega;
-    AmplitudeAt(d, omega, s.re, s.im);
+    // The frequency is the running mean of the sub-blocks' estimates.
+    s.omega = s.blocks == 1 ? omega : s.omega + (omega - s.omega) / s.blocks;
+    AmplitudeAt(d, s.omega, s.re, s.im);
     if (s.blocks == kRobustDtmfSteadyBlocks) {
       s.sinceMend = 1;
       TurnSteadyTone(s);

@@ -195,6 +195,15 @@ INSTANTIATE_TEST_SUITE_P(Table, RobustInterferer,
                                            InterfererCase{1100, 10, -20}, InterfererCase{0, 0, 3},
                                            InterfererCase{0, 0, 6}));
 
+// The steady tone is followed through line noise as well.
+TEST(RobustDtmf, KeysUnderASteadyToneInNoiseAreFound) {
+  KeyTones k;
+  std::vector<double> signal = KeySignal(kAllKeys, k);
+  testing::AddInterferer(signal, k, 1000, 6);
+  testing::AddBandNoise(signal, k, 20, 1);
+  EXPECT_EQ(Digits(RobustEvents(ToSamples(signal))), kAllKeys);
+}
+
 // A steady tone taken off the line stops in the pause after the eighth
 // key: the keys after it are not judged against one no longer there.
 TEST(RobustDtmf, KeysAfterASteadyToneStopsAreFound) {
