@@ -606,6 +606,9 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     energy += d->notes[i].energy;
   }
   fit *= mendedBins / std::max(rawBins, 1e-9);
+  // The fit of four sinusoids over a window takes in 4/N of its noise too.
+  constexpr double kFittedNoise = 4.0 / kN;
+  fit = std::max((fit - kFittedNoise * energy) / (1.0 - kFittedNoise), 1e-9);
   const double rest = std::max(energy - fit, fit * 1e-6);
   m.snr = static_cast<float>(std::clamp(10.0 * std::log10(fit / rest), -20.0, 60.0));
   if (std::fabs(m.twist) > kLopsidedTwistDb && m.snr < kLopsidedMinSnr) return;

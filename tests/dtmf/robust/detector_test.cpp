@@ -171,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Table, RobustNoise,
                                            NoiseCase{10, 3, 100, 16}, NoiseCase{6, 4, 50, 16},
                                            NoiseCase{3, 5, 100, 16}, NoiseCase{3, 1, 100, 16},
                                            NoiseCase{0, 1, 100, 16}, NoiseCase{0, 2, 50, 16},
-                                           NoiseCase{0, 3, 50, 16}));
+                                           NoiseCase{0, 3, 50, 16}, NoiseCase{0, 4, 50, 16},
+                                           NoiseCase{0, 5, 50, 16}));
 
 struct InterfererCase {
   double freq;     // Hz; 0: none
