@@ -492,23 +492,32 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
     const std::int64_t block = d->firstWindow + note;
     return (block - kRobustDtmfWindowBlocks) * kH >= start - kFillSlack && (block + 1) * kH <= end + kFillSlack;
   };
+  const int row = d->key / 4;
+  const int col = 4 + d->key % 4;
   int full = 0, fullCandidates = 0;
   double rowRe = 0, rowIm = 0, colRe = 0, colIm = 0;
   float power[8] = {};
+  // The second harmonics over the candidate windows, against the floor
+  // their noise sums to.
+  double rowHarmonic = 0, colHarmonic = 0, harmonicFloor = 0, rowCandidate = 0, colCandidate = 0;
   for (int i = 0; i < d->noteCount; ++i) {
     if (!inside(i)) continue;
     const RobustDtmfWindowNote& n = d->notes[i];
     ++full;
-    fullCandidates += n.candidate;
     rowRe += n.rowAdvanceRe;
     rowIm += n.rowAdvanceIm;
     colRe += n.colAdvanceRe;
     colIm += n.colAdvanceIm;
     for (int p = 0; p < 8; ++p) power[p] += n.power[p];
+    if (!n.candidate) continue;
+    ++fullCandidates;
+    rowHarmonic += n.harmonic[0];
+    colHarmonic += n.harmonic[1];
+    harmonicFloor += n.floor;
+    rowCandidate += n.power[row];
+    colCandidate += n.power[col];
   }
   if (full == 0 || kMinCandidateShare * full > fullCandidates) return;
-  const int row = d->key / 4;
-  const int col = 4 + d->key % 4;
   // The noise floor in one bin: the mean of the six bins of the other tones.
   float floor = 0.0f;
   for (int p = 0; p < 8; ++p) floor += (p == row || p == col) ? 0.0f : power[p] / 6.0f;
@@ -517,18 +526,6 @@ void ReportTone(RobustDtmfDetector* d, std::int64_t lastBlock, DtmfKeySink& sink
   const double rowError = FreqError(rowRe, rowIm, row);
   const double colError = FreqError(colRe, colIm, col);
   if (std::fabs(rowError) > kToneFreqError || std::fabs(colError) > kToneFreqError) return;
-  // The second harmonics over the candidate windows, against the floor
-  // their noise sums to.
-  double rowHarmonic = 0, colHarmonic = 0, harmonicFloor = 0, rowCandidate = 0, colCandidate = 0;
-  for (int i = 0; i < d->noteCount; ++i) {
-    const RobustDtmfWindowNote& n = d->notes[i];
-    if (!inside(i) || !n.candidate) continue;
-    rowHarmonic += n.harmonic[0];
-    colHarmonic += n.harmonic[1];
-    harmonicFloor += n.floor;
-    rowCandidate += n.power[row];
-    colCandidate += n.power[col];
-  }
   if ((!RowHarmonicMasked(row, col) && Harmonic(rowHarmonic, rowCandidate, harmonicFloor, kHarmonicOverFloor)) ||
       Harmonic(colHarmonic, colCandidate, harmonicFloor, kHarmonicOverFloor)) {
     return;
@@ -747,7 +744,6 @@ void FollowSteadyTone(RobustDtmfDetector* d) {
     AmplitudeAt(d, s.omega, leftRe, leftIm);
     const float power = s.re * s.re + s.im * s.im;
     const float rawRe = s.re + leftRe, rawIm = s.im + leftIm;
-    const float gain = static_cast<float>(BandGain(Probes(), s.omega * kRate / (2.0 * std::numbers::pi)));
     if (rawRe * rawRe + rawIm * rawIm < kSteadyGone * power) {
       s.blocks = 0;
     } else if (d->key < 0) {
@@ -757,6 +753,7 @@ void FollowSteadyTone(RobustDtmfDetector* d) {
       // amplitude taken off since that was last mended tells the frequency
       // error, taken at the square of that part over four (a critically
       // damped loop).
+      const float gain = static_cast<float>(BandGain(Probes(), s.omega * kRate / (2.0 * std::numbers::pi)));
       const float mend = d->openBandEnergy < kSteadyQuiet * power * gain * kH / 2.0f ? kSteadyMend : kSteadyMendBusy;
       const double gained = std::atan2(rawIm * s.re - rawRe * s.im, rawRe * s.re + rawIm * s.im);
       s.omega += mend * mend / 4.0f * gained / (s.sinceMend * kH);
@@ -857,8 +854,10 @@ void FeedOpenBlock(RobustDtmfDetector* d, const std::int16_t* samples, int n) {
       y = out;
     }
     bandEnergy += y * y;
-    lag1 += y * y1;
-    lag2 += y * y2;
+    if constexpr (!kTakeOff) {  // only looking for a steady tone needs them
+      lag1 += y * y1;
+      lag2 += y * y2;
+    }
     y2 = y1;
     y1 = y;
     d->history[(base + i) & (kRobustDtmfHistory - 1)] = sample;

@@ -53,7 +53,7 @@ struct RobustDtmfWindowNote {
 // a while it is followed and taken off the samples, so that a key sent
 // over it is judged on its own.
 struct RobustDtmfSteadyTone {
-  float lag1, lag2;      // open sub-block: sums of y[n] y[n-1] and y[n] y[n-2], y the band-filtered samples
+  float lag1, lag2;      // open sub-block, while none is taken off: sums of y[n] y[n-1] and y[n] y[n-2], y the band-filtered samples
   float last[2];         // y[n-1], y[n-2] at the latest sample
   float before[2];       // the same at the open sub-block's first sample
   double omega;          // its frequency, rad/sample
