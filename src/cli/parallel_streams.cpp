@@ -17,6 +17,10 @@ constexpr std::size_t kBatchSamples = 16384;
 constexpr std::uint64_t kStaleCalls = 512;
 // Batches queued or running per worker before the reader waits.
 constexpr std::size_t kBatchesPerWorker = 4;
+// A stream that ends with no more audio than this, none of it sent yet,
+// is run in the reader's thread: handing it to a worker would cost more
+// than its detection (a capture of many one-packet streams).
+constexpr std::size_t kRunHereSamples = 2048;
 
 enum class PieceKind : std::uint8_t { Ulaw, Linear, Event, End };
 
@@ -176,9 +180,19 @@ void ParallelStreams::Append(Lane& lane, Piece piece, const void* data) {
   const bool end = piece.kind == PieceKind::End;
   batch.pieces.push_back(std::move(piece));
   if (end || batch.Size() >= kBatchSamples) {
-    Send(lane);
+    if (!end || batch.Size() > kRunHereSamples || !RunHere(lane)) Send(lane);
     Flush();
   }
+}
+
+bool ParallelStreams::RunHere(Lane& lane) {
+  std::unique_lock lock(mutex_);
+  if (lane.busy || !lane.queued.empty()) return false;  // its earlier batches go first
+  const Batch batch = std::move(lane.unsent);
+  lane.unsent = Batch{};
+  lane.unsentFrom = Lane::kNone;
+  RunBatch(lane, batch, lock);
+  return true;
 }
 
 void ParallelStreams::Send(Lane& lane) {
@@ -287,10 +301,18 @@ void ParallelStreams::Work() {
 void ParallelStreams::RunReady(std::unique_lock<std::mutex>& lock) {
   Lane& lane = *ready_.front();
   ready_.pop_front();
-  Batch batch = std::move(lane.queued.front());
+  const Batch batch = std::move(lane.queued.front());
   lane.queued.pop_front();
+  RunBatch(lane, batch, lock);
+  --inFlight_;
+  if (!lane.queued.empty()) ready_.push_back(&lane);
+  batchDone_.notify_all();
+}
+
+void ParallelStreams::RunBatch(Lane& lane, const Batch& batch, std::unique_lock<std::mutex>& lock) {
   lane.busy = true;
   lane.busyFrom = batch.pieces.front().call;
+  Rehold(lane);
   lock.unlock();
 
   std::size_t byte = 0, sample = 0;
@@ -306,9 +328,6 @@ void ParallelStreams::RunReady(std::unique_lock<std::mutex>& lock) {
   lane.running.clear();
   lane.busy = false;
   Rehold(lane);
-  --inFlight_;
-  if (!lane.queued.empty()) ready_.push_back(&lane);
-  batchDone_.notify_all();
 }
 
 }  // namespace quorvane::cli

@@ -51,6 +51,9 @@ class ParallelStreams final : public io::StreamSinkFactory {
   // bytes or samples.
   void Append(Lane& lane, Piece piece, const void* data);
   void Send(Lane& lane);
+  // Runs the lane's unsent audio in the reader's thread, unless a batch of
+  // it is still queued or running.
+  bool RunHere(Lane& lane);
   // Puts the lane's oldest call that can still report into holds_ (under the mutex).
   void Rehold(Lane& lane);
   void Flush();
@@ -60,6 +63,8 @@ class ParallelStreams final : public io::StreamSinkFactory {
   // Runs the first ready lane's next batch (the mutex held on entry and on
   // return, not while it runs).
   void RunReady(std::unique_lock<std::mutex>& lock);
+  // Runs `batch` of `lane` with the mutex unlocked (held on entry and on return).
+  void RunBatch(Lane& lane, const Batch& batch, std::unique_lock<std::mutex>& lock);
 
   std::string file_;
   const DetectionCommand& command_;

@@ -64,8 +64,9 @@ TEST(CliCapture, DigitsAndTelephoneEventsOfAStream) {
 namespace quorvane {
 namespace {
 
-// Thousands of short streams, some of them with a key: the streams run
-// side by side and the report comes out exactly as from one thread.
+// Thousands of short streams, some of them with a key, a few long enough
+// to go to the workers while the short ones run in the reader's thread:
+// the report comes out exactly as from one thread.
 TEST(CliCaptureStreams, ManyStreamsSideBySideReportAsOneThread) {
   using namespace quorvane::testing;
   CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
@@ -73,6 +74,10 @@ TEST(CliCaptureStreams, ManyStreamsSideBySideReportAsOneThread) {
   for (std::uint32_t ssrc = 1; ssrc <= 3000; ++ssrc) {
     const Packet rtp = Rtp(0, 1, 0, ssrc, silence);
     writer.Add(ssrc * 0.001, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, rtp)));
+    for (std::uint16_t i = 2; ssrc % 500 == 250 && i < 150; ++i) {
+      const Packet more = Rtp(0, i, 160u * (i - 1), ssrc, silence);
+      writer.Add(ssrc * 0.001 + 0.000006 * i, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, more)));
+    }
     if (ssrc % 500 == 0) {
       for (std::uint16_t i = 0; i < 4; ++i) {
         const Packet event = Rtp(101, static_cast<std::uint16_t>(2 + i), 160,
