@@ -36,6 +36,15 @@ bool Resampler::Supports(int inputRate, std::string* error) {
   return failure == nullptr || Fail(error, std::string("resampler: ") + failure);
 }
 
+std::unique_ptr<Resampler> Resampler::Make(int inputRate, std::string* error) {
+  soxr_error_t failure = nullptr;
+  soxr* made = Create(inputRate, &failure);
+  if (failure == nullptr) return std::unique_ptr<Resampler>(new Resampler(made));
+  soxr_delete(made);
+  Fail(error, std::string("resampler: ") + failure);
+  return nullptr;
+}
+
 std::unique_ptr<StreamSink> StreamSinkFactory::OpenAtRate(const StreamInfo& stream, int rate) {
   if (rate == 8000) return Open(stream);
   return std::make_unique<ResamplingSink>(rate, Open(stream));

@@ -25,6 +25,9 @@ class Resampler {
 
   // False, with the reason, when no resampler from `inputRate` can be set up.
   static bool Supports(int inputRate, std::string* error);
+  // A resampler from `inputRate`, or null with the reason: one set-up where
+  // Supports and the constructor make two (it is most of a short stream's cost).
+  static std::unique_ptr<Resampler> Make(int inputRate, std::string* error);
 
   // Converts `count` samples and hands the 8 kHz result to `sink`.
   void Push(const std::int16_t* samples, std::size_t count, StreamSink& sink);
@@ -32,6 +35,8 @@ class Resampler {
   void Flush(StreamSink& sink);
 
  private:
+  explicit Resampler(soxr* made) : soxr_(made) {}
+
   soxr* soxr_ = nullptr;  // null when it could not be set up
 };
 

@@ -26,13 +26,11 @@ bool DecodedPlayout::Select(const PayloadFormat& format, StreamSink* sink, std::
   if (!decoder_) return false;
   format_ = format;
   if (decoder_->Rate() != 8000) {
-    std::string failure;
-    if (!Resampler::Supports(decoder_->Rate(), &failure)) {
+    resampler_ = Resampler::Make(decoder_->Rate(), error);
+    if (!resampler_) {
       decoder_.reset();
-      if (error) *error = failure;
       return false;
     }
-    resampler_ = std::make_unique<Resampler>(decoder_->Rate());
   }
   return true;
 }
