@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quorvane::fuzz::DiscardingFactory factory;
   quorvane::io::StreamInfo info;
   info.rtp = quorvane::io::RtpStreamInfo{};
-  quorvane::io::RtpStream stream(info, factory);
+  quorvane::io::DecoderBudget budget;
+  quorvane::io::RtpStream stream(info, factory, budget);
   std::shared_ptr<const PayloadFormat> formats[16];
   for (std::size_t i = 0; i < 16; ++i) formats[i] = std::make_shared<const PayloadFormat>(kFormats[i]);
   std::uint16_t sequence = 0;

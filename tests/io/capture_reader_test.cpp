@@ -220,9 +220,10 @@ struct CountingFactory : io::StreamSinkFactory {
     }
     void Ulaw(const std::uint8_t*, std::size_t) override {}
     void Linear(const std::int16_t*, std::size_t) override {}
-    void End(const std::optional<RtpTotals>&) override {
+    void End(const std::optional<RtpTotals>& rtp) override {
       --factory.open;
       factory.ended.push_back(ssrc);
+      if (rtp && !rtp->unread.empty()) factory.unread.push_back(rtp->unread);
     }
     CountingFactory& factory;
     std::uint32_t ssrc;
@@ -233,6 +234,7 @@ struct CountingFactory : io::StreamSinkFactory {
   }
   int open = 0, maxOpen = 0, opened = 0;
   std::vector<std::uint32_t> ended;
+  std::vector<std::string> unread;
 };
 
 CountingFactory ReadCounting(const CaptureWriter& writer) {
@@ -259,6 +261,23 @@ TEST(CaptureMemory, StreamsBeyondThoseFollowedEndTheQuietest) {
   ASSERT_EQ(factory.ended.size(), kMost + 2);
   EXPECT_EQ(factory.ended[0], 0u);
   EXPECT_EQ(factory.ended[1], 1u);  // made room for the first one's return
+}
+
+// A capture of one-packet G.722 streams sets up a decoder per KiB read
+// beyond its first thousand, and says why of the streams it did not decode.
+TEST(CaptureMemory, DecodersBeyondTheCapturesBudgetAreRefused) {
+  constexpr std::uint32_t kStreams = 1500;
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  std::size_t read = 0;
+  for (std::uint32_t ssrc = 0; ssrc < kStreams; ++ssrc) {
+    const Packet ip = Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, Rtp(9, 1, 0, ssrc, Packet(20, 0x55))));
+    read += ip.size();
+    writer.Add(ssrc * 1e-5, ip);
+  }
+  const CountingFactory factory = ReadCounting(writer);
+  ASSERT_EQ(factory.ended.size(), kStreams);
+  EXPECT_EQ(factory.unread.size(), kStreams - io::DecoderBudget::kFreeSetups - read / io::DecoderBudget::kBytesPerSetup);
+  for (const std::string& reason : factory.unread) EXPECT_EQ(reason.rfind("not decoded: ", 0), 0u) << reason;
 }
 
 // The same bound on calls: beyond those followed, a new call or stream

@@ -63,7 +63,8 @@ TEST(RtpStream, AnUnmappedTypeWithAnEventsShapeCarriesEvents) {
   KeyLog log;
   io::StreamInfo info;
   info.rtp = io::RtpStreamInfo{};
-  io::RtpStream stream(info, log);
+  io::DecoderBudget budget;
+  io::RtpStream stream(info, log, budget);
   std::uint16_t sequence = 0;
   auto add = [&](std::uint8_t type, const Packet& payload, io::PayloadKind kind) {
     const Packet datagram = Rtp(type, sequence++, 800, 1, payload);
@@ -95,7 +96,8 @@ TEST(RtpStream, OverlapsGiveOnlyTheirNewPartAndGapsAreSilence) {
   ByteLog log;
   io::StreamInfo info;
   info.rtp = io::RtpStreamInfo{};
-  io::RtpStream stream(info, log);
+  io::DecoderBudget budget;
+  io::RtpStream stream(info, log, budget);
   // (timestamp, fill byte): the third overlaps half of the second, the
   // fourth lies wholly in the past, the fifth leaves a 160-sample gap.
   const std::pair<std::uint32_t, std::uint8_t> packets[] = {{0, 1}, {160, 2}, {240, 3}, {0, 4}, {560, 5}};

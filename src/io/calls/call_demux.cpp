@@ -122,6 +122,7 @@ CallDemux::CallDemux(CallListener& listener, std::vector<ManualSrtpKey> srtpKeys
 CallDemux::~CallDemux() = default;
 
 void CallDemux::Frame(LinkType link, Bytes frame, double time) {
+  decoderBudget_.Read(frame.size());
   lastTime_ = std::max(lastTime_, time);
   const std::optional<Bytes> packet = IpPacketOf(link, frame);
   if (packet) {
@@ -431,7 +432,7 @@ CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPac
   stream->factory = std::make_unique<AudioFactory>(listener_, call, stream->index);
   StreamInfo streamInfo;
   streamInfo.rtp = info.rtp;
-  stream->audio = std::make_unique<RtpStream>(streamInfo, *stream->factory);
+  stream->audio = std::make_unique<RtpStream>(streamInfo, *stream->factory, decoderBudget_);
   if (secure.srtp && !stream->srtp) {
     stream->keyless = true;
     stream->audio->Unreadable(reason.empty() ? "SRTP with no key" : reason);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "io/calls/call.h"
+#include "io/capture/decoder_budget.h"
 #include "io/capture/fragment_reassembly.h"
 #include "io/capture/packet_parse.h"
 #include "io/capture/payload_format.h"
@@ -110,6 +111,7 @@ class CallDemux {
 
   CallListener& listener_;
   FragmentReassembler fragments_;
+  DecoderBudget decoderBudget_;
   TcpStreams tcp_;
   PayloadTypeMap payloadTypes_;  // for streams no SDP explains
   SrtpKeyBook srtpKeys_;

@@ -27,6 +27,7 @@ CaptureDemux::CaptureDemux(std::string path, std::string container, StreamSinkFa
     : path_(std::move(path)), container_(std::move(container)), factory_(factory), keys_(std::move(keys)) {}
 
 void CaptureDemux::Frame(LinkType link, Bytes frame, double time) {
+  decoderBudget_.Read(frame.size());
   const std::optional<Bytes> packet = IpPacketOf(link, frame);
   if (!packet) return;
   const std::optional<IpPayload> ip = ParseIp(*packet);
@@ -104,7 +105,7 @@ CaptureDemux::LiveStream* CaptureDemux::Start(const StreamKey& key, PayloadKind 
     srtp = SrtpSession::Make(*secure.key, key.ssrc, &reason);
     if (srtp) info.rtp->srtpSuite = SrtpSuiteName(secure.key->suite);
   }
-  auto stream = std::make_unique<RtpStream>(std::move(info), factory_);
+  auto stream = std::make_unique<RtpStream>(std::move(info), factory_, decoderBudget_);
   const bool keyless = secure.srtp && !srtp;
   if (keyless) stream->Unreadable(reason.empty() ? "SRTP with no key" : reason);
   LiveStream live{std::move(stream), time, nextSerial_++, std::move(srtp), keyless, {}};

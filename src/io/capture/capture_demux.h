@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "io/capture/decoder_budget.h"
 #include "io/capture/fragment_reassembly.h"
 #include "io/capture/packet_parse.h"
 #include "io/capture/payload_types.h"
@@ -84,6 +85,7 @@ class CaptureDemux {
   SrtpKeyBook keys_;
   std::vector<std::uint8_t> decrypted_;
   FragmentReassembler fragments_;
+  DecoderBudget decoderBudget_;
   StreamMap streams_;
   Recent recent_;
   // Whether capture time has never gone back: recent_ is then also in the

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "base/failure.h"
+
 namespace quorvane::io {
 namespace {
 
@@ -19,9 +21,16 @@ int DecodedRateOf(const PayloadFormat& format) {
   return 8000;
 }
 
-bool DecodedPlayout::Select(const PayloadFormat& format, StreamSink* sink, std::string* error) {
+bool DecodedPlayout::Select(const PayloadFormat& format, StreamSink* sink, DecoderBudget& budget,
+                            std::string* error) {
   if (decoder_ && SameFormat(*format_, format)) return true;
   Flush(sink);
+  refused_ = refused_ || !budget.Take();
+  if (refused_) {
+    return Fail(error, "not decoded: the capture holds more decoded streams than its size allows (a decoder per " +
+                           std::to_string(DecoderBudget::kBytesPerSetup) + " bytes read, beyond the first " +
+                           std::to_string(DecoderBudget::kFreeSetups) + ")");
+  }
   decoder_ = PayloadDecoder::Make(format, error);
   if (!decoder_) return false;
   format_ = format;

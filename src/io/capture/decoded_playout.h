@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "io/capture/decoder_budget.h"
 #include "io/capture/payload_decoder.h"
 #include "io/capture/payload_format.h"
 #include "io/resampler.h"
@@ -20,8 +21,9 @@ namespace quorvane::io {
 class DecodedPlayout {
  public:
   // Makes `format` the one decoded (keeping the decoder when it already
-  // is). False, with the reason, when no decoder takes it.
-  bool Select(const PayloadFormat& format, StreamSink* sink, std::string* error);
+  // is). False, with the reason, when no decoder takes it, or when
+  // `budget` has none left to set up: then the stream is never decoded.
+  bool Select(const PayloadFormat& format, StreamSink* sink, DecoderBudget& budget, std::string* error);
   bool Selected() const { return decoder_ != nullptr; }
   int Rate() const { return decoder_->Rate(); }
   std::uint32_t ClockRate() const { return decoder_->ClockRate(); }
@@ -38,6 +40,7 @@ class DecodedPlayout {
   void Push(const std::int16_t* samples, std::size_t count, StreamSink* sink);
 
   std::optional<PayloadFormat> format_;
+  bool refused_ = false;  // the budget refused a set-up
   std::unique_ptr<PayloadDecoder> decoder_;
   std::unique_ptr<Resampler> resampler_;  // null at 8 kHz
   std::vector<std::int16_t> decoded_;

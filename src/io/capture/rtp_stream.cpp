@@ -17,7 +17,8 @@ bool IsAudio(PayloadKind kind) { return kind == PayloadKind::Pcmu || kind == Pay
 
 }  // namespace
 
-RtpStream::RtpStream(StreamInfo info, StreamSinkFactory& factory) : info_(std::move(info)), factory_(factory) {}
+RtpStream::RtpStream(StreamInfo info, StreamSinkFactory& factory, DecoderBudget& budget)
+    : info_(std::move(info)), factory_(factory), budget_(budget) {}
 
 void RtpStream::Open() {
   if (opened_) return;
@@ -154,7 +155,7 @@ std::int64_t RtpStream::GapOf(std::uint32_t timestamp) {
 
 void RtpStream::PlayDecoded(std::uint32_t timestamp, const PayloadFormat& format, Bytes payload) {
   std::string error;
-  if (!decoded_.Select(format, sink_.get(), &error)) {
+  if (!decoded_.Select(format, sink_.get(), budget_, &error)) {
     unreadable_ = error;
     return;
   }

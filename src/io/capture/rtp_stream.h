@@ -35,8 +35,9 @@ class RtpStream {
   // counted and not filled: the stream's clock moves on.
   static constexpr std::int64_t kFillPerCarriedSample = 20;
 
-  // The sink is opened, through `factory`, when the first packet plays.
-  RtpStream(StreamInfo info, StreamSinkFactory& factory);
+  // The sink is opened, through `factory`, when the first packet plays;
+  // decoders are set up within the capture's `budget`.
+  RtpStream(StreamInfo info, StreamSinkFactory& factory, DecoderBudget& budget);
 
   // Takes the stream's next packet in arrival order; `kind` is what its
   // payload type carries, `format` its format where known.
@@ -83,6 +84,7 @@ class RtpStream {
 
   StreamInfo info_;
   StreamSinkFactory& factory_;
+  DecoderBudget& budget_;
   std::unique_ptr<StreamSink> sink_;  // null until opened, or when the factory declined
   bool opened_ = false;
   RtpTotals totals_;
