@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 #include "codec/alaw.h"
@@ -552,6 +553,41 @@ TEST(CaptureSrtp, EverySuiteDecryptsToThePlainAudio) {
         io::ParseManualSrtpKey("0x600df00d:" + std::string(row.suite) + ":" + Base64(key), nullptr);
     ASSERT_TRUE(manual);
     EXPECT_EQ(ReadOnlyStream(dir.File("srtp.pcap"), {*manual}), plain);
+  }
+}
+
+// More SRTP streams at once than stay awake: each packet wakes its stream's
+// session, across a sequence wrap too, and every packet still decrypts.
+TEST(CaptureSrtp, StreamsBeyondThoseAwakeDecryptAcrossASequenceWrap) {
+  constexpr auto kStreams = static_cast<std::uint32_t>(io::SrtpSessions::kAwake + 2);
+  const Packet key = KeyOf(30, 9);
+  std::vector<std::unique_ptr<SrtpProtector>> protectors;
+  std::vector<io::ManualSrtpKey> keys;
+  for (std::uint32_t s = 0; s < kStreams; ++s) {
+    protectors.push_back(std::make_unique<SrtpProtector>("AES_CM_128_HMAC_SHA1_80", key, 0x1000 + s));
+    char ssrc[16];
+    std::snprintf(ssrc, sizeof ssrc, "0x%x", 0x1000 + s);
+    keys.push_back(*io::ParseManualSrtpKey(std::string(ssrc) + ":AES_CM_128_HMAC_SHA1_80:" + Base64(key), nullptr));
+  }
+  CaptureWriter writer(CaptureFormat::Pcap, kLinkRaw);
+  for (std::uint8_t i = 0; i < 6; ++i) {
+    for (std::uint32_t s = 0; s < kStreams; ++s) {
+      Packet rtp = Rtp(0, static_cast<std::uint16_t>(65533 + i), 160u * i, 0x1000 + s, Packet(160, i));
+      (*protectors[s])(rtp);
+      writer.Add(i * 0.02 + s * 1e-5, Ipv4Packet({10, 0, 0, 1}, {10, 0, 0, 2}, Udp(4000, 5000, rtp)));
+    }
+  }
+  TempDir dir;
+  WriteBytes(dir.File("many.pcap"), writer.bytes());
+  RecordingFactory factory;
+  std::string error;
+  ASSERT_TRUE(io::ReadCapture(dir.File("many.pcap"), factory, &error, nullptr, keys)) << error;
+  ASSERT_EQ(factory.streams.size(), kStreams);
+  Packet sent;
+  for (std::uint8_t i = 0; i < 6; ++i) sent.insert(sent.end(), 160, i);
+  for (const auto& stream : factory.streams) {
+    EXPECT_EQ(stream->totals->authFailures, 0) << stream->info.name;
+    EXPECT_EQ(stream->ulaw, sent) << stream->info.name;
   }
 }
 

@@ -425,7 +425,7 @@ CallDemux::LiveStream* CallDemux::StartStream(const StreamKey& key, const RtpPac
       srtpKeys_.Find(key.ssrc, key.src.address, key.src.port, key.dst.address, key.dst.port);
   std::string reason = secure.reason;
   if (secure.key) {
-    stream->srtp = SrtpSession::Make(*secure.key, key.ssrc, &reason);
+    stream->srtp = SrtpSession::Make(*secure.key, key.ssrc, srtpSessions_, &reason);
     if (stream->srtp) info.rtp.srtpSuite = SrtpSuiteName(secure.key->suite);
   }
   call.streams.push_back(info);

@@ -115,6 +115,7 @@ class CallDemux {
   TcpStreams tcp_;
   PayloadTypeMap payloadTypes_;  // for streams no SDP explains
   SrtpKeyBook srtpKeys_;
+  SrtpSessions srtpSessions_;  // before the streams whose sessions it keeps
   std::vector<std::uint8_t> decrypted_;  // the SRTP packet being read, in the clear
   std::map<std::uint64_t, std::unique_ptr<LiveCall>> calls_;
   std::map<std::string, std::uint64_t> callIds_;

@@ -102,7 +102,7 @@ CaptureDemux::LiveStream* CaptureDemux::Start(const StreamKey& key, PayloadKind 
   std::unique_ptr<SrtpSession> srtp;
   std::string reason = secure.reason;
   if (secure.key) {
-    srtp = SrtpSession::Make(*secure.key, key.ssrc, &reason);
+    srtp = SrtpSession::Make(*secure.key, key.ssrc, srtpSessions_, &reason);
     if (srtp) info.rtp->srtpSuite = SrtpSuiteName(secure.key->suite);
   }
   auto stream = std::make_unique<RtpStream>(std::move(info), factory_, decoderBudget_);

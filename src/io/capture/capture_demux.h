@@ -83,6 +83,7 @@ class CaptureDemux {
   StreamSinkFactory& factory_;
   PayloadTypeMap payloadTypes_;
   SrtpKeyBook keys_;
+  SrtpSessions srtpSessions_;  // before the streams whose sessions it keeps
   std::vector<std::uint8_t> decrypted_;
   FragmentReassembler fragments_;
   DecoderBudget decoderBudget_;

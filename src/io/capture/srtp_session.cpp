@@ -18,9 +18,8 @@ void Initialise() {
 // Packets may arrive this far out of order and still be read.
 constexpr unsigned long kReplayWindow = 1024;
 
-}  // namespace
-
-std::unique_ptr<SrtpSession> SrtpSession::Make(const SrtpKey& key, std::uint32_t ssrc, std::string* error) {
+// A libsrtp session for the stream of `ssrc`, or null when libsrtp refuses the key.
+srtp_t Create(const SrtpKey& key, std::uint32_t ssrc) {
   Initialise();
   srtp_policy_t policy{};
   switch (key.suite) {
@@ -36,14 +35,57 @@ std::unique_ptr<SrtpSession> SrtpSession::Make(const SrtpKey& key, std::uint32_t
   policy.key = keySalt.data();
   policy.window_size = kReplayWindow;
   srtp_t session = nullptr;
-  if (srtp_create(&session, &policy) != srtp_err_status_ok) {
+  return srtp_create(&session, &policy) == srtp_err_status_ok ? session : nullptr;
+}
+
+// The rollover counter of a packet of `sequence`, from those of the latest
+// packet read (RFC 3711, 3.3.1).
+std::uint32_t RolloverFor(std::uint32_t rollover, std::uint16_t latest, std::uint16_t sequence) {
+  if (latest < 0x8000) return sequence > latest && sequence - latest > 0x8000 && rollover > 0 ? rollover - 1 : rollover;
+  return latest - 0x8000 > sequence ? rollover + 1 : rollover;
+}
+
+}  // namespace
+
+std::unique_ptr<SrtpSession> SrtpSession::Make(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions,
+                                               std::string* error) {
+  if (sessions.awake_.size() >= SrtpSessions::kAwake) sessions.awake_.front()->Sleep();
+  srtp_t session = Create(key, ssrc);
+  if (session == nullptr) {
     Fail(error, "libsrtp2 refused the key");
     return nullptr;
   }
-  return std::unique_ptr<SrtpSession>(new SrtpSession(session));
+  return std::unique_ptr<SrtpSession>(new SrtpSession(key, ssrc, sessions, session));
 }
 
-SrtpSession::~SrtpSession() { srtp_dealloc(static_cast<srtp_t>(session_)); }
+SrtpSession::SrtpSession(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions, void* session)
+    : key_(key), ssrc_(ssrc), sessions_(sessions), session_(session) {
+  awake_ = sessions_.awake_.insert(sessions_.awake_.end(), this);
+}
+
+SrtpSession::~SrtpSession() {
+  if (session_ != nullptr) Sleep();
+}
+
+void SrtpSession::Sleep() {
+  srtp_dealloc(static_cast<srtp_t>(session_));
+  session_ = nullptr;
+  sessions_.awake_.erase(awake_);
+}
+
+bool SrtpSession::Use(std::uint16_t sequence) {
+  if (session_ != nullptr) {
+    sessions_.awake_.splice(sessions_.awake_.end(), sessions_.awake_, awake_);
+    return true;
+  }
+  if (sessions_.awake_.size() >= SrtpSessions::kAwake) sessions_.awake_.front()->Sleep();
+  srtp_t session = Create(key_, ssrc_);
+  if (session == nullptr) return false;
+  if (read_) srtp_set_stream_roc(session, ssrc_, RolloverFor(rollover_, sequence_, sequence));
+  session_ = session;
+  awake_ = sessions_.awake_.insert(sessions_.awake_.end(), this);
+  return true;
+}
 
 SrtpSession::Result SrtpSession::Unprotect(std::vector<std::uint8_t>& packet) {
   int length = static_cast<int>(packet.size());
@@ -58,10 +100,21 @@ SrtpSession::Result SrtpSession::Unprotect(std::vector<std::uint8_t>& packet) {
 }
 
 std::optional<RtpPacket> SrtpSession::Open(Bytes datagram, std::vector<std::uint8_t>& clear, bool* authFailed) {
+  *authFailed = false;
+  if (datagram.size() < 12) return std::nullopt;
+  const auto sequence = static_cast<std::uint16_t>(datagram[2] << 8 | datagram[3]);
+  if (!Use(sequence)) return std::nullopt;
   clear.assign(datagram.begin(), datagram.end());
   const Result result = Unprotect(clear);
   *authFailed = result == Result::AuthFailed;
-  return result == Result::Ok ? ParseRtp(clear) : std::nullopt;
+  if (result != Result::Ok) return std::nullopt;
+  const std::uint32_t rollover = RolloverFor(rollover_, sequence_, sequence);
+  if (!read_ || (std::uint64_t{rollover} << 16 | sequence) > (std::uint64_t{rollover_} << 16 | sequence_)) {
+    rollover_ = read_ ? rollover : 0;
+    sequence_ = sequence;
+    read_ = true;
+  }
+  return ParseRtp(clear);
 }
 
 }  // namespace quorvane::io
