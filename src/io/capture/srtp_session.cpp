@@ -51,19 +51,14 @@ std::uint32_t RolloverFor(std::uint32_t rollover, std::uint16_t latest, std::uin
 
 std::unique_ptr<SrtpSession> SrtpSession::Make(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions,
                                                std::string* error) {
-  if (sessions.awake_.size() >= SrtpSessions::kAwake) sessions.awake_.front()->Sleep();
-  srtp_t session = Create(key, ssrc);
-  if (session == nullptr) {
-    Fail(error, "libsrtp2 refused the key");
-    return nullptr;
-  }
-  return std::unique_ptr<SrtpSession>(new SrtpSession(key, ssrc, sessions, session));
+  std::unique_ptr<SrtpSession> session(new SrtpSession(key, ssrc, sessions));
+  if (session->Use(0)) return session;
+  Fail(error, "libsrtp2 refused the key");
+  return nullptr;
 }
 
-SrtpSession::SrtpSession(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions, void* session)
-    : key_(key), ssrc_(ssrc), sessions_(sessions), session_(session) {
-  awake_ = sessions_.awake_.insert(sessions_.awake_.end(), this);
-}
+SrtpSession::SrtpSession(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions)
+    : key_(key), ssrc_(ssrc), sessions_(sessions) {}
 
 SrtpSession::~SrtpSession() {
   if (session_ != nullptr) Sleep();

@@ -54,7 +54,8 @@ class SrtpSession {
 
  private:
   enum class Result : std::uint8_t { Ok, AuthFailed, Replayed, Malformed };
-  SrtpSession(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions, void* session);
+  // Asleep until its first Use.
+  SrtpSession(const SrtpKey& key, std::uint32_t ssrc, SrtpSessions& sessions);
   // Decrypts `packet` in place and cuts its authentication tag off.
   Result Unprotect(std::vector<std::uint8_t>& packet);
   // Makes the session the last one used, waking it for a packet of
@@ -65,7 +66,7 @@ class SrtpSession {
   SrtpKey key_;
   std::uint32_t ssrc_;
   SrtpSessions& sessions_;
-  void* session_;  // srtp_t; null while asleep
+  void* session_ = nullptr;  // srtp_t; null while asleep
   std::list<SrtpSession*>::iterator awake_;
   // The rollover counter and sequence number of the latest packet read:
   // what a woken session needs to place the next one (RFC 3711, 3.3.1).
