@@ -28,9 +28,7 @@ srtp_t Create(const SrtpKey& key, std::uint32_t ssrc) {
     case SrtpSuite::AeadAes128Gcm: srtp_crypto_policy_set_aes_gcm_128_16_auth(&policy.rtp); break;
     case SrtpSuite::AeadAes256Gcm: srtp_crypto_policy_set_aes_gcm_256_16_auth(&policy.rtp); break;
   }
-  // SRTCP is not read: its null policy spares the crypto backend a cipher
-  // and an authenticator per session.
-  srtp_crypto_policy_set_null_cipher_hmac_null(&policy.rtcp);
+  policy.rtcp = policy.rtp;  // SRTCP is not read, but the policy needs one
   policy.ssrc.type = ssrc_specific;
   policy.ssrc.value = ssrc;
   std::vector<std::uint8_t> keySalt = key.keySalt;
